@@ -1,0 +1,22 @@
+// Shared entry of the test executables: headless Qt, one application object.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/Harness.h"
+#include "widgets/Application.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+    const auto dir = std::filesystem::temp_directory_path() / "panes-test-runtime";
+    std::filesystem::create_directories(dir);
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  }
+  testing::InitGoogleTest(&argc, argv);
+  testing_support::InstallStrictMessageHandler();
+  Application->Initialize();
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <memory>
+#include <stdexcept>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+class TCommands : public TObject {
+ public:
+  int Clicks = 0;
+  std::vector<std::string> Reported;
+  void Click(TObject* /*ASender*/) { ++Clicks; }
+  void Fail(TObject* /*ASender*/) { throw Exception("The pane cannot be split"); }
+  void FailStd(TObject* /*ASender*/) { throw std::runtime_error("out of range"); }
+  void Report(TObject* /*ASender*/, const Exception& AError) {
+    Reported.push_back(AError.Message());
+  }
+};
+
+class Input : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FForm->SetClientSize(400, 300);
+    Application->OnException = TExceptionEvent(&FCommands, &TCommands::Report);
+  }
+  void TearDown() override { Application->OnException = TExceptionEvent(); }
+  TButton* AddButton(int ALeft, int ATabOrder, const std::string& ACaption) {
+    auto* button = new TButton(FForm.get());
+    button->SetParent(FForm.get());
+    button->SetBounds(ALeft, 8, 70, 30);
+    button->SetText(ACaption);
+    button->SetTabOrder(ATabOrder);
+    button->OnClick = TNotifyEvent(&FCommands, &TCommands::Click);
+    return button;
+  }
+  std::unique_ptr<TForm> FForm;
+  TCommands FCommands;
+};
+
+TEST_F(Input, ButtonsAnswerMouseAndKeyboardAndTabFollowsTabOrder) {
+  TButton* second = AddButton(100, 1, "水平分割");
+  TButton* first = AddButton(10, 0, "建立");
+  ShowAndSettle(FForm.get());
+  Click(first, 5, 5);
+  EXPECT_EQ(FCommands.Clicks, 1);
+  Click(first, 5, 5, Qt::RightButton);
+  EXPECT_EQ(FCommands.Clicks, 1) << "only the left button presses a button";
+  first->SetFocus();
+  Settle();
+  PressKey(first, Qt::Key_Space);
+  EXPECT_EQ(FCommands.Clicks, 2);
+  PressKey(first, Qt::Key_Return);
+  EXPECT_EQ(FCommands.Clicks, 3);
+  // Tab goes by tab order, not by creation order.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  Settle();
+  EXPECT_EQ(QApplication::focusWidget(), second->Handle());
+}
+
+TEST_F(Input, ExceptionInAHandlerIsReportedAndTheProgramGoesOn) {
+  TButton* button = AddButton(10, 0, "Go");
+  ShowAndSettle(FForm.get());
+  button->OnClick = TNotifyEvent(&FCommands, &TCommands::Fail);
+  Click(button, 5, 5);
+  button->OnClick = TNotifyEvent(&FCommands, &TCommands::FailStd);
+  Click(button, 5, 5);
+  EXPECT_EQ(FCommands.Reported,
+            (std::vector<std::string>{"The pane cannot be split", "out of range"}));
+  button->OnClick = TNotifyEvent(&FCommands, &TCommands::Click);
+  Click(button, 5, 5);
+  EXPECT_EQ(FCommands.Clicks, 1);
+}
+
+TEST_F(Input, MemoKeepsWhatTheUserTypes) {
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(FForm.get());
+  memo->SetAlign(alClient);
+  ShowAndSettle(FForm.get());
+  memo->SetFocus();
+  TypeText(memo, "first line");
+  PressKey(memo, Qt::Key_Return);
+  TypeText(memo, "second");
+  EXPECT_EQ(memo->Text(), "first line\nsecond");
+  QTest::keyClick(memo->Handle(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_NE(memo->Text(), "first line\nsecond") << "undo works";
+  memo->SetText("replaced");
+  EXPECT_EQ(memo->Text(), "replaced");
+}
+
+TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
+  auto* grid = new TStringGrid(FForm.get());
+  grid->SetParent(FForm.get());
+  grid->SetAlign(alClient);
+  ShowAndSettle(FForm.get());
+  EXPECT_EQ(grid->ColCount(), 5);
+  EXPECT_EQ(grid->RowCount(), 5);
+  grid->SetFocus();
+  Settle();
+  // The current cell starts at the first editable one; typing edits it.
+  TypeText(grid, "42");
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_EQ(grid->Cells(1, 1), "42");
+  PressKey(grid, Qt::Key_Right);
+  TypeText(grid, "x");
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_EQ(grid->Cells(2, 1), "x");
+  grid->SetCells(3, 0, "Col");
+  grid->SetCells(0, 2, "Row");
+  EXPECT_EQ(grid->Cells(3, 0), "Col");
+  EXPECT_EQ(grid->Cells(0, 2), "Row");
+  grid->SetCells(9, 9, "ignored");
+  EXPECT_EQ(grid->Cells(9, 9), "");
+}
+
+}  // namespace

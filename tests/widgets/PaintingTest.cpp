@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <memory>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Draws the outermost ring of its paint box when asked, like a frame marker.
+class TRingPainter : public TObject {
+ public:
+  TPaintBox* Box = nullptr;
+  TColor Color = clRed;
+  bool DrawOnPaint = false;
+  int Paints = 0;
+  void Ring() {
+    TCanvas* canvas = Box->Canvas();
+    canvas->Pen()->SetColor(Color);
+    const int w = Box->Width(), h = Box->Height();
+    canvas->MoveTo(0, 0);
+    canvas->LineTo(w - 1, 0);
+    canvas->LineTo(w - 1, h - 1);
+    canvas->LineTo(0, h - 1);
+    canvas->LineTo(0, 0);
+  }
+  void Paint(TObject* /*ASender*/) {
+    ++Paints;
+    if (DrawOnPaint) Ring();
+  }
+};
+
+class Painting : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FForm->SetClientSize(300, 200);
+    FPanel = new TPanel(FForm.get());
+    FPanel->SetParent(FForm.get());
+    FPanel->SetAlign(alClient);
+    FBox = new TPaintBox(FForm.get());
+    FBox->SetParent(FPanel);
+    FBox->SetAlign(alClient);
+    FPainter.Box = FBox;
+    FBox->OnPaint = TNotifyEvent(&FPainter, &TRingPainter::Paint);
+    ShowAndSettle(FForm.get());
+  }
+  std::unique_ptr<TForm> FForm;
+  TPanel* FPanel = nullptr;
+  TPaintBox* FBox = nullptr;
+  TRingPainter FPainter;
+};
+
+int CountRed(TControl* AControl) {
+  const QImage image = ScreenImage(AControl);
+  int red = 0;
+  for (int y = 0; y < AControl->Height(); ++y)
+    for (int x = 0; x < AControl->Width(); ++x)
+      if (IsRed(image.pixel(WindowPos(AControl, x, y)))) ++red;
+  return red;
+}
+
+TEST_F(Painting, DrawingOutsidePaintIsOnScreenAtOnceAsExactlyTheOuterRing) {
+  const int w = FBox->Width(), h = FBox->Height();
+  ASSERT_EQ(w, 298);
+  ASSERT_EQ(h, 198);
+  EXPECT_EQ(CountRed(FBox), 0);
+  const int paintsBefore = FPainter.Paints;
+  FPainter.Ring();  // no event loop in between: it must be on screen now
+  EXPECT_EQ(FPainter.Paints, paintsBefore) << "direct drawing must not run a paint event";
+  const QImage image = ScreenImage(FBox);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool ring = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+      ASSERT_EQ(IsRed(image.pixel(WindowPos(FBox, x, y))), ring) << "at " << x << "," << y;
+    }
+  // Nothing remembers it: the next repaint shows the panel again, and the
+  // paint event ran.
+  FPanel->Repaint();
+  EXPECT_GT(FPainter.Paints, paintsBefore);
+  EXPECT_EQ(CountRed(FBox), 0);
+  EXPECT_EQ(ScreenPixel(FBox, 5, 5), qRgb(240, 240, 240));
+}
+
+TEST_F(Painting, PanelCaptionShowsThroughItsPaintBox) {
+  FPanel->SetText("建立");
+  FPanel->Repaint();
+  const QImage image = ScreenImage(FBox);
+  int dark = 0;
+  for (int y = FBox->Height() / 2 - 10; y < FBox->Height() / 2 + 10; ++y)
+    for (int x = FBox->Width() / 2 - 20; x < FBox->Width() / 2 + 20; ++x)
+      if (qGray(image.pixel(WindowPos(FBox, x, y))) < 100) ++dark;
+  EXPECT_GT(dark, 10);
+}
+
+TEST_F(Painting, PaintHandlerDrawsAtEveryRepaint) {
+  FPainter.DrawOnPaint = true;
+  FBox->Repaint();
+  EXPECT_EQ(RedBox(FBox), QRect(0, 0, FBox->Width(), FBox->Height()));
+  FPanel->Repaint();
+  EXPECT_EQ(CountRed(FBox), 2 * FBox->Width() + 2 * FBox->Height() - 4);
+}
+
+TEST_F(Painting, WindowedControlsCoverPaintBoxesAndDirectDrawingStaysUnderThem) {
+  // A memo over the box's top-left corner: windowed, so above the box.
+  auto* memo = new TMemo(FForm.get());
+  memo->SetBounds(0, 0, 100, 60);
+  memo->SetParent(FPanel);
+  Settle();
+  FPainter.Ring();
+  EXPECT_FALSE(IsRed(ScreenPixel(FBox, 10, 0))) << "drawn over the memo";
+  EXPECT_FALSE(IsRed(ScreenPixel(FBox, 0, 10)));
+  EXPECT_TRUE(IsRed(ScreenPixel(FBox, 150, 0)));
+  EXPECT_TRUE(IsRed(ScreenPixel(FBox, 0, 120)));
+  // A paint box added later still lies under the memo.
+  auto* later = new TPaintBox(FForm.get());
+  later->SetParent(FPanel);
+  later->SetBounds(10, 10, 20, 20);
+  TRingPainter second;
+  second.Box = later;
+  second.Ring();
+  EXPECT_EQ(CountRed(later), 0);
+}
+
+TEST_F(Painting, LinesOmitTheirEndPointInEveryDirection) {
+  TCanvas* canvas = FBox->Canvas();
+  canvas->Pen()->SetColor(clRed);
+  canvas->MoveTo(50, 50);
+  canvas->LineTo(40, 50);  // leftwards: 41..50 drawn, 40 not
+  EXPECT_TRUE(IsRed(ScreenPixel(FBox, 50, 50)));
+  EXPECT_TRUE(IsRed(ScreenPixel(FBox, 41, 50)));
+  EXPECT_FALSE(IsRed(ScreenPixel(FBox, 40, 50)));
+  canvas->MoveTo(100, 100);
+  canvas->LineTo(110, 105);  // slanted
+  EXPECT_TRUE(IsRed(ScreenPixel(FBox, 100, 100)));
+  EXPECT_FALSE(IsRed(ScreenPixel(FBox, 110, 105)));
+  EXPECT_EQ(canvas->PenX(), 110);
+  EXPECT_EQ(canvas->PenY(), 105);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+class TProposals : public TObject {
+ public:
+  std::vector<int> Seen;
+  int Override = -1;  // replace the proposal with this when set
+  bool Refuse = false;
+  void CanResize(TObject* /*ASender*/, int& ANewSize, bool& AAccept) {
+    Seen.push_back(ANewSize);
+    if (Override >= 0) ANewSize = Override;
+    if (Refuse) AAccept = false;
+  }
+};
+
+// A pane cut in two: first part, splitter and the rest, like a split.
+class Splitting : public testing::TestWithParam<TAlign> {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FForm->SetClientSize(400, 300);
+    FPane = new TPanel(FForm.get());
+    FPane->SetParent(FForm.get());
+    FPane->SetAlign(alClient);
+    FFirst = new TPanel(FForm.get());
+    FFirst->SetParent(FPane);
+    FFirst->SetAlign(GetParam());
+    if (Vertical())
+      FFirst->SetHeight(100);
+    else
+      FFirst->SetWidth(100);
+    FSplitter = new TSplitter(FForm.get());
+    FSplitter->SetParent(FPane);
+    FSplitter->SetAlign(GetParam());
+    FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+    FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+    FSecond = new TPanel(FForm.get());
+    FSecond->SetParent(FPane);
+    FSecond->SetAlign(alClient);
+    FSplitter->OnCanResize = TCanResizeEvent(&FProposals, &TProposals::CanResize);
+    ShowAndSettle(FForm.get());
+  }
+  bool Vertical() const { return GetParam() == alTop; }
+  int Size(TControl* c) const { return Vertical() ? c->Height() : c->Width(); }
+  // Drags the splitter's middle by ADelta along its axis.
+  void DragBy(int ADelta) {
+    const int x = FSplitter->Width() / 2, y = FSplitter->Height() / 2;
+    Drag(FSplitter, x, y, Vertical() ? 0 : ADelta, Vertical() ? ADelta : 0);
+  }
+  std::unique_ptr<TForm> FForm;
+  TPanel* FPane = nullptr;
+  TPanel* FFirst = nullptr;
+  TSplitter* FSplitter = nullptr;
+  TPanel* FSecond = nullptr;
+  TProposals FProposals;
+};
+
+TEST_P(Splitting, SplitterIsThreePixelsThickRightAfterTheFirstPart) {
+  EXPECT_EQ(Size(FSplitter), 3);
+  EXPECT_EQ(FSplitter->FindResizedControl(), FFirst);
+  if (Vertical()) {
+    EXPECT_EQ(FSplitter->Top(), FFirst->Top() + FFirst->Height());
+    EXPECT_EQ(FSplitter->Cursor(), crVSplit);
+    EXPECT_EQ(FSecond->Top(), FSplitter->Top() + 3);
+  } else {
+    EXPECT_EQ(FSplitter->Left(), FFirst->Left() + FFirst->Width());
+    EXPECT_EQ(FSplitter->Cursor(), crHSplit);
+    EXPECT_EQ(FSecond->Left(), FSplitter->Left() + 3);
+  }
+}
+
+TEST_P(Splitting, DragResizesTheFirstPartLiveThroughOnCanResize) {
+  DragBy(40);
+  ASSERT_FALSE(FProposals.Seen.empty());
+  EXPECT_EQ(FProposals.Seen.back(), 140);
+  EXPECT_EQ(Size(FFirst), 140);
+  // Live: every step was proposed and applied, growing one by one.
+  EXPECT_GE(FProposals.Seen.size(), 4u);
+  EXPECT_TRUE(std::is_sorted(FProposals.Seen.begin(), FProposals.Seen.end()));
+  // The rest follows, and the splitter stays between the two.
+  const int extent = Vertical() ? FPane->ClientHeight() : FPane->ClientWidth();
+  EXPECT_EQ(Size(FSecond), extent - 140 - 3);
+  EXPECT_EQ(FSplitter->FindResizedControl(), FFirst);
+}
+
+TEST_P(Splitting, DragClampsToMinSizeOnBothSides) {
+  DragBy(-500);
+  EXPECT_EQ(Size(FFirst), 30);
+  EXPECT_EQ(FProposals.Seen.back(), 30);
+  FProposals.Seen.clear();
+  DragBy(1000);
+  const int extent = Vertical() ? FPane->ClientHeight() : FPane->ClientWidth();
+  EXPECT_EQ(Size(FFirst), extent - 3 - 30);
+  EXPECT_EQ(Size(FSecond), 30);
+}
+
+TEST_P(Splitting, HandlerMayChangeOrRefuseTheProposal) {
+  FProposals.Override = 77;
+  DragBy(20);
+  EXPECT_EQ(Size(FFirst), 77);
+  FProposals.Override = -1;
+  FProposals.Refuse = true;
+  DragBy(20);
+  EXPECT_EQ(Size(FFirst), 77);
+  EXPECT_FALSE(FProposals.Seen.empty());
+}
+
+TEST_P(Splitting, RightButtonDoesNotDrag) {
+  QWidget* handle = FSplitter->Handle();
+  QTest::mousePress(handle, Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
+  QTest::mouseMove(handle, QPoint(1, 1) + (Vertical() ? QPoint(0, 30) : QPoint(30, 0)));
+  QTest::mouseRelease(handle, Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
+  EXPECT_TRUE(FProposals.Seen.empty());
+  EXPECT_EQ(Size(FFirst), 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothAxes, Splitting, testing::Values(alTop, alLeft),
+                         [](const auto& info) {
+                           return std::string(info.param == alTop ? "Stacked" : "SideBySide");
+                         });
+
+}  // namespace

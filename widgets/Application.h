@@ -1,0 +1,56 @@
+#pragma once
+
+#include "widgets/Component.h"
+#include "widgets/Event.h"
+#include "widgets/Exception.h"
+
+class TForm;
+class QApplication;
+
+using TExceptionEvent = TMethodEvent<TObject*, const Exception&>;
+
+class TApplication : public TComponent {
+ public:
+  explicit TApplication(TComponent* AOwner);
+  ~TApplication() override;
+
+  // Sets up the platform: the Qt application, fonts with Traditional Chinese
+  // glyphs. Safe to call more than once.
+  void Initialize();
+
+  // Creates a form of class T owned by the application; the first one
+  // created is the main form.
+  template <class T>
+  void CreateForm(T*& AReference) {
+    AReference = new T(this);
+    if (FMainForm == nullptr) FMainForm = AReference;
+  }
+
+  TForm* MainForm() const { return FMainForm; }
+
+  // Shows the main form and runs the event loop until it closes.
+  void Run();
+  void Terminate();
+  bool Terminated() const { return FTerminated; }
+  // Handles the events waiting, then returns.
+  void ProcessMessages();
+
+  // The standard error dialog.
+  void ShowException(const Exception& AError);
+  // Reports an exception that escaped an event handler: OnException if set,
+  // the standard dialog otherwise.
+  void HandleException(const Exception& AError);
+
+  TExceptionEvent OnException;
+
+  // Layer internal.
+  void FormDestroyed(TForm* AForm);
+
+ private:
+  QApplication* FQtApp = nullptr;
+  bool FOwnsQtApp = false;
+  TForm* FMainForm = nullptr;
+  bool FTerminated = false;
+};
+
+extern TApplication* Application;

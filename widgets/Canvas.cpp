@@ -1,0 +1,111 @@
+#include "widgets/Canvas.h"
+
+#include <QBackingStore>
+#include <QPainter>
+#include <QRegion>
+#include <QWindow>
+#include <cstdlib>
+#include <vector>
+
+#include "widgets/Peer.h"
+
+namespace {
+
+struct TSpan {
+  int X, Y, W, H;
+};
+
+// Pixels of a line from (X0, Y0) to (X1, Y1) without the end point, as spans.
+std::vector<TSpan> LineSpans(int X0, int Y0, int X1, int Y1) {
+  std::vector<TSpan> spans;
+  if (X0 == X1 && Y0 == Y1) return spans;
+  if (Y0 == Y1) {
+    const int from = X0 < X1 ? X0 : X1 + 1;
+    spans.push_back({from, Y0, std::abs(X1 - X0), 1});
+    return spans;
+  }
+  if (X0 == X1) {
+    const int from = Y0 < Y1 ? Y0 : Y1 + 1;
+    spans.push_back({X0, from, 1, std::abs(Y1 - Y0)});
+    return spans;
+  }
+  const int dx = std::abs(X1 - X0), sx = X0 < X1 ? 1 : -1;
+  const int dy = -std::abs(Y1 - Y0), sy = Y0 < Y1 ? 1 : -1;
+  int err = dx + dy;
+  int x = X0, y = Y0;
+  while (x != X1 || y != Y1) {
+    spans.push_back({x, y, 1, 1});
+    const int e2 = 2 * err;
+    if (e2 >= dy) err += dy, x += sx;
+    if (e2 <= dx) err += dx, y += sy;
+  }
+  return spans;
+}
+
+void PaintSpans(QPainter& APainter, const std::vector<TSpan>& ASpans, const QColor& AColor) {
+  for (const TSpan& s : ASpans) APainter.fillRect(s.X, s.Y, s.W, s.H, AColor);
+}
+
+// What of AWidget is on the screen, in its window's coordinates: its rect,
+// clipped by every ancestor and minus every sibling stacked above it or above
+// one of its ancestors.
+QRegion ExposedRegion(QWidget* AWidget) {
+  QWidget* window = AWidget->window();
+  QRegion region(QRect(AWidget->mapTo(window, QPoint(0, 0)), AWidget->size()));
+  for (QWidget* w = AWidget; w != window && w->parentWidget() != nullptr; w = w->parentWidget()) {
+    QWidget* parent = w->parentWidget();
+    region &= QRect(parent->mapTo(window, QPoint(0, 0)), parent->size());
+    const QObjectList& siblings = parent->children();
+    bool above = false;
+    for (QObject* o : siblings) {
+      if (o == w) {
+        above = true;
+        continue;
+      }
+      auto* sibling = qobject_cast<QWidget*>(o);
+      if (!above || sibling == nullptr || !sibling->isVisible() || sibling->isWindow()) continue;
+      region -= QRect(sibling->mapTo(window, QPoint(0, 0)), sibling->size());
+    }
+  }
+  return region;
+}
+
+bool gDirectPainting = false;
+
+}  // namespace
+
+void TCanvas::MoveTo(int X, int Y) {
+  FPenX = X;
+  FPenY = Y;
+}
+
+void TCanvas::LineTo(int X, int Y) {
+  const std::vector<TSpan> spans = LineSpans(FPenX, FPenY, X, Y);
+  FPenX = X;
+  FPenY = Y;
+  const QColor color = ToQColor(FPen.Color());
+  if (FPainter != nullptr) {
+    PaintSpans(*FPainter, spans, color);
+    return;
+  }
+  // Outside a paint event: paint into the window's backing store and flush.
+  SyncPeers();
+  QWidget* widget = FControl->Peer();
+  if (gDirectPainting || InPaintEvent() || !widget->isVisible()) return;
+  QWidget* window = widget->window();
+  QBackingStore* store = widget->backingStore();
+  if (store == nullptr || window->windowHandle() == nullptr) return;
+  const QRegion region = ExposedRegion(widget);
+  if (region.isEmpty()) return;
+  gDirectPainting = true;
+  store->beginPaint(region);
+  {
+    QPainter painter(store->paintDevice());
+    painter.setClipRegion(region);
+    painter.translate(widget->mapTo(window, QPoint(0, 0)));
+    PaintSpans(painter, spans, color);
+  }
+  store->endPaint();
+  store->flush(region, window->windowHandle());
+  gDirectPainting = false;
+}

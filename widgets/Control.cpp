@@ -1,0 +1,397 @@
+#include "widgets/Control.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <algorithm>
+#include <deque>
+
+#include "widgets/Peer.h"
+
+// --- Layout and peer-sync bookkeeping -------------------------------------
+
+namespace {
+
+int gPaintDepth = 0;
+
+// Resize notifications wait until the outermost layout change is complete,
+// so a handler always sees every control at its final place and size.
+int gBatchDepth = 0;
+std::deque<TControl*> gPendingResize;
+
+std::vector<TControl*> gPendingSync;
+bool gSyncPosted = false;
+
+class TSyncPoster : public QObject {
+ public:
+  bool event(QEvent* AEvent) override {
+    if (AEvent->type() != QEvent::User) return QObject::event(AEvent);
+    gSyncPosted = false;
+    SyncPeers();
+    return true;
+  }
+};
+
+TSyncPoster* SyncPoster() {
+  static TSyncPoster* poster = new TSyncPoster;
+  return poster;
+}
+
+}  // namespace
+
+struct TLayoutQueue {
+  static void Begin() { ++gBatchDepth; }
+  static void End() {
+    if (--gBatchDepth > 0) return;
+    ++gBatchDepth;  // handlers below may change layout again; keep collecting
+    while (!gPendingResize.empty()) {
+      TControl* control = gPendingResize.front();
+      gPendingResize.pop_front();
+      Dispatch([control] { control->OnResize(control); });
+    }
+    --gBatchDepth;
+  }
+  static void Forget(TControl* AControl) {
+    gPendingResize.erase(std::remove(gPendingResize.begin(), gPendingResize.end(), AControl),
+                         gPendingResize.end());
+    if (AControl->FSyncSlot >= 0) gPendingSync[static_cast<size_t>(AControl->FSyncSlot)] = nullptr;
+    AControl->FSyncSlot = -1;
+  }
+  // Announces a size change once the control's parent finished its pass.
+  static void CheckSize(TControl* AControl) {
+    if (AControl->FWidth == AControl->FNotifiedWidth &&
+        AControl->FHeight == AControl->FNotifiedHeight)
+      return;
+    AControl->FNotifiedWidth = AControl->FWidth;
+    AControl->FNotifiedHeight = AControl->FHeight;
+    AControl->SizeChanged();
+  }
+};
+
+namespace {
+class TBatch {
+ public:
+  TBatch() { TLayoutQueue::Begin(); }
+  ~TBatch() { TLayoutQueue::End(); }
+  TBatch(const TBatch&) = delete;
+  TBatch& operator=(const TBatch&) = delete;
+};
+}  // namespace
+
+bool InPaintEvent() { return gPaintDepth > 0; }
+TPaintScope::TPaintScope() { ++gPaintDepth; }
+TPaintScope::~TPaintScope() { --gPaintDepth; }
+
+void SyncPeers() {
+  if (InPaintEvent()) return;
+  while (!gPendingSync.empty()) {
+    std::vector<TControl*> batch;
+    batch.swap(gPendingSync);
+    for (TControl* control : batch) {
+      if (control == nullptr) continue;
+      control->FSyncSlot = -1;
+      control->PushPeerState();
+    }
+  }
+}
+
+QColor ToQColor(TColor AColor) {
+  switch (AColor) {
+    case clBtnFace:
+      return {240, 240, 240};
+    case clWindowText:
+      return {0, 0, 0};
+    case clWindow:
+    case clBtnHighlight:
+      return {255, 255, 255};
+    case clBtnShadow:
+      return {160, 160, 160};
+    default:
+      return {AColor & 0xFF, (AColor >> 8) & 0xFF, (AColor >> 16) & 0xFF};
+  }
+}
+
+static TMouseButton ToMouseButton(Qt::MouseButton AButton) {
+  switch (AButton) {
+    case Qt::RightButton:
+      return mbRight;
+    case Qt::MiddleButton:
+      return mbMiddle;
+    default:
+      return mbLeft;
+  }
+}
+
+void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent) {
+  TShiftState shift = 0;
+  const Qt::KeyboardModifiers mods = AEvent->modifiers();
+  if (mods & Qt::ShiftModifier) shift |= ssShift;
+  if (mods & Qt::ControlModifier) shift |= ssCtrl;
+  if (mods & Qt::AltModifier) shift |= ssAlt;
+  if (AEvent->buttons() & Qt::LeftButton) shift |= ssLeft;
+  if (AEvent->buttons() & Qt::RightButton) shift |= ssRight;
+  if (AEvent->buttons() & Qt::MiddleButton) shift |= ssMiddle;
+  const QPoint pos = AEvent->position().toPoint();
+  AControl->PeerMouseDown(ToMouseButton(AEvent->button()), shift, pos.x(), pos.y());
+}
+
+// --- TControl ---------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed)
+    : TComponent(AOwner), FWindowed(AWindowed), FPeer(APeer) {
+  FPeer->hide();
+}
+
+TControl::~TControl() {
+  TLayoutQueue::Forget(this);
+  if (FParent != nullptr) {
+    TBatch batch;
+    FParent->RemoveControl(this);
+  }
+  TLayoutQueue::Forget(this);
+  delete FPeer;
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+  if (AParent == FParent) return;
+  TBatch batch;
+  if (FParent != nullptr) FParent->RemoveControl(this);
+  FParent = AParent;
+  FPeer->setParent(AParent != nullptr ? AParent->FPeer : nullptr);
+  if (AParent != nullptr)
+    AParent->InsertControl(this);
+  else
+    TLayoutQueue::CheckSize(this);
+  UpdatePeerVisibility();
+}
+
+void TControl::SetAlign(TAlign AAlign) {
+  if (AAlign == FAlign) return;
+  TBatch batch;
+  FAlign = AAlign;
+  AlignChanged();
+  if (FParent != nullptr) FParent->AlignControls(this);
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  AWidth = std::max(0, AWidth);
+  AHeight = std::max(0, AHeight);
+  if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+  TBatch batch;
+  FLeft = ALeft;
+  FTop = ATop;
+  FWidth = AWidth;
+  FHeight = AHeight;
+  RequestPeerSync();
+  if (FParent != nullptr && FVisible)
+    FParent->AlignControls(this);
+  else
+    TLayoutQueue::CheckSize(this);
+}
+
+void TControl::SetText(const std::string& AText) {
+  FText = AText;
+  TextChanged();
+}
+
+void TControl::SetVisible(bool AVisible) {
+  if (AVisible == FVisible) return;
+  TBatch batch;
+  FVisible = AVisible;
+  UpdatePeerVisibility();
+  if (FParent != nullptr) FParent->AlignControls(this);
+}
+
+void TControl::SetColor(TColor AColor) {
+  FColor = AColor;
+  FPeer->update();
+}
+
+void TControl::SetCursor(TCursor ACursor) {
+  FCursor = ACursor;
+  switch (ACursor) {
+    case crHSplit:
+      FPeer->setCursor(Qt::SplitHCursor);
+      break;
+    case crVSplit:
+      FPeer->setCursor(Qt::SplitVCursor);
+      break;
+    default:
+      FPeer->unsetCursor();
+  }
+}
+
+void TControl::Invalidate() {
+  SyncPeers();
+  FPeer->update();
+}
+
+void TControl::Repaint() {
+  SyncPeers();
+  FPeer->repaint();
+}
+
+QWidget* TControl::Handle() const {
+  SyncPeers();
+  return FPeer;
+}
+
+void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
+  Dispatch([&] { OnMouseDown(this, AButton, AShift, X, Y); });
+}
+
+void TControl::PeerClick() {
+  Dispatch([&] { OnClick(this); });
+}
+
+void TControl::PushPeerState() { FPeer->setGeometry(FLeft, FTop, FWidth, FHeight); }
+
+void TControl::SizeChanged() { gPendingResize.push_back(this); }
+
+void TControl::UpdatePeerVisibility() {
+  const bool shown = FVisible && FParent != nullptr;
+  if (shown && FSyncSlot >= 0) {
+    // Show at the right place, not where Qt last had it.
+    gPendingSync[static_cast<size_t>(FSyncSlot)] = nullptr;
+    FSyncSlot = -1;
+    PushPeerState();
+  }
+  FPeer->setVisible(shown);
+}
+
+void TControl::RequestPeerSync() {
+  if (FSyncSlot >= 0) return;
+  FSyncSlot = static_cast<int>(gPendingSync.size());
+  gPendingSync.push_back(this);
+  if (!gSyncPosted && QCoreApplication::instance() != nullptr) {
+    gSyncPosted = true;
+    QCoreApplication::postEvent(SyncPoster(), new QEvent(QEvent::User));
+  }
+}
+
+// --- TWinControl ------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new TPlainPeer(this)) {}
+
+TWinControl::TWinControl(TComponent* AOwner, QWidget* APeer) : TControl(AOwner, APeer, true) {}
+
+TWinControl::~TWinControl() {
+  // Children go first (newest first), each taking its own peer with it, so Qt
+  // never deletes a peer behind the model's back.
+  FAligning = true;
+  while (!FControls.empty()) delete FControls.back();
+}
+
+void TWinControl::InsertControl(TControl* AControl) {
+  FControls.push_back(AControl);
+  Restack();
+  AlignControls(AControl);
+}
+
+void TWinControl::RemoveControl(TControl* AControl) {
+  FControls.erase(std::remove(FControls.begin(), FControls.end(), AControl), FControls.end());
+  AControl->FParent = nullptr;
+  AlignControls(nullptr);
+}
+
+void TWinControl::Restack() {
+  // Windowless controls lie below every windowed sibling; among windowed
+  // siblings the newest is on top.
+  for (TControl* c : FControls)
+    if (!c->IsWindowed()) c->FPeer->raise();
+  for (TControl* c : FControls)
+    if (c->IsWindowed()) c->FPeer->raise();
+}
+
+static bool InsertBefore(const TControl* C1, const TControl* C2, TAlign AAlign) {
+  switch (AAlign) {
+    case alTop:
+      return C1->Top() < C2->Top();
+    case alBottom:
+      return C1->Top() + C1->Height() > C2->Top() + C2->Height();
+    case alLeft:
+      return C1->Left() < C2->Left();
+    case alRight:
+      return C1->Left() + C1->Width() > C2->Left() + C2->Width();
+    default:
+      return false;
+  }
+}
+
+void TWinControl::AlignControls(TControl* AControl) {
+  if (FAligning) return;
+  FAligning = true;
+  TBatch batch;
+  TRect rect = ClientRect();
+  std::vector<TControl*> list;
+  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+    list.clear();
+    if (AControl != nullptr && AControl->FParent == this && AControl->FAlign == align &&
+        AControl->FVisible)
+      list.push_back(AControl);
+    for (TControl* c : FControls) {
+      if (c == AControl || c->FAlign != align || !c->FVisible) continue;
+      size_t j = 0;
+      while (j < list.size() && !InsertBefore(c, list[j], align)) ++j;
+      list.insert(list.begin() + static_cast<std::ptrdiff_t>(j), c);
+    }
+    for (TControl* c : list) {
+      const int width = std::max(0, rect.Width());
+      const int height = std::max(0, rect.Height());
+      int l = c->FLeft, t = c->FTop, w = c->FWidth, h = c->FHeight;
+      switch (align) {
+        case alTop:
+          l = rect.Left, t = rect.Top, w = width;
+          rect.Top += h;
+          break;
+        case alBottom:
+          l = rect.Left, t = rect.Bottom - h, w = width;
+          rect.Bottom -= h;
+          break;
+        case alLeft:
+          l = rect.Left, t = rect.Top, h = height;
+          rect.Left += w;
+          break;
+        case alRight:
+          l = rect.Right - w, t = rect.Top, h = height;
+          rect.Right -= w;
+          break;
+        default:
+          l = rect.Left, t = rect.Top, w = width, h = height;
+      }
+      if (l != c->FLeft || t != c->FTop || w != c->FWidth || h != c->FHeight) {
+        c->FLeft = l, c->FTop = t, c->FWidth = w, c->FHeight = h;
+        c->RequestPeerSync();
+      }
+    }
+  }
+  FAligning = false;
+  // Only now, with every sibling in place, do children react to their size.
+  for (size_t i = 0; i < FControls.size(); ++i) TLayoutQueue::CheckSize(FControls[i]);
+}
+
+void TWinControl::SizeChanged() {
+  AlignControls(nullptr);
+  TControl::SizeChanged();
+}
+
+void TWinControl::SetTabOrder(int AValue) {
+  FTabOrder = AValue;
+  if (Parent() != nullptr) Parent()->UpdateTabChain();
+}
+
+void TWinControl::UpdateTabChain() {
+  std::vector<TWinControl*> chain;
+  for (TControl* c : FControls)
+    if (auto* w = dynamic_cast<TWinControl*>(c); w != nullptr && w->FTabOrder >= 0)
+      chain.push_back(w);
+  std::stable_sort(chain.begin(), chain.end(),
+                   [](auto* a, auto* b) { return a->FTabOrder < b->FTabOrder; });
+  for (size_t i = 1; i < chain.size(); ++i)
+    QWidget::setTabOrder(chain[i - 1]->Peer(), chain[i]->Peer());
+}
+
+void TWinControl::SetFocus() { Peer()->setFocus(Qt::OtherFocusReason); }
+
+TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* APeer)
+    : TControl(AOwner, APeer, false) {}

@@ -1,0 +1,149 @@
+#pragma once
+// Controls keep their own geometry, alignment, caption and visibility; the Qt
+// widget behind each one (its peer) mirrors that state. Reads never ask Qt.
+
+#include <string>
+#include <vector>
+
+#include "widgets/Component.h"
+#include "widgets/Event.h"
+
+class QWidget;
+void SyncPeers();
+class TWinControl;
+
+class TControl : public TComponent {
+ public:
+  ~TControl() override;
+
+  TWinControl* Parent() const { return FParent; }
+  void SetParent(TWinControl* AParent);
+
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign AAlign);
+
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetLeft(int AValue) { SetBounds(AValue, FTop, FWidth, FHeight); }
+  void SetTop(int AValue) { SetBounds(FLeft, AValue, FWidth, FHeight); }
+  void SetWidth(int AValue) { SetBounds(FLeft, FTop, AValue, FHeight); }
+  void SetHeight(int AValue) { SetBounds(FLeft, FTop, FWidth, AValue); }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TRect BoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+
+  // The caption, UTF-8.
+  std::string Text() const { return GetText(); }
+  void SetText(const std::string& AText);
+
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool AVisible);
+
+  TColor Color() const { return FColor; }
+  void SetColor(TColor AColor);
+
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor ACursor);
+
+  // Schedules a repaint / repaints at once.
+  void Invalidate();
+  void Repaint();
+
+  // The Qt widget behind this control, with its geometry brought up to date.
+  QWidget* Handle() const;
+
+  TMouseEvent OnMouseDown;
+  TNotifyEvent OnResize;
+  TNotifyEvent OnClick;
+
+  // Layer internals: used by peers and the layout machinery.
+  QWidget* Peer() const { return FPeer; }
+  bool IsWindowed() const { return FWindowed; }
+  void PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y);
+  void PeerClick();
+  virtual void PushPeerState();
+
+ protected:
+  TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed);
+
+  virtual std::string GetText() const { return FText; }
+  virtual void TextChanged() {}
+  // Called after the size changed and the parent finished its pass.
+  virtual void SizeChanged();
+  virtual void AlignChanged() {}
+  virtual void UpdatePeerVisibility();
+  void RequestPeerSync();
+
+ private:
+  friend class TWinControl;
+  friend struct TLayoutQueue;
+  friend void SyncPeers();
+
+  TWinControl* FParent = nullptr;
+  TAlign FAlign = alNone;
+  int FLeft = 0;
+  int FTop = 0;
+  int FWidth = 0;
+  int FHeight = 0;
+  // The size last announced through SizeChanged.
+  int FNotifiedWidth = 0;
+  int FNotifiedHeight = 0;
+  std::string FText;
+  bool FVisible = true;
+  bool FWindowed = false;
+  TColor FColor = clBtnFace;
+  TCursor FCursor = crDefault;
+  QWidget* FPeer = nullptr;
+  int FSyncSlot = -1;  // index in the pending peer-sync list, or -1
+};
+
+// A control with a window of its own: it holds child controls, aligns them and
+// destroys those still parented to it when it goes.
+class TWinControl : public TControl {
+ public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  int ControlCount() const { return static_cast<int>(FControls.size()); }
+  TControl* Controls(int AIndex) const { return FControls.at(static_cast<size_t>(AIndex)); }
+
+  // The area children are aligned in, in this control's coordinates.
+  virtual TRect ClientRect() const { return {0, 0, Width(), Height()}; }
+  int ClientWidth() const { return ClientRect().Width(); }
+  int ClientHeight() const { return ClientRect().Height(); }
+
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int AValue);
+  void SetFocus();
+
+  // Re-applies the alignment of the children; AControl is the one that
+  // changed, which keeps its place ahead of others at equal position.
+  void AlignControls(TControl* AControl);
+
+ protected:
+  TWinControl(TComponent* AOwner, QWidget* APeer);
+  void SizeChanged() override;
+
+ private:
+  friend class TControl;
+  void InsertControl(TControl* AControl);
+  void RemoveControl(TControl* AControl);
+  void Restack();
+  void UpdateTabChain();
+
+  std::vector<TControl*> FControls;
+  int FTabOrder = -1;
+  bool FAligning = false;
+};
+
+// A control without a window: drawn on its parent, below every windowed sibling.
+class TGraphicControl : public TControl {
+ protected:
+  TGraphicControl(TComponent* AOwner, QWidget* APeer);
+};
+
+// Brings every Qt peer up to date with its control's geometry and visibility.
+// Runs by itself after each event the layer dispatches; call it when reading
+// Qt state directly.
+void SyncPeers();

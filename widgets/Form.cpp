@@ -1,0 +1,82 @@
+#include "widgets/Form.h"
+
+#include <QCloseEvent>
+#include <QResizeEvent>
+
+#include "widgets/Application.h"
+#include "widgets/Peer.h"
+
+namespace {
+class TFormPeer : public TPlainPeer {
+ public:
+  using TPlainPeer::TPlainPeer;
+
+ protected:
+  TForm* Form() const { return static_cast<TForm*>(FControl); }
+  void resizeEvent(QResizeEvent* AEvent) override {
+    const QSize size = AEvent->size();
+    Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
+  }
+  void closeEvent(QCloseEvent* AEvent) override {
+    // The model decides; it hides the window itself when it agrees.
+    AEvent->ignore();
+    Dispatch([&] { Form()->PeerCloseRequest(); });
+  }
+};
+}  // namespace
+
+TForm::TForm(TComponent* AOwner) : TWinControl(AOwner, new TFormPeer(this)) {
+  Peer()->setAttribute(Qt::WA_DeleteOnClose, false);
+  Peer()->setAutoFillBackground(true);
+  QPalette palette = Peer()->palette();
+  palette.setColor(QPalette::Window, ToQColor(clBtnFace));
+  Peer()->setPalette(palette);
+  SetVisible(false);
+  SetBounds(200, 120, 320 + FrameWidth, 240 + FrameHeight);
+}
+
+TForm::~TForm() {
+  if (Application != nullptr) Application->FormDestroyed(this);
+}
+
+TRect TForm::ClientRect() const {
+  return {0, 0, std::max(0, Width() - FrameWidth), std::max(0, Height() - FrameHeight)};
+}
+
+void TForm::SetConstraints(int AMinWidth, int AMinHeight) {
+  FMinWidth = AMinWidth;
+  FMinHeight = AMinHeight;
+  Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth), std::max(0, AMinHeight - FrameHeight));
+  SetBounds(Left(), Top(), std::max(Width(), AMinWidth), std::max(Height(), AMinHeight));
+}
+
+void TForm::Show() {
+  SetVisible(true);
+}
+
+void TForm::Close() {
+  TCloseAction action = caHide;
+  OnClose(this, action);
+  if (action == caNone) return;
+  SetVisible(false);
+  if (Application != nullptr && Application->MainForm() == this) Application->Terminate();
+}
+
+void TForm::PeerResized(int AClientWidth, int AClientHeight) {
+  SetBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
+}
+
+void TForm::PeerCloseRequest() { Close(); }
+
+void TForm::TextChanged() { Peer()->setWindowTitle(QString::fromStdString(Text())); }
+
+void TForm::PushPeerState() {
+  const TRect client = ClientRect();
+  Peer()->move(Left(), Top());
+  Peer()->resize(client.Width(), client.Height());
+}
+
+void TForm::UpdatePeerVisibility() {
+  if (Visible()) SyncPeers();
+  Peer()->setVisible(Visible());
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "widgets/Control.h"
+
+// A top-level window. Width and Height are its outer size: a 4-pixel frame
+// and a 30-pixel caption bar surround the client area children live in.
+class TForm : public TWinControl {
+ public:
+  static constexpr int FrameWidth = 8;    // left and right frame together
+  static constexpr int FrameHeight = 34;  // caption bar and bottom frame
+
+  // An empty window, for windows built in code.
+  static TForm* CreateNew(TComponent* AOwner) { return new TForm(AOwner); }
+  ~TForm() override;
+
+  TRect ClientRect() const override;
+  void SetClientSize(int AWidth, int AHeight) {
+    SetBounds(Left(), Top(), AWidth + FrameWidth, AHeight + FrameHeight);
+  }
+  void SetConstraints(int AMinWidth, int AMinHeight);
+  int MinWidth() const { return FMinWidth; }
+  int MinHeight() const { return FMinHeight; }
+
+  void Show();
+  // Asks OnClose; unless it answers caNone, hides the window, and closing the
+  // main form ends the application's run.
+  void Close();
+
+  TCloseEvent OnClose;
+
+  // Layer internals: the window system resized or wants to close the window.
+  void PeerResized(int AClientWidth, int AClientHeight);
+  void PeerCloseRequest();
+
+ protected:
+  explicit TForm(TComponent* AOwner);
+  void TextChanged() override;
+  void PushPeerState() override;
+  void UpdatePeerVisibility() override;
+
+ private:
+  int FMinWidth = 0;
+  int FMinHeight = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+// Layer internals shared by the control implementations: Qt conversions and
+// the safe dispatch of events from Qt into the component model. Not for app/.
+
+#include <QColor>
+#include <QMouseEvent>
+#include <QWidget>
+#include <exception>
+
+#include "widgets/Control.h"
+
+QColor ToQColor(TColor AColor);
+
+// Reports an exception that escaped an event handler; defined by the
+// application object.
+void ReportHandlerException(const std::exception* AError);
+
+// True while Qt paints; peers must not be moved then.
+bool InPaintEvent();
+
+class TPaintScope {
+ public:
+  TPaintScope();
+  ~TPaintScope();
+  TPaintScope(const TPaintScope&) = delete;
+  TPaintScope& operator=(const TPaintScope&) = delete;
+};
+
+// Runs a model event handler on behalf of Qt: no exception ever crosses Qt's
+// event loop, and the peers are brought up to date afterwards.
+template <class F>
+void Dispatch(F&& AHandler) {
+  try {
+    AHandler();
+  } catch (const std::exception& e) {
+    ReportHandlerException(&e);
+  } catch (...) {
+    ReportHandlerException(nullptr);
+  }
+  SyncPeers();
+}
+
+void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent);
+
+// A plain Qt widget that reports its mouse presses to its control.
+class TPlainPeer : public QWidget {
+ public:
+  explicit TPlainPeer(TControl* AControl) : FControl(AControl) {}
+
+ protected:
+  void mousePressEvent(QMouseEvent* AEvent) override { ForwardMousePress(FControl, AEvent); }
+  TControl* FControl;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "widgets/Control.h"
+
+// Resizes the sibling right before it along its alignment while dragged with
+// the left button, live, asking OnCanResize about every proposed size.
+class TSplitter : public TGraphicControl {
+ public:
+  explicit TSplitter(TComponent* AOwner);
+
+  int MinSize() const { return FMinSize; }
+  void SetMinSize(int AValue) { FMinSize = AValue; }
+
+  TCanResizeEvent OnCanResize;
+
+  // The control a drag resizes, or null: the one whose far edge touches ours.
+  TControl* FindResizedControl() const;
+
+  // Layer internals, driven by the peer's mouse events (global coordinates).
+  void BeginDrag(int AGlobalX, int AGlobalY);
+  void DragTo(int AGlobalX, int AGlobalY);
+  void EndDrag();
+
+ protected:
+  void AlignChanged() override;
+
+ private:
+  bool Vertical() const { return Align() == alTop || Align() == alBottom; }
+
+  int FMinSize = 30;
+  TAlign FLastAlign = alLeft;
+  TControl* FDragControl = nullptr;
+  int FDownPos = 0;
+  int FStartSize = 0;
+  int FMaxSize = 0;
+};

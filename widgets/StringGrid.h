@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "widgets/Control.h"
+
+// A 5 x 5 grid of strings whose first row and column are fixed headings;
+// the other cells take typing.
+class TStringGrid : public TWinControl {
+ public:
+  explicit TStringGrid(TComponent* AOwner);
+
+  int ColCount() const { return 5; }
+  int RowCount() const { return 5; }
+  int FixedCols() const { return 1; }
+  int FixedRows() const { return 1; }
+  int DefaultColWidth() const { return 64; }
+  int DefaultRowHeight() const { return 24; }
+
+  // Out-of-range cells read as empty and ignore writes.
+  std::string Cells(int ACol, int ARow) const;
+  void SetCells(int ACol, int ARow, const std::string& AText);
+
+ private:
+  std::string FCorner;  // the top-left fixed cell has nowhere to show
+};

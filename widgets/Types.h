@@ -1,0 +1,49 @@
+#pragma once
+// Plain value types shared by the whole component layer.
+
+#include <cstdint>
+
+using TColor = std::int32_t;
+
+// Colours are 0x00BBGGRR; system colours have the top bit set and are
+// resolved by the platform.
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);
+constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
+constexpr TColor clWindow = static_cast<TColor>(0x80000005);
+constexpr TColor clBtnShadow = static_cast<TColor>(0x80000010);
+constexpr TColor clBtnHighlight = static_cast<TColor>(0x80000014);
+
+enum TAlign { alNone = 0, alTop = 1, alBottom = 2, alLeft = 3, alRight = 4, alClient = 5 };
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Modifier keys and mouse buttons held during a mouse event.
+enum TShiftFlag : unsigned {
+  ssShift = 1u << 0,
+  ssAlt = 1u << 1,
+  ssCtrl = 1u << 2,
+  ssLeft = 1u << 3,
+  ssRight = 1u << 4,
+  ssMiddle = 1u << 5,
+};
+using TShiftState = unsigned;
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+enum TOperation { opInsert, opRemove };
+
+enum TCursor { crDefault, crHSplit, crVSplit };
+
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  bool operator==(const TRect&) const = default;
+};

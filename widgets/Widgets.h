@@ -1,0 +1,17 @@
+#pragma once
+// The whole component layer.
+
+#include "widgets/Application.h"
+#include "widgets/Button.h"
+#include "widgets/Canvas.h"
+#include "widgets/Component.h"
+#include "widgets/Control.h"
+#include "widgets/Event.h"
+#include "widgets/Exception.h"
+#include "widgets/Form.h"
+#include "widgets/Memo.h"
+#include "widgets/PaintBox.h"
+#include "widgets/Panel.h"
+#include "widgets/Splitter.h"
+#include "widgets/StringGrid.h"
+#include "widgets/Types.h"
