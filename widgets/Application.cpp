@@ -16,10 +16,18 @@ TApplication* Application = &gApplication;
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
+  // Qt's own globals may be gone by now: whatever Finalize did not release is
+  // left to the process's end rather than torn down against a dead Qt.
+  if (Application == this) Application = nullptr;
+}
+
+void TApplication::Finalize() {
   // Forms and their peers go before the Qt application they live in.
   while (ComponentCount() > 0) delete Components(ComponentCount() - 1);
+  FMainForm = nullptr;
   if (FOwnsQtApp) delete FQtApp;
-  if (Application == this) Application = nullptr;
+  FQtApp = nullptr;
+  FOwnsQtApp = false;
 }
 
 void TApplication::Initialize() {

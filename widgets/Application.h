@@ -17,6 +17,8 @@ class TApplication : public TComponent {
   // Sets up the platform: the Qt application, fonts with Traditional Chinese
   // glyphs. Safe to call more than once.
   void Initialize();
+  // Destroys the forms, then the platform. Call once the run is over.
+  void Finalize();
 
   // Creates a form of class T owned by the application; the first one
   // created is the main form.

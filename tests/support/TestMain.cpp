@@ -18,5 +18,7 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   testing_support::InstallStrictMessageHandler();
   Application->Initialize();
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  Application->Finalize();
+  return result;
 }

@@ -1,0 +1,252 @@
+#include "app/SplitPanel.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+int PaneShare(int AExtent, float ARatio) {
+  const double share = static_cast<double>(AExtent) * static_cast<double>(ARatio);
+  // A ratio is not clamped; keep a wild one from overflowing the conversion.
+  if (!std::isfinite(share)) return 0;
+  if (share >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  if (share <= static_cast<double>(std::numeric_limits<int>::min()))
+    return std::numeric_limits<int>::min();
+  return static_cast<int>(share);
+}
+
+// --- TSplitPanel ------------------------------------------------------------
+
+TSplitPanel::TSplitPanel(TComponent* AOwner, TSplitPanel** ACurrentRef)
+    : TPanel(AOwner),
+      FCurrentRef(ACurrentRef),
+      FFirst(nullptr),
+      FSecond(nullptr),
+      FSplitter(nullptr),
+      FPaintBox(nullptr),
+      FRatio(0.0f) {
+  SetText("AAA");
+  FPaintBox = new TPaintBox(AOwner);
+  FPaintBox->SetParent(this);
+  FPaintBox->SetAlign(alClient);
+  BindPaintBox();
+}
+
+TSplitPanel::~TSplitPanel() {
+  delete FFirst;
+  delete FSecond;
+  delete FSplitter;
+  delete FPaintBox;
+}
+
+void TSplitPanel::BindPaintBox() {
+  FPaintBox->OnMouseDown = TMouseEvent(this, &TSplitPanel::PaintBoxMouseDown);
+  FPaintBox->OnPaint = TNotifyEvent(this, &TSplitPanel::PaintBoxPaint);
+}
+
+bool TSplitPanel::SplitsHeight() const {
+  return FSplitter->Align() == alTop || FSplitter->Align() == alBottom;
+}
+
+void TSplitPanel::DrawMarker(TColor AColor) {
+  if (FPaintBox == nullptr) return;
+  TCanvas* canvas = FPaintBox->Canvas();
+  canvas->Pen()->SetColor(AColor);
+  const int w = FPaintBox->Width();
+  const int h = FPaintBox->Height();
+  canvas->MoveTo(0, 0);
+  canvas->LineTo(w - 1, 0);
+  canvas->LineTo(w - 1, h - 1);
+  canvas->LineTo(0, h - 1);
+  canvas->LineTo(0, 0);
+}
+
+void TSplitPanel::PaintBoxMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
+                                    TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  if (FCurrentRef == nullptr) return;
+  if (*FCurrentRef != nullptr) (*FCurrentRef)->DrawMarker(clWhite);
+  *FCurrentRef = this;
+  DrawMarker(clRed);
+}
+
+void TSplitPanel::PaintBoxPaint(TObject* /*Sender*/) {
+  if (FCurrentRef != nullptr && *FCurrentRef == this) DrawMarker(clRed);
+}
+
+void TSplitPanel::Split(TAlign AAlign, float ARatio) {
+  FRatio = ARatio;
+
+  FFirst = new TSplitPanel(Owner(), FCurrentRef);
+  FFirst->SetParent(this);
+  FFirst->SetAlign(AAlign);
+  FFirst->SetText("AAA");
+  FFirst->SetWidth(PaneShare(Width(), FRatio));
+  delete FPaintBox;
+  FPaintBox = nullptr;
+
+  FSplitter = new TSplitter(Owner());
+  FSplitter->SetParent(this);
+  FSplitter->SetAlign(AAlign);
+  // At the first child's far edge, so the alignment keeps it after the child.
+  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+  FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
+
+  FSecond = new TSplitPanel(Owner(), FCurrentRef);
+  FSecond->SetParent(this);
+  FSecond->SetAlign(alClient);
+  FSecond->SetText("BBB");
+
+  ResizeChildren();
+}
+
+void TSplitPanel::ResizeChildren() {
+  if (FFirst == nullptr || FSplitter == nullptr) return;
+  if (SplitsHeight())
+    FFirst->SetHeight(PaneShare(Height(), FRatio));
+  else
+    FFirst->SetWidth(PaneShare(Width(), FRatio));
+  FFirst->ResizeChildren();
+  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+  if (FSecond != nullptr) FSecond->ResizeChildren();
+}
+
+void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*Accept*/) {
+  if (FSplitter == nullptr) return;
+  const int extent = SplitsHeight() ? Height() : Width();
+  if (extent <= 0) return;
+  FRatio = static_cast<float>(static_cast<double>(NewSize) / static_cast<double>(extent));
+}
+
+void TSplitPanel::DeletePane() {
+  // Only a pane inside a split pane can go; the root's parent is the host.
+  if (Parent() == nullptr || Parent()->ClassName() != "TSplitPanel") return;
+  auto* parent = static_cast<TSplitPanel*>(Parent());
+
+  delete FPaintBox;
+  FPaintBox = nullptr;
+
+  // With this pane's paint box gone, the tests can only pick the sibling.
+  if (parent->FFirst != nullptr && parent->FFirst->FPaintBox != nullptr)
+    parent->AdoptLeaf(parent->FFirst);
+  else if (parent->FFirst != nullptr && parent->FFirst->FFirst != nullptr)
+    parent->AdoptSplit(parent->FFirst);
+  else if (parent->FSecond != nullptr && parent->FSecond->FPaintBox != nullptr)
+    parent->AdoptLeaf(parent->FSecond);
+  else if (parent->FSecond != nullptr && parent->FSecond->FFirst != nullptr)
+    parent->AdoptSplit(parent->FSecond);
+  // This pane is destroyed by now (or left alone); touch nothing of it.
+}
+
+void TSplitPanel::TakeContentsOf(TSplitPanel* ASibling) {
+  // Whatever else the sibling shows (an editor, a grid) moves too, in its
+  // stacking order and with its alignment, so the user loses nothing.
+  std::vector<TControl*> contents;
+  for (int i = 0; i < ASibling->ControlCount(); ++i) {
+    TControl* c = ASibling->Controls(i);
+    if (c != ASibling->FFirst && c != ASibling->FSecond && c != ASibling->FSplitter &&
+        c != ASibling->FPaintBox)
+      contents.push_back(c);
+  }
+  for (TControl* c : contents) c->SetParent(this);
+}
+
+// Called on the parent: the sibling is a leaf; its paint box moves up and the
+// parent becomes a leaf again.
+void TSplitPanel::AdoptLeaf(TSplitPanel* ASibling) {
+  TakeContentsOf(ASibling);
+  FPaintBox = ASibling->FPaintBox;
+  FPaintBox->SetParent(this);
+  BindPaintBox();
+  ASibling->FPaintBox = nullptr;
+
+  *FCurrentRef = this;
+
+  TSplitPanel* first = FFirst;
+  TSplitPanel* second = FSecond;
+  TSplitter* splitter = FSplitter;
+  FFirst = nullptr;
+  FSecond = nullptr;
+  FSplitter = nullptr;
+  delete first;
+  delete second;
+  delete splitter;
+}
+
+// Called on the parent: the sibling is split; its halves, splitter and ratio
+// move up and the parent is divided the way the sibling was.
+void TSplitPanel::AdoptSplit(TSplitPanel* ASibling) {
+  TSplitPanel* oldFirst = FFirst;
+  TSplitPanel* oldSecond = FSecond;
+  TSplitter* oldSplitter = FSplitter;
+
+  // Contents first: they lay under the sibling's halves and stay under them.
+  TakeContentsOf(ASibling);
+
+  FFirst = ASibling->FFirst;
+  FFirst->SetParent(this);
+  FSecond = ASibling->FSecond;
+  if (FSecond != nullptr) FSecond->SetParent(this);
+  FSplitter = ASibling->FSplitter;
+  FRatio = ASibling->FRatio;
+  if (FSplitter != nullptr) {
+    FSplitter->SetParent(this);
+    FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+    FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+    FSplitter->SetAlign(FFirst->Align());
+    FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
+  }
+
+  *FCurrentRef = FFirst;
+
+  ASibling->FFirst = nullptr;
+  ASibling->FSecond = nullptr;
+  ASibling->FSplitter = nullptr;
+  ASibling->FPaintBox = nullptr;
+  delete oldFirst;
+  delete oldSecond;
+  delete oldSplitter;
+}
+
+// --- TMainPanel -------------------------------------------------------------
+
+TMainPanel::TMainPanel(TComponent* AOwner) : TWinControl(AOwner), FCurrent(nullptr), FRoot(nullptr) {
+  FRoot = new TSplitPanel(AOwner, nullptr);
+  FRoot->FCurrentRef = &FCurrent;
+  FRoot->SetParent(this);
+  FRoot->SetAlign(alClient);
+  FRoot->SetText("BASEPANEL");
+  FCurrent = FRoot;
+}
+
+TMainPanel::~TMainPanel() { delete FRoot; }
+
+void TMainPanel::MoveCurrentToLeaf() {
+  // A removal can leave a split pane current; commands act on its first leaf
+  // instead, so they never orphan or destroy the wrong panes.
+  while (FCurrent->FPaintBox == nullptr && FCurrent->FFirst != nullptr) FCurrent = FCurrent->FFirst;
+}
+
+void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
+  if (FCurrent == nullptr) return;
+  MoveCurrentToLeaf();
+  FCurrent->Split(AAlign, ARatio);
+  if (FCurrent->FFirst != nullptr) {
+    FCurrent = FCurrent->FFirst;
+    FCurrent->DrawMarker(clRed);
+  }
+}
+
+void TMainPanel::ResizePanes() {
+  if (FRoot == nullptr) return;
+  FRoot->ResizeChildren();
+}
+
+void TMainPanel::DeleteCurrent() {
+  if (FCurrent != nullptr) {
+    MoveCurrentToLeaf();
+    FCurrent->DeletePane();
+  }
+  ResizePanes();
+}

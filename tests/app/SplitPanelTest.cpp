@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QWidget>
+
+#include "tests/app/HostFixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST_F(HostTest, NewTreeIsOneCurrentLeafFillingTheHost) {
+  TSplitPanel* root = W.Root();
+  EXPECT_EQ(W.Current(), root);
+  EXPECT_EQ(root->Text(), "BASEPANEL");
+  EXPECT_EQ(root->FRatio, 0.0f);
+  ASSERT_NE(root->FPaintBox, nullptr);
+  EXPECT_EQ(root->Width(), 600);
+  EXPECT_EQ(root->Height(), 400);
+  EXPECT_EQ(root->FPaintBox->Width(), 598);
+  EXPECT_EQ(root->FPaintBox->Owner(), W.Owner);
+  EXPECT_EQ(pane_tree::Dump(Host()), "BASEPANEL*");
+  EXPECT_TREE_SOUND(Host());
+
+  TSplitPanel loose(nullptr, nullptr);
+  EXPECT_EQ(loose.Text(), "AAA");
+  EXPECT_EQ(loose.FPaintBox->Owner(), nullptr);
+  EXPECT_EQ(loose.ClassName(), "TSplitPanel");
+}
+
+TEST_F(HostTest, HorizontalSplitStacksHalvesAndTheFirstBecomesCurrent) {
+  W.Form->SetClientSize(300, 200);
+  Host()->SplitCurrent(alTop, 0.5f);
+  TSplitPanel* root = W.Root();
+  ASSERT_NE(root->FFirst, nullptr);
+  EXPECT_EQ(root->FPaintBox, nullptr) << "a split pane takes no clicks of its own";
+  EXPECT_EQ(root->FRatio, 0.5f);
+  EXPECT_EQ(root->FFirst->Text(), "AAA");
+  EXPECT_EQ(root->FSecond->Text(), "BBB");
+  EXPECT_EQ(root->FFirst->Top(), 1);
+  EXPECT_EQ(root->FFirst->Height(), 100);
+  EXPECT_EQ(root->FFirst->Width(), 298);
+  EXPECT_EQ(root->FSplitter->Top(), 101);
+  EXPECT_EQ(root->FSecond->Top(), 104);
+  EXPECT_EQ(root->FSecond->Height(), 95);
+  EXPECT_EQ(W.Current(), root->FFirst);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* / BBB]");
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST_F(HostTest, VerticalSplitTruncatesTheShare) {
+  W.Form->SetClientSize(101, 80);
+  Host()->SplitCurrent(alLeft, 0.5f);
+  EXPECT_EQ(W.Root()->FFirst->Width(), 50);
+  EXPECT_EQ(W.Root()->FFirst->Left(), 1);
+  EXPECT_EQ(W.Root()->FSplitter->Left(), 51);
+  EXPECT_EQ(W.Root()->FSecond->Left(), 54);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* | BBB]");
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST_F(HostTest, RepeatedSplitsChainThroughTheNewestFirstHalf) {
+  for (int i = 0; i < 3; ++i) Host()->SplitCurrent(alTop, 0.5f);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[[[AAA* / BBB] / BBB] / BBB]");
+  EXPECT_EQ(W.Root()->FFirst->FFirst->FFirst, W.Current());
+  EXPECT_EQ(W.Root()->FFirst->Height(), 200);
+  EXPECT_EQ(W.Root()->FFirst->FFirst->Height(), 100);
+  EXPECT_EQ(W.Current()->Height(), 50);
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST_F(HostTest, DragStoresTheProposedShareAndTheNextPassTruncatesIt) {
+  W.Form->SetClientSize(200, 100);
+  Host()->SplitCurrent(alTop, 0.5f);
+  TSplitPanel* root = W.Root();
+  int proposed = 29;
+  bool accept = true;
+  root->SplitterCanResize(root->FSplitter, proposed, accept);
+  EXPECT_EQ(proposed, 29);
+  EXPECT_TRUE(accept);
+  EXPECT_LT(root->FRatio, 0.29f + 1e-7f);
+  EXPECT_EQ(root->FRatio, static_cast<float>(29.0 / 100.0));
+  EXPECT_LT(static_cast<double>(root->FRatio), 0.29);
+  Host()->ResizePanes();
+  EXPECT_EQ(root->FFirst->Height(), 28) << "29/100 in single precision lies just below 0.29";
+  EXPECT_TREE_SOUND(Host());
+
+  // A pane of no height keeps its ratio rather than dividing by zero.
+  W.Form->SetClientSize(200, 0);
+  proposed = 10;
+  root->SplitterCanResize(root->FSplitter, proposed, accept);
+  EXPECT_EQ(root->FRatio, static_cast<float>(29.0 / 100.0));
+}
+
+TEST_F(HostTest, DraggingASplitterWithTheMouseUpdatesItsPanesRatio) {
+  Show();
+  Host()->SplitCurrent(alLeft, 0.5f);  // 300 of 600
+  Host()->SplitCurrent(alTop, 0.5f);   // inside the left half
+  TSplitPanel* left = W.Root()->FFirst;
+  ASSERT_EQ(left->Height(), 398);
+  ASSERT_EQ(left->FFirst->Height(), 199);
+  Drag(left->FSplitter, 10, 1, 0, 50);
+  EXPECT_EQ(left->FFirst->Height(), 249);
+  EXPECT_EQ(left->FRatio, static_cast<float>(249.0 / 398.0));
+  Drag(W.Root()->FSplitter, 1, 10, -150, 0);
+  EXPECT_EQ(W.Root()->FFirst->Width(), 150);
+  EXPECT_EQ(W.Root()->FRatio, static_cast<float>(150.0 / 600.0));
+  // Proportions survive a resize of the window.
+  W.Form->SetClientSize(1200, 800);
+  EXPECT_EQ(W.Root()->FFirst->Width(), 300);
+  EXPECT_EQ(left->FFirst->Height(), PaneShare(798, 249.0f / 398.0f));
+  EXPECT_EQ(left->FFirst->Height(), 499);
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST_F(HostTest, LayoutPassIsDepthFirstSoNestedSharesFollowTheirParents) {
+  Host()->SplitCurrent(alTop, 0.5f);
+  Host()->SplitCurrent(alLeft, 0.25f);  // inside the top half
+  W.Form->SetClientSize(800, 600);
+  TSplitPanel* top = W.Root()->FFirst;
+  EXPECT_EQ(top->Height(), 300);
+  EXPECT_EQ(top->FFirst->Width(), 199) << "a quarter of 798, truncated";
+  EXPECT_EQ(top->FFirst->Height(), 298);
+  EXPECT_TREE_SOUND(Host());
+  // A leaf has nothing to lay out.
+  TSplitPanel* leaf = W.Root()->FSecond;
+  const TRect before = leaf->BoundsRect();
+  leaf->ResizeChildren();
+  EXPECT_EQ(leaf->BoundsRect(), before);
+  // Tiny and huge windows keep the tree sound.
+  for (int size : {0, 1, 2, 7, 5000}) {
+    W.Form->SetClientSize(size, size);
+    EXPECT_TREE_SOUND(Host());
+  }
+}
+
+TEST_F(HostTest, ClickMovesTheRedFrameAndLeavesAWhiteOneUntilRepaint) {
+  Show();
+  EXPECT_EQ(RedBox(W.Root()->FPaintBox), QRect(0, 0, 598, 398)) << "root marked at first paint";
+  Host()->SplitCurrent(alTop, 0.5f);
+  TSplitPanel* first = W.Root()->FFirst;
+  TSplitPanel* second = W.Root()->FSecond;
+  EXPECT_EQ(RedBox(first->FPaintBox),
+            QRect(0, 0, first->FPaintBox->Width(), first->FPaintBox->Height()))
+      << "marked straight after the split";
+  Settle();
+  EXPECT_FALSE(RedBox(first->FPaintBox).isEmpty()) << "and still after it was painted";
+  EXPECT_TRUE(RedBox(second->FPaintBox).isEmpty());
+
+  // Any button, any modifiers, any position.
+  Click(second->FPaintBox, 30, 20, Qt::RightButton, Qt::ShiftModifier);
+  EXPECT_EQ(W.Current(), second);
+  EXPECT_EQ(RedBox(second->FPaintBox).size(), second->FPaintBox->Handle()->size());
+  EXPECT_TRUE(RedBox(first->FPaintBox).isEmpty());
+  EXPECT_EQ(ScreenPixel(first->FPaintBox, 0, 0), qRgb(255, 255, 255)) << "erased in white";
+  first->Repaint();
+  EXPECT_NE(ScreenPixel(first->FPaintBox, 0, 0), qRgb(255, 255, 255)) << "gone after repaint";
+  second->Repaint();
+  EXPECT_FALSE(RedBox(second->FPaintBox).isEmpty()) << "current frame comes back";
+
+  // Clicking the current pane keeps it current and red.
+  Click(second->FPaintBox, 5, 5, Qt::MiddleButton, Qt::ControlModifier);
+  EXPECT_EQ(W.Current(), second);
+  EXPECT_FALSE(RedBox(second->FPaintBox).isEmpty());
+}
+
+}  // namespace
