@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPixmap>
 
 #include "widgets/Form.h"
 #include "widgets/Peer.h"
+#include "widgets/Resources.h"
 
 namespace {
 TApplication gApplication(nullptr);
@@ -47,6 +50,12 @@ void TApplication::Initialize() {
   QFont font = QApplication::font();
   font.setFamilies(QStringList{"DejaVu Sans", "WenQuanYi Micro Hei", "Noto Sans CJK TC"});
   QApplication::setFont(font);
+  const std::string_view icon = FindResource("MAINICON");
+  QPixmap pixmap;
+  if (!icon.empty() &&
+      pixmap.loadFromData(reinterpret_cast<const uchar*>(icon.data()),
+                          static_cast<uint>(icon.size()), "XPM"))
+    QApplication::setWindowIcon(QIcon(pixmap));
 }
 
 void TApplication::Run() {

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFont>
+#include <QPalette>
 #include <QObject>
 #include <algorithm>
 #include <deque>
@@ -219,6 +221,23 @@ void TControl::SetCursor(TCursor ACursor) {
     default:
       FPeer->unsetCursor();
   }
+}
+
+void TControl::SetFont(const TFont& AFont) {
+  FFont = AFont;
+  QFont font = FPeer->font();
+  font.setFamilies(QStringList{QString::fromStdString(AFont.Name), "DejaVu Sans",
+                               "WenQuanYi Micro Hei", "Noto Sans CJK TC"});
+  if (AFont.Height != 0) font.setPixelSize(AFont.Height < 0 ? -AFont.Height : AFont.Height);
+  font.setBold(AFont.Bold);
+  font.setItalic(AFont.Italic);
+  font.setUnderline(AFont.Underline);
+  font.setStrikeOut(AFont.StrikeOut);
+  FPeer->setFont(font);
+  QPalette palette = FPeer->palette();
+  palette.setColor(QPalette::WindowText, ToQColor(AFont.Color));
+  palette.setColor(QPalette::ButtonText, ToQColor(AFont.Color));
+  FPeer->setPalette(palette);
 }
 
 void TControl::Invalidate() {

@@ -46,6 +46,10 @@ class TControl : public TComponent {
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor ACursor);
 
+  // Controls placed inside take this font unless they set their own.
+  const TFont& Font() const { return FFont; }
+  void SetFont(const TFont& AFont);
+
   // Schedules a repaint / repaints at once.
   void Invalidate();
   void Repaint();
@@ -94,6 +98,7 @@ class TControl : public TComponent {
   bool FWindowed = false;
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
+  TFont FFont;
   QWidget* FPeer = nullptr;
   int FSyncSlot = -1;  // index in the pending peer-sync list, or -1
 };

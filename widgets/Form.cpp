@@ -1,9 +1,13 @@
 #include "widgets/Form.h"
 
 #include <QCloseEvent>
+#include <cctype>
 #include <QResizeEvent>
 
 #include "widgets/Application.h"
+#include "widgets/Exception.h"
+#include "widgets/FormStream.h"
+#include "widgets/Resources.h"
 #include "widgets/Peer.h"
 
 namespace {
@@ -33,6 +37,14 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner, new TFormPeer(this)) {
   Peer()->setPalette(palette);
   SetVisible(false);
   SetBounds(200, 120, 320 + FrameWidth, 240 + FrameHeight);
+}
+
+void TForm::InitInheritedComponent(const TFormClassInfo& AInfo) {
+  std::string name = AInfo.ClassName;
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string_view stream = FindResource(name);
+  if (stream.empty()) throw Exception("The window layout " + name + " is missing from the program");
+  ReadFormStream(this, AInfo, stream, "window layout " + name);
 }
 
 TForm::~TForm() {

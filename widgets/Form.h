@@ -2,6 +2,8 @@
 
 #include "widgets/Control.h"
 
+struct TFormClassInfo;
+
 // A top-level window. Width and Height are its outer size: a 4-pixel frame
 // and a 30-pixel caption bar surround the client area children live in.
 class TForm : public TWinControl {
@@ -34,6 +36,9 @@ class TForm : public TWinControl {
 
  protected:
   explicit TForm(TComponent* AOwner);
+  // Builds the form's controls from the built-in layout named after its
+  // class in capitals ("TFORM1" for TForm1); throws Exception if that fails.
+  void InitInheritedComponent(const TFormClassInfo& AInfo);
   void TextChanged() override;
   void PushPeerState() override;
   void UpdatePeerVisibility() override;

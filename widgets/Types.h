@@ -2,6 +2,7 @@
 // Plain value types shared by the whole component layer.
 
 #include <cstdint>
+#include <string>
 
 using TColor = std::int32_t;
 
@@ -46,4 +47,16 @@ struct TRect {
   int Width() const { return Right - Left; }
   int Height() const { return Bottom - Top; }
   bool operator==(const TRect&) const = default;
+};
+
+// A control's font. Height below zero is the character height in pixels.
+struct TFont {
+  std::string Name = "MS Sans Serif";
+  int Height = -11;
+  TColor Color = static_cast<TColor>(0x80000008);  // clWindowText
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  bool StrikeOut = false;
+  bool operator==(const TFont&) const = default;
 };

@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "tests/app/PaneTree.h"
+#include "tests/support/Harness.h"
+#include "widgets/Application.h"
+
+using namespace testing_support;
+
+namespace {
+
+class MainWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(ContentMemo, nullptr);
+    ASSERT_EQ(ContentGrid, nullptr);
+    FForm = std::make_unique<TForm1>(nullptr);
+  }
+  void TearDown() override {
+    FForm->Close();
+    FForm.reset();
+  }
+  void Press(TButton* AButton) { Click(AButton, 5, 5); }
+  TMainPanel* Host() const { return FForm->MainPanel(); }
+  std::unique_ptr<TForm1> FForm;
+};
+
+struct Expected {
+  const char* Name;
+  int Left, Top, Width, Height;
+  TAlign Align;
+  const char* Caption;
+  int TabOrder;
+};
+
+TEST_F(MainWindow, LayoutLoadsWithEveryControlValueAndBinding) {
+  TForm1& f = *FForm;
+  EXPECT_EQ(f.Text(), "Form1");
+  EXPECT_EQ(f.Left(), 249);
+  EXPECT_EQ(f.Top(), 114);
+  EXPECT_EQ(f.Width(), 696);
+  EXPECT_EQ(f.Height(), 480);
+  EXPECT_EQ(f.ClientWidth(), 688);
+  EXPECT_EQ(f.ClientHeight(), 446);
+  EXPECT_EQ(f.MinWidth(), 100);
+  EXPECT_EQ(f.MinHeight(), 150);
+  EXPECT_EQ(f.Color(), clBtnFace);
+  EXPECT_EQ(f.Font().Name, "MS Sans Serif");
+  EXPECT_EQ(f.Font().Height, -11);
+  EXPECT_EQ(f.Font().Color, clWindowText);
+  EXPECT_EQ(f.OnClose.Object(), &f);
+
+  const Expected table[] = {
+      {"Splitter1", 0, 57, 688, 389, alClient, "", -1},
+      {"Panel1", 0, 0, 688, 57, alTop, "Panel1", 0},
+      {"Button1", 24, 8, 57, 41, alNone, "建立", 0},
+      {"Button2", 88, 8, 73, 41, alNone, "水平分割", 1},
+      {"Button3", 168, 8, 73, 41, alNone, "垂直分割", 2},
+      {"Button4", 248, 8, 73, 41, alNone, "刪除視窗", 3},
+      {"Button5", 328, 8, 57, 41, alNone, "離開", 4},
+      {"Button6", 392, 8, 49, 41, alNone, "MEMO", 5},
+      {"Button7", 448, 8, 57, 41, alNone, "StringGrid", 6},
+      {"Panel2", 0, 57, 688, 389, alClient, "Panel2", 1},
+  };
+  TControl* fields[] = {f.Splitter1, f.Panel1,  f.Button1, f.Button2, f.Button3,
+                        f.Button4,   f.Button5, f.Button6, f.Button7, f.Panel2};
+  for (size_t i = 0; i < std::size(table); ++i) {
+    const Expected& e = table[i];
+    TControl* c = fields[i];
+    ASSERT_NE(c, nullptr) << e.Name;
+    SCOPED_TRACE(e.Name);
+    EXPECT_EQ(c->Name(), e.Name);
+    EXPECT_EQ(c->Left(), e.Left);
+    EXPECT_EQ(c->Top(), e.Top);
+    EXPECT_EQ(c->Width(), e.Width);
+    EXPECT_EQ(c->Height(), e.Height);
+    EXPECT_EQ(c->Align(), e.Align);
+    EXPECT_EQ(c->Text(), e.Caption);
+    if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      EXPECT_EQ(w->TabOrder(), e.TabOrder);
+    }
+    EXPECT_EQ(c->Owner(), &f);
+  }
+  // Stream order is creation order.
+  EXPECT_EQ(f.Controls(0), f.Splitter1);
+  EXPECT_EQ(f.Controls(1), f.Panel1);
+  EXPECT_EQ(f.Controls(2), f.Panel2);
+  EXPECT_EQ(f.Button1->Parent(), f.Panel1);
+  EXPECT_EQ(f.Splitter1->Cursor(), crHSplit);
+  TButton* buttons[] = {f.Button1, f.Button2, f.Button3, f.Button4,
+                        f.Button5, f.Button6, f.Button7};
+  for (TButton* b : buttons) EXPECT_EQ(b->OnClick.Object(), &f) << b->Name();
+  EXPECT_EQ(f.Panel2->OnResize.Object(), &f);
+}
+
+TEST_F(MainWindow, CommandsBeforeCreateDoNothingAndCreateWorksOnce) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button2);
+  Press(FForm->Button3);
+  Press(FForm->Button4);
+  Press(FForm->Button6);
+  Press(FForm->Button7);
+  FForm->SetClientSize(500, 400);
+  EXPECT_EQ(Host(), nullptr);
+  EXPECT_EQ(ContentMemo, nullptr);
+  EXPECT_EQ(ContentGrid, nullptr);
+  Press(FForm->Button1);
+  TMainPanel* host = Host();
+  ASSERT_NE(host, nullptr);
+  EXPECT_EQ(host->Parent(), FForm.get());
+  EXPECT_EQ(host->Owner(), FForm->Panel2);
+  EXPECT_EQ(host->Align(), alClient);
+  EXPECT_EQ(host->Top(), 57);
+  EXPECT_EQ(host->Height(), 400 - 57);
+  Press(FForm->Button1);
+  EXPECT_EQ(Host(), host);
+  EXPECT_EQ(pane_tree::Dump(host), "BASEPANEL*");
+}
+
+TEST_F(MainWindow, SplittingAndClickingMoveTheRedFrameOnScreen) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Settle();
+  TSplitPanel* root = Host()->FRoot;
+  EXPECT_FALSE(RedBox(root->FPaintBox).isEmpty());
+  Press(FForm->Button2);
+  Press(FForm->Button3);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[[AAA* | BBB] / BBB]");
+  TSplitPanel* topLeft = root->FFirst->FFirst;
+  TSplitPanel* bottom = root->FSecond;
+  EXPECT_EQ(RedBox(topLeft->FPaintBox).size(), QSize(topLeft->FPaintBox->Width(), topLeft->FPaintBox->Height()));
+  Click(bottom->FPaintBox, 40, 40);
+  EXPECT_EQ(Host()->FCurrent, bottom);
+  EXPECT_TRUE(RedBox(topLeft->FPaintBox).isEmpty());
+  EXPECT_FALSE(RedBox(bottom->FPaintBox).isEmpty());
+  Press(FForm->Button4);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* | BBB]");
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST_F(MainWindow, EditorAndGridAreMadeOnceAndTakeTyping) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button3);
+  TSplitPanel* left = Host()->FCurrent;
+  Press(FForm->Button6);
+  ASSERT_NE(ContentMemo, nullptr);
+  EXPECT_EQ(ContentMemo->Parent(), left);
+  EXPECT_EQ(ContentMemo->Align(), alClient);
+  EXPECT_EQ(ContentMemo->Owner(), FForm->Panel2);
+  EXPECT_EQ(ContentMemo->Width(), left->Width() - 2);
+  Click(ContentMemo, 20, 20);
+  TypeText(ContentMemo, "hello panes");
+  EXPECT_EQ(ContentMemo->Text(), "hello panes");
+  EXPECT_TRUE(RedBox(left->FPaintBox).isEmpty()) << "the editor covers the pane's frame";
+
+  TSplitPanel* right = Host()->FRoot->FSecond;
+  Click(right->FPaintBox, 10, 10);
+  TMemo* first = ContentMemo;
+  Press(FForm->Button6);
+  EXPECT_EQ(ContentMemo, first) << "a second editor was made";
+  Press(FForm->Button7);
+  ASSERT_NE(ContentGrid, nullptr);
+  EXPECT_EQ(ContentGrid->Parent(), right);
+  TStringGrid* grid = ContentGrid;
+  Press(FForm->Button7);
+  EXPECT_EQ(ContentGrid, grid);
+  grid->SetFocus();
+  Settle();
+  TypeText(grid, "7");
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_EQ(grid->Cells(1, 1), "7");
+}
+
+TEST_F(MainWindow, DeletingThePaneWithTheEditorForgetsItAndCloseIsClean) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button2);
+  Press(FForm->Button6);  // editor in the top half, which is current
+  Press(FForm->Button7);  // grid in the same pane
+  ASSERT_NE(ContentMemo, nullptr);
+  Press(FForm->Button4);  // the top half goes, and its contents with it
+  EXPECT_EQ(ContentMemo, nullptr);
+  EXPECT_EQ(ContentGrid, nullptr);
+  Press(FForm->Button6);
+  EXPECT_EQ(ContentMemo, nullptr) << "the editor is made once per run";
+  FForm->Close();  // must not free the editor again
+  FForm->Close();  // nor the host
+  EXPECT_EQ(Host(), nullptr);
+}
+
+TEST_F(MainWindow, EditorInTheSurvivingPaneKeepsItsText) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button2);
+  Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
+  Press(FForm->Button6);
+  TypeText(ContentMemo, "keep me");
+  Click(Host()->FRoot->FFirst->FPaintBox, 10, 10);
+  Press(FForm->Button4);
+  ASSERT_NE(ContentMemo, nullptr);
+  EXPECT_EQ(ContentMemo->Parent(), Host()->FRoot);
+  EXPECT_EQ(ContentMemo->Text(), "keep me");
+}
+
+TEST_F(MainWindow, ResizingTheWindowKeepsEveryProportion) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button3);
+  Press(FForm->Button2);
+  Press(FForm->Button3);
+  Drag(Host()->FRoot->FSplitter, 1, 30, -120, 0);
+  for (auto size : {std::pair{1000, 700}, {300, 200}, {92, 116}, {2400, 1600}}) {
+    FForm->SetClientSize(size.first, size.second);
+    SCOPED_TRACE(size.first);
+    EXPECT_EQ(Host()->Height(), std::max(0, size.second - 57));
+    EXPECT_TREE_SOUND(Host());
+  }
+  // The window system resizing the window runs the same pass.
+  FForm->Handle()->resize(800, 500);
+  Settle();
+  EXPECT_EQ(FForm->ClientWidth(), 800);
+  EXPECT_EQ(Host()->FRoot->FFirst->Width(), PaneShare(800, Host()->FRoot->FRatio));
+  EXPECT_TREE_SOUND(Host());
+}
+
+TEST(MainWindowRun, LeaveClosesTheWindowAndEndsTheRun) {
+  ASSERT_EQ(Application->MainForm(), nullptr);
+  Application->CreateForm(Form1);
+  ASSERT_EQ(Application->MainForm(), Form1);
+  QTimer::singleShot(0, [] {
+    Click(Form1->Button1, 5, 5);
+    Click(Form1->Button2, 5, 5);
+    Click(Form1->Button6, 5, 5);
+    Click(Form1->Button5, 5, 5);
+  });
+  Application->Run();  // returns once the window closed
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(Form1->Visible());
+  EXPECT_EQ(Form1->MainPanel(), nullptr);
+  EXPECT_EQ(ContentMemo, nullptr);
+  delete Form1;
+  Form1 = nullptr;
+}
+
+}  // namespace
