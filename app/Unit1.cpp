@@ -65,25 +65,21 @@ void TForm1::Button4Click(TObject* /*Sender*/) {
 
 void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
 
-void TForm1::Button6Click(TObject* /*Sender*/) {
-  if (FMainPanel == nullptr || ContentMemo != nullptr || FMemoMade) return;
+// Puts a new content control of class T into the current pane, once a run.
+template <class T>
+void TForm1::PutIntoCurrentPane(T*& AContent, bool& AMade) {
+  if (FMainPanel == nullptr || AContent != nullptr || AMade) return;
   TSplitPanel* pane = FMainPanel->FCurrent;
-  ContentMemo = new TMemo(pane->Owner());
-  FMemoMade = true;
-  ContentMemo->FreeNotification(this);
-  ContentMemo->SetAlign(alClient);
-  ContentMemo->SetParent(pane);
+  AContent = new T(pane->Owner());
+  AMade = true;
+  AContent->FreeNotification(this);
+  AContent->SetAlign(alClient);
+  AContent->SetParent(pane);
 }
 
-void TForm1::Button7Click(TObject* /*Sender*/) {
-  if (FMainPanel == nullptr || ContentGrid != nullptr || FGridMade) return;
-  TSplitPanel* pane = FMainPanel->FCurrent;
-  ContentGrid = new TStringGrid(pane->Owner());
-  FGridMade = true;
-  ContentGrid->FreeNotification(this);
-  ContentGrid->SetAlign(alClient);
-  ContentGrid->SetParent(pane);
-}
+void TForm1::Button6Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentMemo, FMemoMade); }
+
+void TForm1::Button7Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentGrid, FGridMade); }
 
 void TForm1::Panel2Resize(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->ResizePanes();

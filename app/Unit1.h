@@ -46,6 +46,9 @@ class TForm1 : public TForm {
   void Notification(TComponent* AComponent, TOperation AOperation) override;
 
  private:
+  template <class T>
+  void PutIntoCurrentPane(T*& AContent, bool& AMade);
+
   TMainPanel* FMainPanel;
   // The editor and the grid are made once per run, even if a pane removal
   // has destroyed them since.

@@ -1,6 +1,6 @@
 #include "widgets/Control.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QFont>
 #include <QPalette>
@@ -49,7 +49,7 @@ struct TLayoutQueue {
     while (!gPendingResize.empty()) {
       TControl* control = gPendingResize.front();
       gPendingResize.pop_front();
-      Dispatch([control] { control->OnResize(control); });
+      SafeCall([control] { control->OnResize(control); });
     }
     --gBatchDepth;
   }
@@ -89,11 +89,23 @@ void SyncPeers() {
   while (!gPendingSync.empty()) {
     std::vector<TControl*> batch;
     batch.swap(gPendingSync);
+    // Many moves at once: let each window repaint once afterwards instead of
+    // working out what every single move uncovered.
+    std::vector<QWidget*> frozen;
+    if (batch.size() > 512) {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->updatesEnabled()) {
+          window->setUpdatesEnabled(false);
+          frozen.push_back(window);
+        }
+      }
+    }
     for (TControl* control : batch) {
       if (control == nullptr) continue;
       control->FSyncSlot = -1;
       control->PushPeerState();
     }
+    for (QWidget* window : frozen) window->setUpdatesEnabled(true);
   }
 }
 
@@ -265,7 +277,9 @@ void TControl::PeerClick() {
 
 void TControl::PushPeerState() { FPeer->setGeometry(FLeft, FTop, FWidth, FHeight); }
 
-void TControl::SizeChanged() { gPendingResize.push_back(this); }
+void TControl::SizeChanged() {
+  if (OnResize) gPendingResize.push_back(this);
+}
 
 void TControl::UpdatePeerVisibility() {
   const bool shown = FVisible && FParent != nullptr;
@@ -342,7 +356,9 @@ void TWinControl::AlignControls(TControl* AControl) {
   FAligning = true;
   TBatch batch;
   TRect rect = ClientRect();
-  std::vector<TControl*> list;
+  // Reused between passes: nested passes only start once this one is done
+  // with it.
+  static std::vector<TControl*> list;
   for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
     list.clear();
     if (AControl != nullptr && AControl->FParent == this && AControl->FAlign == align &&

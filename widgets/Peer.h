@@ -26,10 +26,9 @@ class TPaintScope {
   TPaintScope& operator=(const TPaintScope&) = delete;
 };
 
-// Runs a model event handler on behalf of Qt: no exception ever crosses Qt's
-// event loop, and the peers are brought up to date afterwards.
+// Runs an event handler; an exception it raises is reported, not passed on.
 template <class F>
-void Dispatch(F&& AHandler) {
+void SafeCall(F&& AHandler) {
   try {
     AHandler();
   } catch (const std::exception& e) {
@@ -37,6 +36,13 @@ void Dispatch(F&& AHandler) {
   } catch (...) {
     ReportHandlerException(nullptr);
   }
+}
+
+// Runs a model event handler on behalf of Qt: no exception ever crosses Qt's
+// event loop, and the peers are brought up to date afterwards.
+template <class F>
+void Dispatch(F&& AHandler) {
+  SafeCall(AHandler);
   SyncPeers();
 }
 

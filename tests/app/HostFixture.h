@@ -1,43 +1,15 @@
 #pragma once
-// A window laid out like the main one: a client panel that owns the host and
-// every pane, the host beside it filling the window, and the client panel's
-// resize running the layout pass.
+// The fixture of the pane tree tests: a main-window-like host window.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "app/SplitPanel.h"
+#include "tests/app/HostWindow.h"
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
 #include "widgets/Widgets.h"
-
-class HostWindow : public TObject {
- public:
-  HostWindow(int AWidth, int AHeight) {
-    Form.reset(TForm::CreateNew(nullptr));
-    Form->SetClientSize(AWidth, AHeight);
-    Owner = new TPanel(Form.get());
-    Owner->SetParent(Form.get());
-    Owner->SetAlign(alClient);
-    Owner->OnResize = TNotifyEvent(this, &HostWindow::OwnerResize);
-    Host = new TMainPanel(Owner);
-    Host->SetParent(Form.get());
-    Host->SetAlign(alClient);
-  }
-  ~HostWindow() override {
-    delete Host;
-    Form.reset();
-  }
-  void OwnerResize(TObject* /*Sender*/) { Host->ResizePanes(); }
-
-  TSplitPanel* Current() const { return Host->FCurrent; }
-  TSplitPanel* Root() const { return Host->FRoot; }
-
-  std::unique_ptr<TForm> Form;
-  TPanel* Owner = nullptr;
-  TMainPanel* Host = nullptr;
-};
 
 class HostTest : public testing::Test {
  protected:
