@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -20,6 +21,13 @@ class TCommands : public TObject {
   void Click(TObject* /*ASender*/) { ++Clicks; }
   void Fail(TObject* /*ASender*/) { throw Exception("The pane cannot be split"); }
   void FailStd(TObject* /*ASender*/) { throw std::runtime_error("out of range"); }
+  int Closes = 0;
+  TCloseAction Answer = caHide;
+  void Closing(TObject* /*ASender*/, TCloseAction& AAction) {
+    ++Closes;
+    EXPECT_EQ(AAction, caHide);
+    AAction = Answer;
+  }
   void Report(TObject* /*ASender*/, const Exception& AError) {
     Reported.push_back(AError.Message());
   }
@@ -78,6 +86,23 @@ TEST_F(Input, ExceptionInAHandlerIsReportedAndTheProgramGoesOn) {
   button->OnClick = TNotifyEvent(&FCommands, &TCommands::Click);
   Click(button, 5, 5);
   EXPECT_EQ(FCommands.Clicks, 1);
+}
+
+TEST_F(Input, WindowManagerCloseAsksOnCloseWhichMayRefuse) {
+  ShowAndSettle(FForm.get());
+  FForm->OnClose = TCloseEvent(&FCommands, &TCommands::Closing);
+  FCommands.Answer = caNone;
+  QCloseEvent refused;
+  QApplication::sendEvent(FForm->Handle(), &refused);
+  EXPECT_EQ(FCommands.Closes, 1);
+  EXPECT_TRUE(FForm->Visible());
+  EXPECT_TRUE(FForm->Handle()->isVisible());
+  FCommands.Answer = caHide;
+  QCloseEvent accepted;
+  QApplication::sendEvent(FForm->Handle(), &accepted);
+  EXPECT_EQ(FCommands.Closes, 2);
+  EXPECT_FALSE(FForm->Visible());
+  EXPECT_FALSE(FForm->Handle()->isVisible());
 }
 
 TEST_F(Input, MemoKeepsWhatTheUserTypes) {
