@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QPalette>
+#include <QPointer>
 #include <QObject>
 #include <algorithm>
 #include <deque>
@@ -85,28 +86,34 @@ TPaintScope::TPaintScope() { ++gPaintDepth; }
 TPaintScope::~TPaintScope() { --gPaintDepth; }
 
 void SyncPeers() {
-  if (InPaintEvent()) return;
-  while (!gPendingSync.empty()) {
-    std::vector<TControl*> batch;
-    batch.swap(gPendingSync);
-    // Many moves at once: let each window repaint once afterwards instead of
-    // working out what every single move uncovered.
-    std::vector<QWidget*> frozen;
-    if (batch.size() > 512) {
-      for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->updatesEnabled()) {
-          window->setUpdatesEnabled(false);
-          frozen.push_back(window);
-        }
+  // Pushing state can make Qt call back into the model, which may queue more
+  // controls or destroy queued ones; both only touch the list by index, and
+  // the outer flush picks up whatever is added.
+  static bool syncing = false;
+  if (InPaintEvent() || syncing || gPendingSync.empty()) return;
+  syncing = true;
+  // Many moves at once: let each window repaint once afterwards instead of
+  // working out what every single move uncovered.
+  std::vector<QPointer<QWidget>> frozen;
+  if (gPendingSync.size() > 512) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->isVisible() && window->updatesEnabled()) {
+        window->setUpdatesEnabled(false);
+        frozen.push_back(window);
       }
     }
-    for (TControl* control : batch) {
-      if (control == nullptr) continue;
-      control->FSyncSlot = -1;
-      control->PushPeerState();
-    }
-    for (QWidget* window : frozen) window->setUpdatesEnabled(true);
   }
+  for (size_t i = 0; i < gPendingSync.size(); ++i) {
+    TControl* control = gPendingSync[i];
+    if (control == nullptr) continue;
+    gPendingSync[i] = nullptr;
+    control->FSyncSlot = -1;
+    control->PushPeerState();
+  }
+  gPendingSync.clear();
+  for (const QPointer<QWidget>& window : frozen)
+    if (window) window->setUpdatesEnabled(true);
+  syncing = false;
 }
 
 QColor ToQColor(TColor AColor) {
