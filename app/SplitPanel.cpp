@@ -223,8 +223,8 @@ TMainPanel::TMainPanel(TComponent* AOwner) : TWinControl(AOwner), FCurrent(nullp
 TMainPanel::~TMainPanel() { delete FRoot; }
 
 void TMainPanel::MoveCurrentToLeaf() {
-  // A removal can leave a split pane current; commands act on its first leaf
-  // instead, so they never orphan or destroy the wrong panes.
+  // Splitting or removing a split pane would orphan or destroy the wrong panes.
+  if (FCurrent == nullptr) return;
   while (FCurrent->FPaintBox == nullptr && FCurrent->FFirst != nullptr) FCurrent = FCurrent->FFirst;
 }
 

@@ -54,11 +54,12 @@ class TMainPanel : public TWinControl {
   void ResizePanes();
   void DeleteCurrent();
 
+  // A removal can leave a split pane current; commands then act on its first
+  // leaf, which this makes current.
+  void MoveCurrentToLeaf();
+
   TSplitPanel* FCurrent;
   TSplitPanel* FRoot;
-
- private:
-  void MoveCurrentToLeaf();
 };
 
 // The size arithmetic of the whole tree: extent times ratio, truncated toward

@@ -69,6 +69,8 @@ void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
 template <class T>
 void TForm1::PutIntoCurrentPane(T*& AContent, bool& AMade) {
   if (FMainPanel == nullptr || AContent != nullptr || AMade) return;
+  // Into a split pane it would lie hidden under the halves.
+  FMainPanel->MoveCurrentToLeaf();
   TSplitPanel* pane = FMainPanel->FCurrent;
   AContent = new T(pane->Owner());
   AMade = true;

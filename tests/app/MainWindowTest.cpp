@@ -207,6 +207,23 @@ TEST_F(MainWindow, EditorInTheSurvivingPaneKeepsItsText) {
   EXPECT_EQ(ContentMemo->Text(), "keep me");
 }
 
+TEST_F(MainWindow, EditorGoesIntoALeafWhenASplitPaneIsCurrent) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button2);
+  Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
+  Press(FForm->Button3);
+  Press(FForm->Button2);
+  Click(Host()->FRoot->FFirst->FPaintBox, 10, 10);
+  Press(FForm->Button4);
+  ASSERT_EQ(Host()->FCurrent->FPaintBox, nullptr) << pane_tree::Dump(Host());
+  TSplitPanel* leaf = pane_tree::FirstLeaf(Host()->FCurrent);
+  Press(FForm->Button6);
+  ASSERT_NE(ContentMemo, nullptr);
+  EXPECT_EQ(ContentMemo->Parent(), leaf) << "hidden under a split pane's halves";
+  EXPECT_EQ(Host()->FCurrent, leaf);
+}
+
 TEST_F(MainWindow, ResizingTheWindowKeepsEveryProportion) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
