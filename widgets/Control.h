@@ -9,7 +9,6 @@
 #include "widgets/Event.h"
 
 class QWidget;
-void SyncPeers();
 class TWinControl;
 
 class TControl : public TComponent {

@@ -53,7 +53,7 @@ struct TRect {
 struct TFont {
   std::string Name = "MS Sans Serif";
   int Height = -11;
-  TColor Color = static_cast<TColor>(0x80000008);  // clWindowText
+  TColor Color = clWindowText;
   bool Bold = false;
   bool Italic = false;
   bool Underline = false;
