@@ -63,10 +63,42 @@ void TSplitPanel::DrawMarker(TColor AColor) {
 
 void TSplitPanel::PaintBoxMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
                                     TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  MakeCurrent();
+}
+
+void TSplitPanel::MakeCurrent() {
   if (FCurrentRef == nullptr) return;
   if (*FCurrentRef != nullptr) (*FCurrentRef)->DrawMarker(clWhite);
   *FCurrentRef = this;
   DrawMarker(clRed);
+}
+
+void TSplitPanel::ContentMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
+                                   TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  MakeCurrent();
+}
+
+void TSplitPanel::ContentEnter(TObject* /*Sender*/) {
+  // A click into the content has made the pane current already.
+  if (FCurrentRef != nullptr && *FCurrentRef != this) MakeCurrent();
+}
+
+std::vector<TControl*> TSplitPanel::Contents() const {
+  std::vector<TControl*> contents;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* c = Controls(i);
+    if (c != FFirst && c != FSecond && c != FSplitter && c != FPaintBox) contents.push_back(c);
+  }
+  return contents;
+}
+
+void TSplitPanel::InsertContent(TControl* AContent) {
+  // One pixel in from the paint box on every side: the frame's ring.
+  AContent->SetMargins({1, 1, 1, 1});
+  AContent->SetParent(this);
+  AContent->OnMouseDown = TMouseEvent(this, &TSplitPanel::ContentMouseDown);
+  if (auto* windowed = dynamic_cast<TWinControl*>(AContent))
+    windowed->OnEnter = TNotifyEvent(this, &TSplitPanel::ContentEnter);
 }
 
 void TSplitPanel::PaintBoxPaint(TObject* /*Sender*/) {
@@ -81,6 +113,8 @@ void TSplitPanel::Split(TAlign AAlign, float ARatio) {
   FFirst->SetAlign(AAlign);
   FFirst->SetText("AAA");
   FFirst->SetWidth(PaneShare(Width(), FRatio));
+  // What this pane showed goes on showing in the half that becomes current.
+  for (TControl* content : Contents()) FFirst->InsertContent(content);
   delete FPaintBox;
   FPaintBox = nullptr;
 
@@ -90,7 +124,7 @@ void TSplitPanel::Split(TAlign AAlign, float ARatio) {
   // At the first child's far edge, so the alignment keeps it after the child.
   FSplitter->SetTop(FFirst->Top() + FFirst->Height());
   FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
-  FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
+  BindSplitter();
 
   FSecond = new TSplitPanel(Owner(), FCurrentRef);
   FSecond->SetParent(this);
@@ -109,6 +143,16 @@ void TSplitPanel::ResizeChildren() {
   FFirst->ResizeChildren();
   FSplitter->SetTop(FFirst->Top() + FFirst->Height());
   FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+  if (FSecond != nullptr) FSecond->ResizeChildren();
+}
+
+void TSplitPanel::BindSplitter() {
+  FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
+  FSplitter->OnMoved = TNotifyEvent(this, &TSplitPanel::SplitterMoved);
+}
+
+void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
+  if (FFirst != nullptr) FFirst->ResizeChildren();
   if (FSecond != nullptr) FSecond->ResizeChildren();
 }
 
@@ -142,14 +186,7 @@ void TSplitPanel::DeletePane() {
 void TSplitPanel::TakeContentsOf(TSplitPanel* ASibling) {
   // Whatever else the sibling shows (an editor, a grid) moves too, in its
   // stacking order and with its alignment, so the user loses nothing.
-  std::vector<TControl*> contents;
-  for (int i = 0; i < ASibling->ControlCount(); ++i) {
-    TControl* c = ASibling->Controls(i);
-    if (c != ASibling->FFirst && c != ASibling->FSecond && c != ASibling->FSplitter &&
-        c != ASibling->FPaintBox)
-      contents.push_back(c);
-  }
-  for (TControl* c : contents) c->SetParent(this);
+  for (TControl* c : ASibling->Contents()) InsertContent(c);
 }
 
 // Called on the parent: the sibling is a leaf; its paint box moves up and the
@@ -195,7 +232,7 @@ void TSplitPanel::AdoptSplit(TSplitPanel* ASibling) {
     FSplitter->SetTop(FFirst->Top() + FFirst->Height());
     FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
     FSplitter->SetAlign(FFirst->Align());
-    FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
+    BindSplitter();
   }
 
   *FCurrentRef = FFirst;
@@ -228,6 +265,11 @@ void TMainPanel::MoveCurrentToLeaf() {
   while (FCurrent->FPaintBox == nullptr && FCurrent->FFirst != nullptr) FCurrent = FCurrent->FFirst;
 }
 
+void TMainPanel::MarkCurrent() {
+  MoveCurrentToLeaf();
+  if (FCurrent != nullptr) FCurrent->DrawMarker(clRed);
+}
+
 void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   if (FCurrent == nullptr) return;
   MoveCurrentToLeaf();
@@ -249,4 +291,6 @@ void TMainPanel::DeleteCurrent() {
     FCurrent->DeletePane();
   }
   ResizePanes();
+  // A split pane may be left current; the user's anchor is a framed leaf.
+  MarkCurrent();
 }

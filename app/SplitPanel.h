@@ -2,6 +2,8 @@
 // The pane tree: TSplitPanel is one pane, TMainPanel the control that holds
 // one tree and the current pane.
 
+#include <vector>
+
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
@@ -24,9 +26,21 @@ class TSplitPanel : public TPanel {
   // Gives every first child below this pane its stored share again.
   void ResizeChildren();
   void SplitterCanResize(TObject* Sender, int& NewSize, bool& Accept);
+  // After each size a drag applied: both halves show their stored shares.
+  void SplitterMoved(TObject* Sender);
   // Takes this pane out of the tree; its sibling's contents take over the
   // parent's area. Destroys this pane. The root is never removed.
   void DeletePane();
+
+  // Puts a content control (an editor, a grid) into this leaf, inside the
+  // frame, so the frame stays visible and the pane stays selectable.
+  void InsertContent(TControl* AContent);
+  // Whatever the pane holds besides its tree parts.
+  std::vector<TControl*> Contents() const;
+  // Makes this pane current the way a click does: old frame off, new one on.
+  void MakeCurrent();
+  void ContentMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ContentEnter(TObject* Sender);
 
   // The tree's fields; other panes and the host read and write them directly.
   TSplitPanel** FCurrentRef;  // the host's current-pane reference (borrowed)
@@ -39,6 +53,7 @@ class TSplitPanel : public TPanel {
  private:
   bool SplitsHeight() const;
   void BindPaintBox();
+  void BindSplitter();
   void AdoptLeaf(TSplitPanel* ASibling);
   void AdoptSplit(TSplitPanel* ASibling);
   void TakeContentsOf(TSplitPanel* ASibling);
@@ -57,6 +72,8 @@ class TMainPanel : public TWinControl {
   // A removal can leave a split pane current; commands then act on its first
   // leaf, which this makes current.
   void MoveCurrentToLeaf();
+  // Makes sure a leaf is current and its red frame is on the screen.
+  void MarkCurrent();
 
   TSplitPanel* FCurrent;
   TSplitPanel* FRoot;

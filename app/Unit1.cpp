@@ -31,8 +31,8 @@ TForm1::TForm1(TComponent* Owner) : TForm(Owner), FMainPanel(nullptr) {
 TForm1::~TForm1() {
   // A window destroyed without being closed still releases what it made,
   // while it can still hear about it.
-  if (FMemoMade) delete ContentMemo;
-  if (FGridMade) delete ContentGrid;
+  delete ContentMemo;
+  delete ContentGrid;
   delete FMainPanel;
 }
 
@@ -65,23 +65,25 @@ void TForm1::Button4Click(TObject* /*Sender*/) {
 
 void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
 
-// Puts a new content control of class T into the current pane, once a run.
+// Puts a new content control of class T into the current pane, unless one
+// exists (a removal may have destroyed the last one; then a new one comes).
 template <class T>
-void TForm1::PutIntoCurrentPane(T*& AContent, bool& AMade) {
-  if (FMainPanel == nullptr || AContent != nullptr || AMade) return;
+void TForm1::PutIntoCurrentPane(T*& AContent) {
+  if (FMainPanel == nullptr || AContent != nullptr) return;
   // Into a split pane it would lie hidden under the halves.
   FMainPanel->MoveCurrentToLeaf();
   TSplitPanel* pane = FMainPanel->FCurrent;
   AContent = new T(pane->Owner());
-  AMade = true;
   AContent->FreeNotification(this);
   AContent->SetAlign(alClient);
-  AContent->SetParent(pane);
+  pane->InsertContent(AContent);
+  // Typing goes where the user just put the editor or the grid.
+  AContent->SetFocus();
 }
 
-void TForm1::Button6Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentMemo, FMemoMade); }
+void TForm1::Button6Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentMemo); }
 
-void TForm1::Button7Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentGrid, FGridMade); }
+void TForm1::Button7Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentGrid); }
 
 void TForm1::Panel2Resize(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->ResizePanes();

@@ -47,13 +47,9 @@ class TForm1 : public TForm {
 
  private:
   template <class T>
-  void PutIntoCurrentPane(T*& AContent, bool& AMade);
+  void PutIntoCurrentPane(T*& AContent);
 
   TMainPanel* FMainPanel;
-  // The editor and the grid are made once per run, even if a pane removal
-  // has destroyed them since.
-  bool FMemoMade = false;
-  bool FGridMade = false;
 };
 
 extern TForm1* Form1;

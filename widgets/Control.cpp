@@ -144,6 +144,10 @@ static TMouseButton ToMouseButton(Qt::MouseButton AButton) {
 }
 
 void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent) {
+  ForwardMousePress(AControl, AEvent, AEvent->position().toPoint());
+}
+
+void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos) {
   TShiftState shift = 0;
   const Qt::KeyboardModifiers mods = AEvent->modifiers();
   if (mods & Qt::ShiftModifier) shift |= ssShift;
@@ -152,8 +156,7 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent) {
   if (AEvent->buttons() & Qt::LeftButton) shift |= ssLeft;
   if (AEvent->buttons() & Qt::RightButton) shift |= ssRight;
   if (AEvent->buttons() & Qt::MiddleButton) shift |= ssMiddle;
-  const QPoint pos = AEvent->position().toPoint();
-  AControl->PeerMouseDown(ToMouseButton(AEvent->button()), shift, pos.x(), pos.y());
+  AControl->PeerMouseDown(ToMouseButton(AEvent->button()), shift, APos.x(), APos.y());
 }
 
 // --- TControl ---------------------------------------------------------------
@@ -176,6 +179,10 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* AParent) {
   if (AParent == FParent) return;
   TBatch batch;
+  // Qt drops the keyboard focus of a widget it re-parents; a control that
+  // moves within its window keeps it, down to the part that had it.
+  QPointer<QWidget> focus = QApplication::focusWidget();
+  if (focus != nullptr && focus != FPeer && !FPeer->isAncestorOf(focus)) focus = nullptr;
   if (FParent != nullptr) FParent->RemoveControl(this);
   FParent = AParent;
   FPeer->setParent(AParent != nullptr ? AParent->FPeer : nullptr);
@@ -184,6 +191,7 @@ void TControl::SetParent(TWinControl* AParent) {
   else
     TLayoutQueue::CheckSize(this);
   UpdatePeerVisibility();
+  if (focus != nullptr && FPeer->isVisible()) focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TControl::SetAlign(TAlign AAlign) {
@@ -208,6 +216,13 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     FParent->AlignControls(this);
   else
     TLayoutQueue::CheckSize(this);
+}
+
+void TControl::SetMargins(const TMargins& AMargins) {
+  if (AMargins == FMargins) return;
+  TBatch batch;
+  FMargins = AMargins;
+  if (FParent != nullptr && FVisible) FParent->AlignControls(this);
 }
 
 void TControl::SetText(const std::string& AText) {
@@ -280,6 +295,10 @@ void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, in
 
 void TControl::PeerClick() {
   Dispatch([&] { OnClick(this); });
+}
+
+void TControl::PeerDblClick() {
+  Dispatch([&] { OnDblClick(this); });
 }
 
 void TControl::PushPeerState() { FPeer->setGeometry(FLeft, FTop, FWidth, FHeight); }
@@ -378,28 +397,30 @@ void TWinControl::AlignControls(TControl* AControl) {
       list.insert(list.begin() + static_cast<std::ptrdiff_t>(j), c);
     }
     for (TControl* c : list) {
-      const int width = std::max(0, rect.Width());
-      const int height = std::max(0, rect.Height());
+      // The slot the alignment gives, less the control's margins.
+      const TMargins& m = c->FMargins;
+      const int width = std::max(0, rect.Width() - m.Left - m.Right);
+      const int height = std::max(0, rect.Height() - m.Top - m.Bottom);
       int l = c->FLeft, t = c->FTop, w = c->FWidth, h = c->FHeight;
       switch (align) {
         case alTop:
-          l = rect.Left, t = rect.Top, w = width;
-          rect.Top += h;
+          l = rect.Left + m.Left, t = rect.Top + m.Top, w = width;
+          rect.Top += h + m.Top + m.Bottom;
           break;
         case alBottom:
-          l = rect.Left, t = rect.Bottom - h, w = width;
-          rect.Bottom -= h;
+          l = rect.Left + m.Left, t = rect.Bottom - h - m.Bottom, w = width;
+          rect.Bottom -= h + m.Top + m.Bottom;
           break;
         case alLeft:
-          l = rect.Left, t = rect.Top, h = height;
-          rect.Left += w;
+          l = rect.Left + m.Left, t = rect.Top + m.Top, h = height;
+          rect.Left += w + m.Left + m.Right;
           break;
         case alRight:
-          l = rect.Right - w, t = rect.Top, h = height;
-          rect.Right -= w;
+          l = rect.Right - w - m.Right, t = rect.Top + m.Top, h = height;
+          rect.Right -= w + m.Left + m.Right;
           break;
         default:
-          l = rect.Left, t = rect.Top, w = width, h = height;
+          l = rect.Left + m.Left, t = rect.Top + m.Top, w = width, h = height;
       }
       if (l != c->FLeft || t != c->FTop || w != c->FWidth || h != c->FHeight) {
         c->FLeft = l, c->FTop = t, c->FWidth = w, c->FHeight = h;
@@ -433,7 +454,87 @@ void TWinControl::UpdateTabChain() {
     QWidget::setTabOrder(chain[i - 1]->Peer(), chain[i]->Peer());
 }
 
-void TWinControl::SetFocus() { Peer()->setFocus(Qt::OtherFocusReason); }
+void TWinControl::SetFocus() {
+  SyncPeers();
+  Peer()->setFocus(Qt::OtherFocusReason);
+}
+
+bool TWinControl::Focused() const {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr && (focus == Peer() || Peer()->isAncestorOf(focus));
+}
+
+void TWinControl::PeerEnter() {
+  Dispatch([&] { OnEnter(this); });
+}
+
+// --- Input of controls built on ready-made Qt widgets ---------------------
+
+namespace {
+// Watches a peer and every widget inside it (an editor's viewport, a grid's
+// headings and cell editor): a mouse press anywhere raises the control's
+// OnMouseDown, focus coming in from outside raises its OnEnter.
+class TInputWatch : public QObject {
+ public:
+  TInputWatch(TWinControl* AControl) : QObject(AControl->Peer()), FControl(AControl) {
+    Watch(AControl->Peer());
+  }
+
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    switch (AEvent->type()) {
+      case QEvent::ChildAdded:
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(AEvent)->child()))
+          Watch(child);
+        break;
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick: {
+        // A press the child ignores travels on to its parent: report it once.
+        auto* mouse = static_cast<QMouseEvent*>(AEvent);
+        if (mouse == FLastPress && mouse->timestamp() == FLastStamp) break;
+        FLastPress = mouse;
+        FLastStamp = mouse->timestamp();
+        auto* widget = static_cast<QWidget*>(AObject);
+        const QPoint pos = widget->mapTo(FControl->Peer(), mouse->position().toPoint());
+        ForwardMousePress(FControl, mouse, pos);
+        break;
+      }
+      case QEvent::FocusIn: {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(AEvent)->reason();
+        if (FInside || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+          FInside = true;
+          break;
+        }
+        FInside = true;
+        FControl->PeerEnter();
+        break;
+      }
+      case QEvent::FocusOut: {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(AEvent)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            !FControl->Focused())
+          FInside = false;
+        break;
+      }
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void Watch(QWidget* AWidget) {
+    AWidget->installEventFilter(this);
+    for (QWidget* child : AWidget->findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+
+  TWinControl* FControl;
+  bool FInside = false;
+  const QMouseEvent* FLastPress = nullptr;
+  quint64 FLastStamp = 0;
+};
+}  // namespace
+
+void WatchInput(TWinControl* AControl) { new TInputWatch(AControl); }
 
 TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* APeer)
     : TControl(AOwner, APeer, false) {}

@@ -32,6 +32,10 @@ class TControl : public TComponent {
   virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
   TRect BoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
 
+  // Kept free round the control when its parent aligns it.
+  const TMargins& Margins() const { return FMargins; }
+  void SetMargins(const TMargins& AMargins);
+
   // The caption, UTF-8.
   std::string Text() const { return GetText(); }
   void SetText(const std::string& AText);
@@ -59,12 +63,14 @@ class TControl : public TComponent {
   TMouseEvent OnMouseDown;
   TNotifyEvent OnResize;
   TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
 
   // Layer internals: used by peers and the layout machinery.
   QWidget* Peer() const { return FPeer; }
   bool IsWindowed() const { return FWindowed; }
   void PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y);
   void PeerClick();
+  void PeerDblClick();
   virtual void PushPeerState();
 
  protected:
@@ -95,6 +101,7 @@ class TControl : public TComponent {
   std::string FText;
   bool FVisible = true;
   bool FWindowed = false;
+  TMargins FMargins;
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
   TFont FFont;
@@ -120,6 +127,15 @@ class TWinControl : public TControl {
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int AValue);
   void SetFocus();
+  // True while the keyboard focus is on this control or inside it.
+  bool Focused() const;
+
+  // Raised when the keyboard focus comes into the control from elsewhere
+  // (a click, Tab), not when its window is merely activated again.
+  TNotifyEvent OnEnter;
+
+  // Layer internal.
+  void PeerEnter();
 
   // Re-applies the alignment of the children; AControl is the one that
   // changed, which keeps its place ahead of others at equal position.

@@ -47,6 +47,12 @@ void Dispatch(F&& AHandler) {
 }
 
 void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent);
+// The same with the position already in the control's coordinates.
+void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
+
+// For controls built on ready-made Qt widgets: presses anywhere inside raise
+// OnMouseDown, focus coming in raises OnEnter.
+void WatchInput(TWinControl* AControl);
 
 // A plain Qt widget that reports its mouse presses to its control.
 class TPlainPeer : public QWidget {

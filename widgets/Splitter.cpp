@@ -1,5 +1,6 @@
 #include "widgets/Splitter.h"
 
+#include <QPainter>
 #include <algorithm>
 
 #include "widgets/Peer.h"
@@ -24,6 +25,19 @@ class TSplitterPeer : public TPlainPeer {
   void mouseReleaseEvent(QMouseEvent* AEvent) override {
     if (AEvent->button() == Qt::LeftButton) Dispatch([&] { Splitter()->EndDrag(); });
   }
+  void mouseDoubleClickEvent(QMouseEvent* AEvent) override {
+    if (AEvent->button() == Qt::LeftButton) Splitter()->PeerDblClick();
+  }
+  // Its own face, so nothing beneath shows through the gap; lighter while
+  // the pointer is over it, to show it can be dragged.
+  void paintEvent(QPaintEvent* /*AEvent*/) override {
+    TPaintScope scope;
+    QPainter painter(this);
+    const QColor face = ToQColor(clBtnFace);
+    painter.fillRect(rect(), underMouse() ? face.darker(112) : face);
+  }
+  void enterEvent(QEnterEvent* /*AEvent*/) override { update(); }
+  void leaveEvent(QEvent* /*AEvent*/) override { update(); }
 };
 
 bool IsVerticalAlign(TAlign AAlign) { return AAlign == alTop || AAlign == alBottom; }
@@ -112,6 +126,13 @@ void TSplitter::DragTo(int AGlobalX, int AGlobalY) {
     FDragControl->SetHeight(size);
   else
     FDragControl->SetWidth(size);
+  OnMoved(this);
 }
 
 void TSplitter::EndDrag() { FDragControl = nullptr; }
+
+void TSplitter::MoveBy(int ADelta) {
+  BeginDrag(0, 0);
+  DragTo(ADelta, ADelta);
+  EndDrag();
+}

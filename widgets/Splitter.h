@@ -12,6 +12,8 @@ class TSplitter : public TGraphicControl {
   void SetMinSize(int AValue) { FMinSize = AValue; }
 
   TCanResizeEvent OnCanResize;
+  // Raised after each size the splitter applied to the control it resizes.
+  TNotifyEvent OnMoved;
 
   // The control a drag resizes, or null: the one whose far edge touches ours.
   TControl* FindResizedControl() const;
@@ -20,6 +22,10 @@ class TSplitter : public TGraphicControl {
   void BeginDrag(int AGlobalX, int AGlobalY);
   void DragTo(int AGlobalX, int AGlobalY);
   void EndDrag();
+
+  // Moves the splitter by ADelta pixels along its axis exactly as a drag by
+  // that much would: same limits, same OnCanResize and OnMoved.
+  void MoveBy(int ADelta);
 
  protected:
   void AlignChanged() override;

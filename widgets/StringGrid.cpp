@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include "widgets/Peer.h"
+
 namespace {
 QTableWidget* Table(QWidget* APeer) { return static_cast<QTableWidget*>(APeer); }
 
@@ -51,6 +53,7 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new QTableWid
   table->setCurrentCell(0, 0);
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
+  WatchInput(this);
 }
 
 std::string TStringGrid::Cells(int ACol, int ARow) const {

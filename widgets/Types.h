@@ -49,6 +49,16 @@ struct TRect {
   bool operator==(const TRect&) const = default;
 };
 
+// Room an aligned control keeps free round itself inside the slot its
+// alignment gives it.
+struct TMargins {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  bool operator==(const TMargins&) const = default;
+};
+
 // A control's font. Height below zero is the character height in pixels.
 struct TFont {
   std::string Name = "MS Sans Serif";

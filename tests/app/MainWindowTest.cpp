@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -142,52 +144,96 @@ TEST_F(MainWindow, SplittingAndClickingMoveTheRedFrameOnScreen) {
   EXPECT_TREE_SOUND(Host());
 }
 
-TEST_F(MainWindow, EditorAndGridAreMadeOnceAndTakeTyping) {
+// The whole ring of a pane's paint box is red on the screen.
+void ExpectFramed(TSplitPanel* APane) {
+  const QSize ring(APane->FPaintBox->Width(), APane->FPaintBox->Height());
+  EXPECT_EQ(RedBox(APane->FPaintBox).size(), ring) << APane->Text();
+}
+
+TEST_F(MainWindow, APaneWithContentTakesTypingAtOnceAndStaysSelectableAndFramed) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
   Press(FForm->Button3);
   TSplitPanel* left = Host()->FCurrent;
+  TSplitPanel* right = Host()->FRoot->FSecond;
   Press(FForm->Button6);
   ASSERT_NE(ContentMemo, nullptr);
-  EXPECT_EQ(ContentMemo->Parent(), left);
-  EXPECT_EQ(ContentMemo->Align(), alClient);
-  EXPECT_EQ(ContentMemo->Owner(), FForm->Panel2);
-  EXPECT_EQ(ContentMemo->Width(), left->Width() - 2);
-  Click(ContentMemo, 20, 20);
-  TypeText(ContentMemo, "hello panes");
-  EXPECT_EQ(ContentMemo->Text(), "hello panes");
-  EXPECT_TRUE(RedBox(left->FPaintBox).isEmpty()) << "the editor covers the pane's frame";
+  TMemo* memo = ContentMemo;
+  EXPECT_EQ(memo->Parent(), left);
+  EXPECT_EQ(memo->Align(), alClient);
+  EXPECT_EQ(memo->Owner(), FForm->Panel2);
+  EXPECT_EQ(memo->Width(), left->Width() - 4) << "inside the bevel and the frame";
+  EXPECT_TRUE(memo->Focused()) << "typing goes into the new editor";
+  TypeText(memo, "hello panes");
+  EXPECT_EQ(memo->Text(), "hello panes");
+  ExpectFramed(left);
 
-  TSplitPanel* right = Host()->FRoot->FSecond;
+  // Selecting another pane, then clicking into the editor, moves the frame.
   Click(right->FPaintBox, 10, 10);
-  TMemo* first = ContentMemo;
+  EXPECT_EQ(Host()->FCurrent, right);
   Press(FForm->Button6);
-  EXPECT_EQ(ContentMemo, first) << "a second editor was made";
+  EXPECT_EQ(ContentMemo, memo) << "never two editors at a time";
   Press(FForm->Button7);
   ASSERT_NE(ContentGrid, nullptr);
-  EXPECT_EQ(ContentGrid->Parent(), right);
   TStringGrid* grid = ContentGrid;
-  Press(FForm->Button7);
-  EXPECT_EQ(ContentGrid, grid);
-  grid->SetFocus();
-  Settle();
+  EXPECT_EQ(grid->Parent(), right);
+  EXPECT_TRUE(grid->Focused());
   TypeText(grid, "7");
   PressKey(grid, Qt::Key_Return);
   EXPECT_EQ(grid->Cells(1, 1), "7");
+  ExpectFramed(right);
+  ClickOnTop(memo, 30, 30);
+  EXPECT_EQ(Host()->FCurrent, left);
+  ExpectFramed(left);
+  EXPECT_TRUE(RedBox(right->FPaintBox).isEmpty());
+  // Keyboard focus coming into the grid (as Tab would bring it) selects its pane.
+  grid->SetFocus();
+  Settle();
+  EXPECT_EQ(Host()->FCurrent, right);
+  ExpectFramed(right);
+  // Clicks on the grid's headings count too.
+  ClickOnTop(memo, 5, 5);
+  ClickOnTop(grid, 3, 3);
+  EXPECT_EQ(Host()->FCurrent, right);
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
 }
 
-TEST_F(MainWindow, DeletingThePaneWithTheEditorForgetsItAndCloseIsClean) {
+TEST_F(MainWindow, SplittingAndDeletingAroundContentNeverHidesIt) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
+  Press(FForm->Button6);
+  TMemo* memo = ContentMemo;
+  TypeText(memo, "first line");
+  auto* editor = static_cast<QPlainTextEdit*>(memo->Handle());
+  QTextCursor cursor = editor->textCursor();
+  cursor.setPosition(2);
+  cursor.setPosition(7, QTextCursor::KeepAnchor);
+  editor->setTextCursor(cursor);
+  // The content moves into the half that becomes current, text, selection
+  // and all.
   Press(FForm->Button2);
-  Press(FForm->Button6);  // editor in the top half, which is current
-  Press(FForm->Button7);  // grid in the same pane
+  EXPECT_EQ(memo->Parent(), Host()->FCurrent);
+  EXPECT_EQ(Host()->FCurrent, Host()->FRoot->FFirst);
+  EXPECT_TRUE(memo->Handle()->isVisible());
+  EXPECT_EQ(editor->textCursor().selectedText(), "rst l");
+  ExpectFramed(Host()->FCurrent);
+  Press(FForm->Button3);
+  EXPECT_EQ(memo->Parent(), Host()->FCurrent);
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
+
+  // Removing the pane that holds it removes it; the command makes a new one.
+  Press(FForm->Button4);
+  EXPECT_EQ(ContentMemo, nullptr);
+  Press(FForm->Button6);
   ASSERT_NE(ContentMemo, nullptr);
-  Press(FForm->Button4);  // the top half goes, and its contents with it
+  EXPECT_EQ(ContentMemo->Parent(), Host()->FCurrent);
+  EXPECT_EQ(ContentMemo->Text(), "");
+  Press(FForm->Button7);
+  ASSERT_NE(ContentGrid, nullptr) << "grid into the pane that shows the editor";
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({ContentMemo, ContentGrid}));
+  Press(FForm->Button4);
   EXPECT_EQ(ContentMemo, nullptr);
   EXPECT_EQ(ContentGrid, nullptr);
-  Press(FForm->Button6);
-  EXPECT_EQ(ContentMemo, nullptr) << "the editor is made once per run";
   FForm->Close();  // must not free the editor again
   FForm->Close();  // nor the host
   EXPECT_EQ(Host(), nullptr);
@@ -205,23 +251,26 @@ TEST_F(MainWindow, EditorInTheSurvivingPaneKeepsItsText) {
   ASSERT_NE(ContentMemo, nullptr);
   EXPECT_EQ(ContentMemo->Parent(), Host()->FRoot);
   EXPECT_EQ(ContentMemo->Text(), "keep me");
+  EXPECT_EQ(ContentMemo->OnMouseDown.Object(), Host()->FRoot) << "bound to its new pane";
 }
 
-TEST_F(MainWindow, EditorGoesIntoALeafWhenASplitPaneIsCurrent) {
+TEST_F(MainWindow, ARemovalThatAdoptsSplitHalvesLeavesTheirFirstLeafFramed) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
-  Press(FForm->Button2);
-  Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
   Press(FForm->Button3);
+  Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
   Press(FForm->Button2);
+  Press(FForm->Button3);
   Click(Host()->FRoot->FFirst->FPaintBox, 10, 10);
   Press(FForm->Button4);
-  ASSERT_EQ(Host()->FCurrent->FPaintBox, nullptr) << pane_tree::Dump(Host());
-  TSplitPanel* leaf = pane_tree::FirstLeaf(Host()->FCurrent);
-  Press(FForm->Button6);
-  ASSERT_NE(ContentMemo, nullptr);
-  EXPECT_EQ(ContentMemo->Parent(), leaf) << "hidden under a split pane's halves";
-  EXPECT_EQ(Host()->FCurrent, leaf);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[[AAA* | BBB] / BBB]");
+  ExpectFramed(Host()->FCurrent);
+  TSplitPanel* framed = Host()->FCurrent;
+  Press(FForm->Button4);
+  EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* / BBB]") << "the framed pane went, nothing else";
+  EXPECT_NE(Host()->FCurrent, framed);
+  ExpectFramed(Host()->FCurrent);
+  EXPECT_TREE_SOUND(Host());
 }
 
 TEST_F(MainWindow, ResizingTheWindowKeepsEveryProportion) {

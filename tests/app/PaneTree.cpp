@@ -89,12 +89,21 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
       fail(p, "neither a leaf nor a split pane");
       return;
     }
-    // Nothing lies in a pane but its parts and known content.
+    // Nothing lies in a pane but its parts and known content, and content
+    // shows inside the frame of a leaf, never under a split pane's halves.
     for (int i = 0; i < p->ControlCount(); ++i) {
       TControl* c = p->Controls(i);
-      if (c != p->FFirst && c != p->FSecond && c != p->FSplitter && c != p->FPaintBox &&
-          AOptions.Contents.count(c) == 0)
-        fail(p, "holds a stray " + c->ClassName());
+      if (c == p->FFirst || c == p->FSecond || c == p->FSplitter || c == p->FPaintBox) continue;
+      if (AOptions.Contents.count(c) == 0) fail(p, "holds a stray " + c->ClassName());
+      if (!leaf) fail(p, "content hidden under a split pane's halves");
+      if (!c->Visible()) fail(p, "content is hidden");
+      if (c->OnMouseDown.Object() != p) fail(p, "content's clicks go to another pane");
+      if (leaf && c->Align() == alClient) {
+        const TRect box = p->FPaintBox->BoundsRect();
+        const TRect inside{box.Left + 1, box.Top + 1, box.Left + 1 + std::max(0, box.Width() - 2),
+                           box.Top + 1 + std::max(0, box.Height() - 2)};
+        if (c->BoundsRect() != inside) fail(p, "content does not sit inside the frame");
+      }
     }
     if (leaf) {
       TPaintBox* box = p->FPaintBox;
@@ -124,7 +133,8 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
     const TRect client = p->ClientRect();
     const int firstSize = stacked ? first->Height() : first->Width();
     const int expected = PaneShare(stacked ? p->Height() : p->Width(), p->FRatio);
-    if (firstSize != std::max(0, expected))
+    const bool dragged = AOptions.Dragged.count(p) > 0 && firstSize - std::max(0, expected) == 1;
+    if (firstSize != std::max(0, expected) && !dragged)
       fail(p, "first half is " + std::to_string(firstSize) + ", not its share " +
                   std::to_string(expected));
     // A half of no extent may end up behind its splitter; nothing shows then.
@@ -139,6 +149,7 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
       fail(p, "second half does not fill the rest");
   });
   if (!currentFound) problems.push_back("current pane is not in the tree");
+  else if (AHost->FCurrent->FPaintBox == nullptr) problems.push_back("current pane is not a leaf");
   return problems;
 }
 

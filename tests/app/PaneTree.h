@@ -22,7 +22,17 @@ struct CheckOptions {
   std::set<const TControl*> Contents;
   // Also check sizes, as they are right after a layout pass.
   bool Laidout = true;
+  // A split pane whose splitter was just dragged: its first half has the
+  // size the drag gave, which its stored share may truncate by a pixel.
+  std::set<const TSplitPanel*> Dragged;
 };
+
+// Options for a tree whose panes hold these content controls.
+inline CheckOptions Holding(std::set<const TControl*> AContents) {
+  CheckOptions options;
+  options.Contents = std::move(AContents);
+  return options;
+}
 
 // Every broken invariant, one line each; empty when the tree is sound.
 std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOptions = {});

@@ -2,6 +2,8 @@
 // every step.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <cstdlib>
 #include <random>
@@ -36,20 +38,39 @@ bool InTree(TSplitPanel* ARoot, const TWinControl* APane) {
   return ARoot == APane || InTree(ARoot->FFirst, APane) || InTree(ARoot->FSecond, APane);
 }
 
-TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAndNoContentIsLost) {
+// The current pane's whole frame is on the screen, where it can be seen.
+std::string FrameProblem(TSplitPanel* ACurrent) {
+  TPaintBox* box = ACurrent->FPaintBox;
+  if (box == nullptr) return "current pane is not a leaf";
+  if (box->Width() < 2 || box->Height() < 2) return {};
+  // Parts of a pane pushed outside an ancestor are not on the screen.
+  const QRect rect(WindowPos(box), QSize(box->Width(), box->Height()));
+  for (TControl* c = ACurrent; c != nullptr; c = c->Parent())
+    if (!QRect(WindowPos(c), QSize(c->Width(), c->Height())).contains(rect)) return {};
+  const QImage image = ScreenImage(box);
+  const QPoint corners[] = {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight(),
+                            QPoint(rect.center().x(), rect.top()),
+                            QPoint(rect.left(), rect.center().y())};
+  for (QPoint p : corners)
+    if (!IsRed(image.pixel(p))) return "frame of the current pane is not on the screen";
+  return {};
+}
+
+TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLost) {
   const unsigned seed = SeedFromEnvironment();
   std::cout << "random pane tree seed " << seed << " (set PANES_SEED to replay)\n";
   std::mt19937 random(seed);
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
 
   HostWindow w(640, 480);
+  ShowAndSettle(w.Form.get());
   TMainPanel* host = w.Host;
   TContentWatch watch;
   pane_tree::CheckOptions options;
   std::set<TMemo*> alive;  // content that must still exist
-  bool laidOut = true;
   std::ostringstream log;
-  const int steps = 3000;
+  const char* stepsText = std::getenv("PANES_STEPS");
+  const int steps = stepsText != nullptr ? std::atoi(stepsText) : 3000;
 
   for (int step = 0; step < steps && !testing::Test::HasFailure(); ++step) {
     const int leaves = static_cast<int>(pane_tree::Leaves(w.Root()).size());
@@ -57,25 +78,45 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAndNoContentIsLost) {
     int op = pick(100);
     if (leaves > 40 && op < 30) op += 30;
     std::set<const TComponent*> mustDie;
+    TSplitPanel* mustBeCurrent = nullptr;
     if (op < 30) {
       const TAlign align = pick(2) == 0 ? alTop : alLeft;
       log << step << ": split " << (align == alTop ? "stacked" : "side by side") << "\n";
       host->SplitCurrent(align, 0.5f);  // lays out the split pane only
-    } else if (op < 50) {
+    } else if (op < 45) {
       log << step << ": delete\n";
-      TSplitPanel* target = pane_tree::FirstLeaf(host->FCurrent);
+      TSplitPanel* target = host->FCurrent;
       if (target != w.Root())
         for (TMemo* m : alive)
           if (m->Parent() == target) mustDie.insert(m);
       host->DeleteCurrent();
-      laidOut = true;
-    } else if (op < 70) {
+      options.Dragged.clear();
+    } else if (op < 60) {
       const auto all = pane_tree::Leaves(w.Root());
       TSplitPanel* leaf = all[static_cast<size_t>(pick(static_cast<int>(all.size())))];
       log << step << ": click a leaf\n";
       QTest::mouseClick(leaf->FPaintBox->Handle(), pick(2) ? Qt::LeftButton : Qt::RightButton);
-      EXPECT_EQ(host->FCurrent, leaf);
-    } else if (op < 82) {
+      mustBeCurrent = leaf;
+    } else if (op < 68) {
+      if (alive.empty()) continue;
+      TMemo* memo = *std::next(alive.begin(), pick(static_cast<int>(alive.size())));
+      if (memo->Width() < 4 || memo->Height() < 4) continue;
+      if (pick(2) == 0) {
+        log << step << ": click into an editor\n";
+        ClickOnTop(memo, memo->Width() / 2, memo->Height() / 2);
+      } else {
+        // A window squeezed to nothing loses the keyboard; give it back, as
+        // a click on the window would.
+        QWidget* window = w.Form->Handle();
+        if (window->width() == 0 || window->height() == 0) continue;
+        QApplication::setActiveWindow(window);
+        log << step << ": focus into an editor\n";
+        w.Form->SetFocus();  // from outside, as Tab from elsewhere would
+        memo->SetFocus();
+        Settle();
+      }
+      mustBeCurrent = static_cast<TSplitPanel*>(memo->Parent());
+    } else if (op < 80) {
       const auto split = pane_tree::SplitPanes(w.Root());
       if (split.empty()) continue;
       TSplitPanel* pane = split[static_cast<size_t>(pick(static_cast<int>(split.size())))];
@@ -84,20 +125,20 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAndNoContentIsLost) {
       log << step << ": drag a splitter by " << delta << "\n";
       TSplitter* s = pane->FSplitter;
       Drag(s, s->Width() / 2, s->Height() / 2, stacked ? 0 : delta, stacked ? delta : 0, 2);
-      laidOut = false;
-    } else if (op < 94) {
+      options.Dragged.insert(pane);
+    } else if (op < 92) {
       const int width = pick(5) == 0 ? pick(8) : pick(1400);
       const int height = pick(5) == 0 ? pick(8) : pick(1000);
       log << step << ": resize to " << width << "x" << height << "\n";
       w.Form->SetClientSize(width, height);
       host->ResizePanes();  // in case the size did not change
-      laidOut = true;
+      options.Dragged.clear();
     } else {
       if (alive.size() >= 6) continue;
-      log << step << ": put a memo into the current pane\n";
+      log << step << ": put an editor into the current pane\n";
       auto* memo = new TMemo(w.Owner);
       memo->SetAlign(alClient);
-      memo->SetParent(host->FCurrent);
+      host->FCurrent->InsertContent(memo);
       memo->SetText("note " + std::to_string(step));
       watch.Dead.erase(memo);  // the allocator may hand out a dead one's address
       alive.insert(memo);
@@ -105,13 +146,19 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAndNoContentIsLost) {
       watch.Watch(memo);
     }
 
-    options.Laidout = laidOut;
     EXPECT_TREE_SOUND(host, options);
+    if (mustBeCurrent != nullptr) {
+      EXPECT_EQ(host->FCurrent, mustBeCurrent);
+    }
+    Settle();
+    const std::string frame = FrameProblem(host->FCurrent);
+    EXPECT_TRUE(frame.empty()) << frame << " " << pane_tree::Dump(host);
     for (auto it = alive.begin(); it != alive.end();) {
       TMemo* m = *it;
       if (watch.Dead.count(m) == 0) {
         EXPECT_FALSE(mustDie.count(m)) << "content of the removed pane outlived it";
         EXPECT_TRUE(InTree(w.Root(), m->Parent())) << "content left the tree";
+        EXPECT_EQ(m->Text().rfind("note ", 0), 0u) << "content lost its text";
         ++it;
         continue;
       }

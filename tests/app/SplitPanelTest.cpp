@@ -112,6 +112,26 @@ TEST_F(HostTest, DraggingASplitterWithTheMouseUpdatesItsPanesRatio) {
   EXPECT_TREE_SOUND(Host());
 }
 
+TEST_F(HostTest, ADragLaysOutBothHalvesSoNestedSharesHoldAndAResizeMovesNothing) {
+  Show();
+  Host()->SplitCurrent(alLeft, 0.5f);
+  Host()->SplitCurrent(alLeft, 0.5f);  // inside the left half
+  TSplitPanel* right = W.Root()->FSecond;
+  right->PaintBoxMouseDown(right->FPaintBox, mbLeft, 0, 1, 1);
+  Host()->SplitCurrent(alLeft, 0.25f);
+  TSplitPanel* left = W.Root()->FFirst;
+  // 200 of 600 survives the float round trip, so the next pass keeps it.
+  Drag(W.Root()->FSplitter, 1, 10, -100, 0, 5);
+  ASSERT_EQ(left->Width(), 200);
+  EXPECT_EQ(left->FFirst->Width(), PaneShare(200, 0.5f));
+  EXPECT_EQ(right->FFirst->Width(), PaneShare(right->Width(), 0.25f));
+  EXPECT_TREE_SOUND(Host());
+  const int nestedLeft = left->FFirst->Width(), nestedRight = right->FFirst->Width();
+  Host()->ResizePanes();
+  EXPECT_EQ(left->FFirst->Width(), nestedLeft);
+  EXPECT_EQ(right->FFirst->Width(), nestedRight);
+}
+
 TEST_F(HostTest, LayoutPassIsDepthFirstSoNestedSharesFollowTheirParents) {
   Host()->SplitCurrent(alTop, 0.5f);
   Host()->SplitCurrent(alLeft, 0.25f);  // inside the top half

@@ -54,6 +54,9 @@ void ShowAndSettle(TForm* AForm) {
   AForm->Show();
   QWidget* window = AForm->Handle();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+  // As a window manager would: the shown window takes the keyboard.
+  window->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(window));
   Settle();
   window->repaint();
   Settle();
@@ -93,6 +96,15 @@ QRect RedBox(TControl* AControl) {
 void Click(TControl* AControl, int X, int Y, Qt::MouseButton AButton,
            Qt::KeyboardModifiers AModifiers) {
   QTest::mouseClick(AControl->Handle(), AButton, AModifiers, QPoint(X, Y));
+  Settle();
+}
+
+void ClickOnTop(TControl* AControl, int X, int Y) {
+  QWidget* window = AControl->Handle()->window();
+  const QPoint at = WindowPos(AControl, X, Y);
+  QWidget* target = window->childAt(at);
+  if (target == nullptr) target = window;
+  QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, target->mapFrom(window, at));
   Settle();
 }
 

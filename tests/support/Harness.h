@@ -38,6 +38,9 @@ bool IsRed(QRgb APixel);
 
 void Click(TControl* AControl, int X, int Y, Qt::MouseButton AButton = Qt::LeftButton,
            Qt::KeyboardModifiers AModifiers = Qt::NoModifier);
+// A click where a user's would land: on whatever widget is on top at (X, Y)
+// of AControl (an editor's viewport, a grid's cell), not on AControl itself.
+void ClickOnTop(TControl* AControl, int X, int Y);
 // Press at (X, Y), move by (DX, DY) in steps, release.
 void Drag(TControl* AControl, int X, int Y, int DX, int DY, int ASteps = 4);
 void TypeText(TControl* AControl, const std::string& AText);

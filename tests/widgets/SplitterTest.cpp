@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -123,6 +124,20 @@ TEST_P(Splitting, RightButtonDoesNotDrag) {
   QTest::mouseRelease(handle, Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
   EXPECT_TRUE(FProposals.Seen.empty());
   EXPECT_EQ(Size(FFirst), 100);
+}
+
+TEST_P(Splitting, SplitterPaintsItsOwnFaceSoNothingBeneathShowsThrough) {
+  // A caption long enough to run under the gap between the two parts.
+  FPane->SetText(std::string(60, 'W'));
+  FPane->Repaint();
+  Settle();
+  const QImage image = ScreenImage(FSplitter);
+  const QPoint origin = WindowPos(FSplitter);
+  int other = 0;
+  for (int y = 0; y < FSplitter->Height(); ++y)
+    for (int x = 0; x < FSplitter->Width(); ++x)
+      if (image.pixel(origin + QPoint(x, y)) != qRgb(240, 240, 240)) ++other;
+  EXPECT_EQ(other, 0) << "pixels of the splitter that are not its face";
 }
 
 INSTANTIATE_TEST_SUITE_P(BothAxes, Splitting, testing::Values(alTop, alLeft),
