@@ -71,6 +71,14 @@ void TSplitPanel::MakeCurrent() {
   if (*FCurrentRef != nullptr) (*FCurrentRef)->DrawMarker(clWhite);
   *FCurrentRef = this;
   DrawMarker(clRed);
+  // Which pane is current is part of every leaf's accessible name.
+  if (TMainPanel* host = Host()) host->DescribePanes();
+}
+
+TMainPanel* TSplitPanel::Host() const {
+  const TWinControl* top = this;
+  while (dynamic_cast<const TSplitPanel*>(top) != nullptr) top = top->Parent();
+  return dynamic_cast<TMainPanel*>(const_cast<TWinControl*>(top));
 }
 
 void TSplitPanel::ContentMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
@@ -149,11 +157,13 @@ void TSplitPanel::ResizeChildren() {
 void TSplitPanel::BindSplitter() {
   FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
   FSplitter->OnMoved = TNotifyEvent(this, &TSplitPanel::SplitterMoved);
+  FSplitter->OnDblClick = TNotifyEvent(this, &TSplitPanel::SplitterDblClick);
 }
 
 void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
   if (FFirst != nullptr) FFirst->ResizeChildren();
   if (FSecond != nullptr) FSecond->ResizeChildren();
+  if (TMainPanel* host = Host()) host->DescribePanes();
 }
 
 void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*Accept*/) {
@@ -162,6 +172,8 @@ void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*A
   if (extent <= 0) return;
   FRatio = static_cast<float>(static_cast<double>(NewSize) / static_cast<double>(extent));
 }
+
+void TSplitPanel::SplitterDblClick(TObject* /*Sender*/) { EvenHalves(); }
 
 void TSplitPanel::DeletePane() {
   // Only a pane inside a split pane can go; the root's parent is the host.
@@ -257,7 +269,10 @@ TMainPanel::TMainPanel(TComponent* AOwner) : TWinControl(AOwner), FCurrent(nullp
   FCurrent = FRoot;
 }
 
-TMainPanel::~TMainPanel() { delete FRoot; }
+TMainPanel::~TMainPanel() {
+  ForgetUndo();
+  delete FRoot;
+}
 
 void TMainPanel::MoveCurrentToLeaf() {
   // Splitting or removing a split pane would orphan or destroy the wrong panes.
@@ -272,25 +287,50 @@ void TMainPanel::MarkCurrent() {
 
 void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   if (FCurrent == nullptr) return;
+  Unzoom();
+  ForgetUndo();
   MoveCurrentToLeaf();
   FCurrent->Split(AAlign, ARatio);
   if (FCurrent->FFirst != nullptr) {
     FCurrent = FCurrent->FFirst;
     FCurrent->DrawMarker(clRed);
   }
+  DescribePanes();
 }
 
 void TMainPanel::ResizePanes() {
   if (FRoot == nullptr) return;
+  if (FZoomed != nullptr) FZoomRelayout = true;
   FRoot->ResizeChildren();
 }
 
 void TMainPanel::DeleteCurrent() {
+  Unzoom();
   if (FCurrent != nullptr) {
     MoveCurrentToLeaf();
-    FCurrent->DeletePane();
+    TSplitPanel* removed = FCurrent;
+    auto* parent = dynamic_cast<TSplitPanel*>(removed->Parent());
+    if (parent != nullptr && parent->FSplitter != nullptr && removed != FRoot) {
+      // Keep what an undo needs: where the pane was and what it showed.
+      ForgetUndo();
+      TSplitPanel* sibling = parent->FFirst == removed ? parent->FSecond : parent->FFirst;
+      FUndo.Parent = parent;
+      FUndo.Direction = parent->FSplitter->Align();
+      FUndo.Ratio = parent->FRatio;
+      FUndo.WasFirst = parent->FFirst == removed;
+      FUndo.RemovedRatio = removed->FRatio;
+      FUndo.SiblingRatio = sibling != nullptr ? sibling->FRatio : 0.0f;
+      FUndo.Contents = removed->Contents();
+      for (TControl* content : FUndo.Contents) {
+        content->SetVisible(false);
+        content->SetParent(this);
+        content->FreeNotification(this);
+      }
+    }
+    removed->DeletePane();
   }
   ResizePanes();
   // A split pane may be left current; the user's anchor is a framed leaf.
   MarkCurrent();
+  DescribePanes();
 }

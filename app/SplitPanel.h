@@ -8,6 +8,8 @@
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
 
+class TMainPanel;
+
 // A leaf pane is covered by a paint box that shows the current-pane frame and
 // takes clicks; a split pane holds two child panes with a splitter between.
 class TSplitPanel : public TPanel {
@@ -41,6 +43,15 @@ class TSplitPanel : public TPanel {
   void MakeCurrent();
   void ContentMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void ContentEnter(TObject* Sender);
+  // A double-click on the splitter evens out the two halves.
+  void SplitterDblClick(TObject* Sender);
+  // Gives both halves the same size (within a pixel) and keeps that share.
+  void EvenHalves();
+
+  // Divides this pane again in direction AAlign at ARatio: what it shows now
+  // goes into one half, a new empty leaf into the other (the first half when
+  // ANewFirst). Returns the new leaf. Undoes a removal.
+  TSplitPanel* SplitAround(TAlign AAlign, float ARatio, bool ANewFirst);
 
   // The tree's fields; other panes and the host read and write them directly.
   TSplitPanel** FCurrentRef;  // the host's current-pane reference (borrowed)
@@ -50,14 +61,20 @@ class TSplitPanel : public TPanel {
   TPaintBox* FPaintBox;       // covers a leaf pane (owned)
   float FRatio;               // first half's share of the pane's height or width
 
- private:
+  // A split pane whose halves are stacked (not side by side).
   bool SplitsHeight() const;
+  // The host that holds this pane's tree, or null.
+  TMainPanel* Host() const;
+
+ private:
   void BindPaintBox();
   void BindSplitter();
   void AdoptLeaf(TSplitPanel* ASibling);
   void AdoptSplit(TSplitPanel* ASibling);
   void TakeContentsOf(TSplitPanel* ASibling);
 };
+
+enum TPaneDirection { pdLeft, pdRight, pdUp, pdDown };
 
 // Holds one pane tree and the current pane every pane points at.
 class TMainPanel : public TWinControl {
@@ -75,9 +92,55 @@ class TMainPanel : public TWinControl {
   // Makes sure a leaf is current and its red frame is on the screen.
   void MarkCurrent();
 
+  // Keyboard commands. Each first brings a zoomed tree back.
+  // The leaf across the current pane's edge in ADirection that shares most
+  // of that edge (ties: nearest the middle); none at the window's edge.
+  void SelectNeighbour(TPaneDirection ADirection);
+  // The next or previous leaf in tree order, round and round.
+  void SelectNext(bool AForward);
+  // Moves the splitter of the innermost split around the current pane that
+  // divides along ADirection's axis, as a drag by APixels would.
+  void MoveSplitter(TPaneDirection ADirection, int APixels);
+  // Every pane of a row gets the same width, of a column the same height.
+  void EvenOut();
+  // The current pane alone fills the host; again brings the others back.
+  void ToggleZoom();
+  void Unzoom();
+  bool Zoomed() const { return FZoomed != nullptr; }
+  // Puts the last removed pane back where it was, with its content.
+  void UndoDelete();
+  bool CanUndo() const { return FUndo.Parent != nullptr; }
+  // The removed pane's content, kept for an undo, goes for good.
+  void ForgetUndo();
+  // Names every leaf and splitter for assistive technology.
+  void DescribePanes();
+
   TSplitPanel* FCurrent;
   TSplitPanel* FRoot;
+
+ protected:
+  // Content kept for an undo may be destroyed by others (the window closing).
+  void Notification(TComponent* AComponent, TOperation AOperation) override;
+
+ private:
+  // What a removal took away, enough to put it back.
+  struct TRemoval {
+    TSplitPanel* Parent = nullptr;  // the split pane the removed one was in
+    TAlign Direction = alTop;
+    float Ratio = 0.0f;
+    bool WasFirst = false;
+    float RemovedRatio = 0.0f;
+    float SiblingRatio = 0.0f;
+    std::vector<TControl*> Contents;  // parked here, hidden
+  };
+  TRemoval FUndo;
+  TSplitPanel* FZoomed = nullptr;
+  std::vector<int> FZoomSizes;  // first halves on the way up, before the zoom
+  bool FZoomRelayout = false;   // the host changed size while zoomed
 };
+
+// A share that the size arithmetic turns into exactly ASize of AExtent.
+float RatioFor(int AExtent, int ASize);
 
 // The size arithmetic of the whole tree: extent times ratio, truncated toward
 // zero, in double precision.

@@ -26,6 +26,86 @@ const TFormClassInfo& TForm1::ClassInfo() {
 
 TForm1::TForm1(TComponent* Owner) : TForm(Owner), FMainPanel(nullptr) {
   InitInheritedComponent(ClassInfo());
+  CreateActions();
+}
+
+namespace {
+struct TCommand {
+  TShortCut Keys;
+  const char* What;  // for tooltips and assistive technology
+  void (TForm1::*Handler)(TObject*);
+  int Tag;
+};
+}  // namespace
+
+void TForm1::CreateActions() {
+  // The toolbar's seven, each with its keys in its tooltip.
+  const TCommand buttons[] = {
+      {scCtrl | scShift | 'N', "Create the base pane", &TForm1::Button1Click, 0},
+      {scCtrl | scShift | 'O', "Split into top and bottom halves", &TForm1::Button2Click, 0},
+      {scCtrl | scShift | 'E', "Split into left and right halves", &TForm1::Button3Click, 0},
+      {scCtrl | scShift | 'W', "Delete the current pane", &TForm1::Button4Click, 0},
+      {scCtrl | 'Q', "Leave the program", &TForm1::Button5Click, 0},
+      {scCtrl | scShift | 'M', "Put a text editor into the current pane", &TForm1::Button6Click, 0},
+      {scCtrl | scShift | 'G', "Put a string grid into the current pane", &TForm1::Button7Click, 0},
+  };
+  TButton* toolbar[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
+  const TCommand others[] = {
+      {scAlt | VK_LEFT, "Go to the pane on the left", &TForm1::SelectPaneExecute, pdLeft},
+      {scAlt | VK_RIGHT, "Go to the pane on the right", &TForm1::SelectPaneExecute, pdRight},
+      {scAlt | VK_UP, "Go to the pane above", &TForm1::SelectPaneExecute, pdUp},
+      {scAlt | VK_DOWN, "Go to the pane below", &TForm1::SelectPaneExecute, pdDown},
+      {VK_F6, "Go to the next pane", &TForm1::NextPaneExecute, 1},
+      {scShift | VK_F6, "Go to the previous pane", &TForm1::NextPaneExecute, -1},
+      {scAlt | scShift | VK_LEFT, "Move the splitter left", &TForm1::MoveSplitterExecute, pdLeft},
+      {scAlt | scShift | VK_RIGHT, "Move the splitter right", &TForm1::MoveSplitterExecute,
+       pdRight},
+      {scAlt | scShift | VK_UP, "Move the splitter up", &TForm1::MoveSplitterExecute, pdUp},
+      {scAlt | scShift | VK_DOWN, "Move the splitter down", &TForm1::MoveSplitterExecute, pdDown},
+      {scCtrl | scShift | 'B', "Even out all panes", &TForm1::EvenOutExecute, 0},
+      {scCtrl | scShift | 'X', "Zoom the current pane", &TForm1::ZoomExecute, 0},
+      {scCtrl | scShift | 'T', "Bring back the deleted pane", &TForm1::UndoDeleteExecute, 0},
+  };
+  auto add = [this](const TCommand& ACommand) {
+    auto* action = new TAction(this);
+    action->SetShortCut(ACommand.Keys);
+    action->SetHint(std::string(ACommand.What) + " (" + ShortCutToText(ACommand.Keys) + ")");
+    action->SetTag(ACommand.Tag);
+    action->OnExecute = TNotifyEvent(this, ACommand.Handler);
+    return action;
+  };
+  for (size_t i = 0; i < std::size(buttons); ++i) {
+    TAction* action = add(buttons[i]);
+    toolbar[i]->SetHint(action->Hint());
+    toolbar[i]->SetAccessibleDescription(buttons[i].What);
+  }
+  for (const TCommand& command : others) add(command);
+}
+
+void TForm1::SelectPaneExecute(TObject* Sender) {
+  if (FMainPanel != nullptr)
+    FMainPanel->SelectNeighbour(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()));
+}
+
+void TForm1::NextPaneExecute(TObject* Sender) {
+  if (FMainPanel != nullptr) FMainPanel->SelectNext(static_cast<TAction*>(Sender)->Tag() > 0);
+}
+
+void TForm1::MoveSplitterExecute(TObject* Sender) {
+  if (FMainPanel != nullptr)
+    FMainPanel->MoveSplitter(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()), 10);
+}
+
+void TForm1::EvenOutExecute(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->EvenOut();
+}
+
+void TForm1::ZoomExecute(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->ToggleZoom();
+}
+
+void TForm1::UndoDeleteExecute(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->UndoDelete();
 }
 
 TForm1::~TForm1() {
@@ -69,7 +149,12 @@ void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
 // exists (a removal may have destroyed the last one; then a new one comes).
 template <class T>
 void TForm1::PutIntoCurrentPane(T*& AContent) {
-  if (FMainPanel == nullptr || AContent != nullptr) return;
+  if (FMainPanel == nullptr) return;
+  // One kept hidden for undoing a removal does not count: making content
+  // ends that undo, and the kept one goes.
+  if (AContent != nullptr && AContent->Parent() != FMainPanel) return;
+  FMainPanel->ForgetUndo();
+  if (AContent != nullptr) return;
   // Into a split pane it would lie hidden under the halves.
   FMainPanel->MoveCurrentToLeaf();
   TSplitPanel* pane = FMainPanel->FCurrent;

@@ -2,6 +2,7 @@
 // The main window: a toolbar of seven commands over the area the panes live in.
 
 #include "app/SplitPanel.h"
+#include "widgets/Action.h"
 #include "widgets/Button.h"
 #include "widgets/Form.h"
 #include "widgets/FormStream.h"
@@ -34,6 +35,14 @@ class TForm1 : public TForm {
   void Panel2Resize(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
 
+  // Keyboard commands beyond the toolbar's; the action's tag says which way.
+  void SelectPaneExecute(TObject* Sender);
+  void NextPaneExecute(TObject* Sender);
+  void MoveSplitterExecute(TObject* Sender);
+  void EvenOutExecute(TObject* Sender);
+  void ZoomExecute(TObject* Sender);
+  void UndoDeleteExecute(TObject* Sender);
+
   explicit TForm1(TComponent* Owner);
   ~TForm1() override;
 
@@ -48,6 +57,8 @@ class TForm1 : public TForm {
  private:
   template <class T>
   void PutIntoCurrentPane(T*& AContent);
+
+  void CreateActions();
 
   TMainPanel* FMainPanel;
 };

@@ -159,6 +159,16 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos) {
   AControl->PeerMouseDown(ToMouseButton(AEvent->button()), shift, APos.x(), APos.y());
 }
 
+// Qt hands the keyboard focus of a widget that hides or goes to the next one
+// in the tab chain, which may be another editor that then thinks the user
+// came into it. The focus stays with the window instead.
+static void KeepFocusInWindow(QWidget* APeer) {
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr || (focus != APeer && !APeer->isAncestorOf(focus))) return;
+  QWidget* window = APeer->window();
+  if (window != APeer) window->setFocus(Qt::OtherFocusReason);
+}
+
 // --- TControl ---------------------------------------------------------------
 
 TControl::TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed)
@@ -167,6 +177,7 @@ TControl::TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed)
 }
 
 TControl::~TControl() {
+  KeepFocusInWindow(FPeer);
   TLayoutQueue::Forget(this);
   if (FParent != nullptr) {
     TBatch batch;
@@ -232,6 +243,7 @@ void TControl::SetText(const std::string& AText) {
 
 void TControl::SetVisible(bool AVisible) {
   if (AVisible == FVisible) return;
+  if (!AVisible) KeepFocusInWindow(FPeer);
   TBatch batch;
   FVisible = AVisible;
   UpdatePeerVisibility();
@@ -272,6 +284,21 @@ void TControl::SetFont(const TFont& AFont) {
   palette.setColor(QPalette::WindowText, ToQColor(AFont.Color));
   palette.setColor(QPalette::ButtonText, ToQColor(AFont.Color));
   FPeer->setPalette(palette);
+}
+
+void TControl::SetHint(const std::string& AHint) {
+  FHint = AHint;
+  FPeer->setToolTip(QString::fromStdString(AHint));
+}
+
+void TControl::SetAccessibleName(const std::string& AName) {
+  if (AName == FAccessibleName) return;
+  FAccessibleName = AName;
+  FPeer->setAccessibleName(QString::fromStdString(AName));
+}
+
+void TControl::SetAccessibleDescription(const std::string& ADescription) {
+  FPeer->setAccessibleDescription(QString::fromStdString(ADescription));
 }
 
 void TControl::Invalidate() {

@@ -53,6 +53,14 @@ class TControl : public TComponent {
   const TFont& Font() const { return FFont; }
   void SetFont(const TFont& AFont);
 
+  // A short help text, shown as a tooltip.
+  const std::string& Hint() const { return FHint; }
+  void SetHint(const std::string& AHint);
+  // What assistive technology announces for the control.
+  const std::string& AccessibleName() const { return FAccessibleName; }
+  void SetAccessibleName(const std::string& AName);
+  void SetAccessibleDescription(const std::string& ADescription);
+
   // Schedules a repaint / repaints at once.
   void Invalidate();
   void Repaint();
@@ -102,6 +110,8 @@ class TControl : public TComponent {
   bool FVisible = true;
   bool FWindowed = false;
   TMargins FMargins;
+  std::string FHint;
+  std::string FAccessibleName;
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
   TFont FFont;

@@ -1,5 +1,7 @@
 #include "widgets/Splitter.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <algorithm>
 
@@ -40,10 +42,20 @@ class TSplitterPeer : public TPlainPeer {
   void leaveEvent(QEvent* /*AEvent*/) override { update(); }
 };
 
+// Assistive technology sees a splitter as a separator; its name (set by
+// whoever owns it) says what it divides.
+QAccessibleInterface* SplitterAccessible(const QString& /*AClassName*/, QObject* AObject) {
+  if (auto* peer = dynamic_cast<TSplitterPeer*>(AObject))
+    return new QAccessibleWidget(peer, QAccessible::Separator);
+  return nullptr;
+}
+
 bool IsVerticalAlign(TAlign AAlign) { return AAlign == alTop || AAlign == alBottom; }
 }  // namespace
 
 TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner, new TSplitterPeer(this)) {
+  static const bool factoryInstalled = (QAccessible::installFactory(SplitterAccessible), true);
+  (void)factoryInstalled;
   SetBounds(0, 0, 3, 100);
   SetAlign(alLeft);
   SetCursor(crHSplit);

@@ -1,6 +1,7 @@
 #pragma once
 // The whole component layer.
 
+#include "widgets/Action.h"
 #include "widgets/Application.h"
 #include "widgets/Button.h"
 #include "widgets/Canvas.h"

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QTest>
 #include <cstdlib>
+#include <algorithm>
 #include <random>
 #include <set>
 #include <sstream>
@@ -38,6 +39,27 @@ bool InTree(TSplitPanel* ARoot, const TWinControl* APane) {
   return ARoot == APane || InTree(ARoot->FFirst, APane) || InTree(ARoot->FSecond, APane);
 }
 
+std::vector<float> Ratios(TSplitPanel* ARoot) {
+  std::vector<float> ratios;
+  for (TSplitPanel* p : pane_tree::SplitPanes(ARoot)) ratios.push_back(p->FRatio);
+  return ratios;
+}
+
+// Where every pane and splitter is, in window coordinates.
+std::vector<TRect> Places(TSplitPanel* ARoot) {
+  std::vector<TRect> places;
+  auto add = [&](TControl* c) {
+    const QPoint p = WindowPos(c);
+    places.push_back({p.x(), p.y(), p.x() + c->Width(), p.y() + c->Height()});
+  };
+  for (TSplitPanel* p : pane_tree::SplitPanes(ARoot)) {
+    add(p);
+    add(p->FSplitter);
+  }
+  for (TSplitPanel* p : pane_tree::Leaves(ARoot)) add(p);
+  return places;
+}
+
 // The current pane's whole frame is on the screen, where it can be seen.
 std::string FrameProblem(TSplitPanel* ACurrent) {
   TPaintBox* box = ACurrent->FPaintBox;
@@ -67,7 +89,8 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
   TMainPanel* host = w.Host;
   TContentWatch watch;
   pane_tree::CheckOptions options;
-  std::set<TMemo*> alive;  // content that must still exist
+  std::set<TMemo*> alive;   // content that must still exist
+  std::set<TMemo*> parked;  // content of the last removed pane, kept for an undo
   std::ostringstream log;
   const char* stepsText = std::getenv("PANES_STEPS");
   const int steps = stepsText != nullptr ? std::atoi(stepsText) : 3000;
@@ -82,15 +105,61 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
     if (op < 30) {
       const TAlign align = pick(2) == 0 ? alTop : alLeft;
       log << step << ": split " << (align == alTop ? "stacked" : "side by side") << "\n";
+      mustDie.insert(parked.begin(), parked.end());
+      parked.clear();
       host->SplitCurrent(align, 0.5f);  // lays out the split pane only
     } else if (op < 45) {
       log << step << ": delete\n";
       TSplitPanel* target = host->FCurrent;
-      if (target != w.Root())
+      if (target != w.Root()) {  // a removal ends the undo of the last one
+        mustDie.insert(parked.begin(), parked.end());
+        parked.clear();
         for (TMemo* m : alive)
-          if (m->Parent() == target) mustDie.insert(m);
+          if (m->Parent() == target) parked.insert(m);
+      }
+      const std::string before = pane_tree::Dump(host);
+      const std::vector<float> ratios = Ratios(w.Root());
       host->DeleteCurrent();
       options.Dragged.clear();
+      if (pick(3) == 0 && target != w.Root()) {
+        log << step << ": undo the removal\n";
+        host->UndoDelete();
+        EXPECT_EQ(pane_tree::Dump(host), before) << "an undo puts the pane back as it was";
+        EXPECT_EQ(Ratios(w.Root()), ratios);
+        for (TMemo* m : parked) EXPECT_EQ(m->Parent(), host->FCurrent);
+        parked.clear();
+      }
+    } else if (op < 50) {
+      log << step << ": zoom in and out\n";
+      const std::vector<TRect> before = Places(w.Root());
+      host->ToggleZoom();
+      TSplitPanel* zoomed = host->FCurrent;
+      // It fills the root, inside the one-pixel bevel of each pane around it.
+      int depth = 0;
+      for (TControl* c = zoomed; c != w.Root(); c = c->Parent()) ++depth;
+      EXPECT_EQ(WindowPos(zoomed), WindowPos(w.Root()) + QPoint(depth, depth));
+      EXPECT_EQ(zoomed->Width(), std::max(0, w.Root()->Width() - 2 * depth));
+      EXPECT_EQ(zoomed->Height(), std::max(0, w.Root()->Height() - 2 * depth));
+      host->ToggleZoom();
+      // Panes squeezed to nothing tie with their splitters, which may then
+      // change order; there is nothing to see of them either way.
+      const auto places = Places(w.Root());
+      const bool squeezed = std::any_of(before.begin(), before.end(),
+                                        [](const TRect& r) { return r.Width() <= 0 || r.Height() <= 0; });
+      if (!squeezed) {
+        EXPECT_EQ(places, before) << "zoom did not bring everything back";
+      }
+    } else if (op < 55) {
+      const int key = pick(7);
+      log << step << ": keyboard " << key << "\n";
+      if (key < 4) {
+        host->SelectNeighbour(static_cast<TPaneDirection>(key));
+      } else if (key < 6) {
+        host->SelectNext(key == 4);
+      } else {
+        host->EvenOut();
+        options.Dragged.clear();
+      }
     } else if (op < 60) {
       const auto all = pane_tree::Leaves(w.Root());
       TSplitPanel* leaf = all[static_cast<size_t>(pick(static_cast<int>(all.size())))];
@@ -98,8 +167,11 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
       QTest::mouseClick(leaf->FPaintBox->Handle(), pick(2) ? Qt::LeftButton : Qt::RightButton);
       mustBeCurrent = leaf;
     } else if (op < 68) {
-      if (alive.empty()) continue;
-      TMemo* memo = *std::next(alive.begin(), pick(static_cast<int>(alive.size())));
+      std::vector<TMemo*> shown;
+      for (TMemo* m : alive)
+        if (parked.count(m) == 0) shown.push_back(m);
+      if (shown.empty()) continue;
+      TMemo* memo = shown[static_cast<size_t>(pick(static_cast<int>(shown.size())))];
       if (memo->Width() < 4 || memo->Height() < 4) continue;
       if (pick(2) == 0) {
         log << step << ": click into an editor\n";
@@ -156,8 +228,12 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
     for (auto it = alive.begin(); it != alive.end();) {
       TMemo* m = *it;
       if (watch.Dead.count(m) == 0) {
-        EXPECT_FALSE(mustDie.count(m)) << "content of the removed pane outlived it";
-        EXPECT_TRUE(InTree(w.Root(), m->Parent())) << "content left the tree";
+        EXPECT_FALSE(mustDie.count(m)) << "content of a removed pane outlived its undo";
+        if (parked.count(m)) {
+          EXPECT_TRUE(m->Parent() == host && !m->Visible()) << "content kept for an undo shows";
+        } else {
+          EXPECT_TRUE(InTree(w.Root(), m->Parent())) << "content left the tree";
+        }
         EXPECT_EQ(m->Text().rfind("note ", 0), 0u) << "content lost its text";
         ++it;
         continue;

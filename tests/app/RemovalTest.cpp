@@ -183,7 +183,13 @@ TEST_F(Removal, ContentOfTheSurvivingSiblingMovesUpAndKeepsItsText) {
   TMemo* doomed = PutMemo(W.Root()->FFirst, "in the removed pane");
   TMemo* kept = PutMemo(W.Root()->FSecond, "typed by the user");
   Host()->DeleteCurrent();
-  EXPECT_TRUE(FGraveyard.Gone(doomed)) << "the removed pane's own content goes with it";
+  // The removed pane's own content is kept out of sight while the removal
+  // can be undone, and goes once it cannot.
+  ASSERT_FALSE(FGraveyard.Gone(doomed));
+  EXPECT_FALSE(doomed->Visible());
+  EXPECT_EQ(doomed->Parent(), Host());
+  Host()->ForgetUndo();
+  EXPECT_TRUE(FGraveyard.Gone(doomed));
   ASSERT_FALSE(FGraveyard.Gone(kept));
   EXPECT_EQ(kept->Parent(), W.Root());
   EXPECT_EQ(kept->Text(), "typed by the user");
@@ -202,6 +208,7 @@ TEST_F(Removal, ContentOfTheSurvivingSiblingMovesUpAndKeepsItsText) {
   TSplitPanel* half = second->FFirst;
   Click(W.Root()->FFirst);
   Host()->DeleteCurrent();
+  Host()->ForgetUndo();
   ASSERT_FALSE(FGraveyard.Gone(moved));
   EXPECT_TRUE(FGraveyard.Gone(kept)) << "it went into the removed first half";
   EXPECT_EQ(W.Root()->FFirst, half);

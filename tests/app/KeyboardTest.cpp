@@ -1,0 +1,160 @@
+// The keyboard commands, through their real shortcuts, while the editor has
+// the keyboard, checked on the tree and on the screen.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "tests/app/PaneTree.h"
+#include "tests/support/Harness.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Keyboard : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm = std::make_unique<TForm1>(nullptr);
+    ShowAndSettle(FForm.get());
+  }
+  void TearDown() override {
+    FForm->Close();
+    FForm.reset();
+  }
+  // Keys go wherever the keyboard is, as a user's would.
+  void Keys(Qt::Key AKey, Qt::KeyboardModifiers AModifiers) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target != nullptr ? target : FForm->Handle(), AKey, AModifiers);
+    Settle();
+  }
+  void Ctrl(Qt::Key AKey) { Keys(AKey, Qt::ControlModifier | Qt::ShiftModifier); }
+  TMainPanel* Host() const { return FForm->MainPanel(); }
+  std::string Dump() const { return pane_tree::Dump(Host()); }
+  void ExpectFramed() {
+    TPaintBox* box = Host()->FCurrent->FPaintBox;
+    EXPECT_EQ(RedBox(box).size(), QSize(box->Width(), box->Height())) << Dump();
+  }
+  std::unique_ptr<TForm1> FForm;
+};
+
+TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) {
+  Ctrl(Qt::Key_N);
+  Ctrl(Qt::Key_M);
+  ASSERT_NE(ContentMemo, nullptr);
+  TypeText(ContentMemo, "typed");
+  // Splits while typing: the editor follows into the current half and keeps
+  // the keyboard, so the keys go on working.
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_O);
+  EXPECT_EQ(Dump(), "[[AAA*+1 / BBB] | BBB]");
+  EXPECT_TRUE(ContentMemo->Focused());
+  TSplitPanel* topLeft = Host()->FCurrent;
+  TSplitPanel* bottomLeft = Host()->FRoot->FFirst->FSecond;
+  TSplitPanel* right = Host()->FRoot->FSecond;
+
+  // Moves: the neighbour across each edge; nothing at the window's edge.
+  struct Move {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    TSplitPanel* From;
+    TSplitPanel* To;
+  };
+  const Move moves[] = {
+      {Qt::Key_Right, Qt::AltModifier, topLeft, right},
+      {Qt::Key_Left, Qt::AltModifier, right, topLeft},  // the larger overlap, then the nearer
+      {Qt::Key_Down, Qt::AltModifier, topLeft, bottomLeft},
+      {Qt::Key_Down, Qt::AltModifier, bottomLeft, bottomLeft},
+      {Qt::Key_Up, Qt::AltModifier, topLeft, topLeft},
+      {Qt::Key_F6, Qt::NoModifier, bottomLeft, right},
+      {Qt::Key_F6, Qt::NoModifier, right, topLeft},  // round again
+      {Qt::Key_F6, Qt::ShiftModifier, topLeft, right},
+  };
+  for (const Move& m : moves) {
+    m.From->MakeCurrent();
+    Keys(m.Key, m.Modifiers);
+    EXPECT_EQ(Host()->FCurrent, m.To) << "key " << m.Key << " from " << pane_tree::Dump(Host());
+    ExpectFramed();
+  }
+
+  // Keyboard resizing moves the innermost split along that axis by 10
+  // pixels and stores what a drag there would.
+  topLeft->MakeCurrent();
+  TSplitPanel* left = Host()->FRoot->FFirst;
+  const int width = left->Width(), height = topLeft->Height();
+  Keys(Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
+  Keys(Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
+  EXPECT_EQ(left->Width(), width + 10);
+  EXPECT_EQ(topLeft->Height(), height - 10);
+  EXPECT_EQ(Host()->FRoot->FRatio,
+            static_cast<float>(static_cast<double>(width + 10) / Host()->FRoot->Width()));
+  EXPECT_TREE_SOUND(Host(), [&] {
+    auto options = pane_tree::Holding({ContentMemo});
+    options.Dragged = {Host()->FRoot, left};
+    return options;
+  }());
+
+  // Zoom and back, exactly.
+  const TRect before = topLeft->BoundsRect();
+  Ctrl(Qt::Key_X);
+  EXPECT_FALSE(right->Visible());
+  EXPECT_GT(topLeft->Width(), before.Width());
+  ExpectFramed();
+  Ctrl(Qt::Key_X);
+  EXPECT_TRUE(right->Visible());
+  EXPECT_EQ(topLeft->BoundsRect(), before);
+
+  // Even out: a row made by halving twice (50/25/25) becomes thirds.
+  right->MakeCurrent();
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_B);
+  const int a = Host()->FRoot->FFirst->Width(), b = right->FFirst->Width(),
+            c = right->FSecond->Width();
+  EXPECT_LE(std::max({a, b, c}) - std::min({a, b, c}), 2) << a << " " << b << " " << c;
+  EXPECT_LE(std::abs(topLeft->Height() - bottomLeft->Height()), 2);
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({ContentMemo}));
+
+  // Undo of a removal: the pane, its place, ratio and editor come back.
+  topLeft->MakeCurrent();
+  const std::string whole = Dump();
+  const float ratio = left->FRatio;
+  TMemo* memo = ContentMemo;
+  Ctrl(Qt::Key_W);
+  EXPECT_EQ(ContentMemo, memo) << "kept for an undo";
+  EXPECT_FALSE(memo->Visible());
+  Ctrl(Qt::Key_T);
+  EXPECT_EQ(Dump(), whole);
+  EXPECT_EQ(Host()->FRoot->FFirst->FRatio, ratio);
+  EXPECT_EQ(memo->Text(), "typed");
+  EXPECT_TRUE(memo->Visible());
+  EXPECT_EQ(memo->Parent(), Host()->FCurrent);
+  ExpectFramed();
+  Ctrl(Qt::Key_T);  // one level only
+  EXPECT_EQ(Dump(), whole);
+
+  // A double-click on a splitter evens its two halves.
+  TSplitter* splitter = Host()->FRoot->FSplitter;
+  QTest::mouseDClick(splitter->Handle(), Qt::LeftButton, Qt::NoModifier, QPoint(1, 10));
+  Settle();
+  const int first = Host()->FRoot->FFirst->Width(), second = Host()->FRoot->FSecond->Width();
+  EXPECT_LE(std::abs(first - second), 1);
+  EXPECT_EQ(PaneShare(Host()->FRoot->Width(), Host()->FRoot->FRatio), first);
+
+  // What the user and assistive technology are told.
+  EXPECT_EQ(FForm->Button2->Hint(), "Split into top and bottom halves (Ctrl+Shift+O)");
+  EXPECT_EQ(FForm->Button5->Hint(), "Leave the program (Ctrl+Q)");
+  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, current");
+  EXPECT_EQ(splitter->AccessibleName(), "Splitter between left and right halves, left 50%");
+  QAccessibleInterface* separator = QAccessible::queryAccessibleInterface(splitter->Handle());
+  ASSERT_NE(separator, nullptr);
+  EXPECT_EQ(separator->role(), QAccessible::Separator);
+
+  // Leave.
+  Keys(Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(FForm->Visible());
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#include "widgets/Action.h"
+
+#include <QKeySequence>
+#include <QPointer>
+#include <QShortcut>
+
+#include "widgets/Control.h"
+#include "widgets/Peer.h"
+
+namespace {
+int ToQtKey(unsigned ACode) {
+  switch (ACode) {
+    case VK_LEFT:
+      return Qt::Key_Left;
+    case VK_UP:
+      return Qt::Key_Up;
+    case VK_RIGHT:
+      return Qt::Key_Right;
+    case VK_DOWN:
+      return Qt::Key_Down;
+    case VK_F6:
+      return Qt::Key_F6;
+    default:
+      // Letters and digits share their codes with Qt's keys.
+      return static_cast<int>(ACode);
+  }
+}
+
+QKeySequence ToKeySequence(TShortCut AShortCut) {
+  int modifiers = 0;
+  if (AShortCut & scShift) modifiers |= Qt::SHIFT;
+  if (AShortCut & scCtrl) modifiers |= Qt::CTRL;
+  if (AShortCut & scAlt) modifiers |= Qt::ALT;
+  return QKeySequence(modifiers | ToQtKey(AShortCut & 0xFF));
+}
+}  // namespace
+
+std::string ShortCutToText(TShortCut AShortCut) {
+  if (AShortCut == 0) return {};
+  return ToKeySequence(AShortCut).toString(QKeySequence::PortableText).toStdString();
+}
+
+struct TAction::TKeys {
+  QPointer<QShortcut> Shortcut;
+};
+
+TAction::TAction(TWinControl* AOwner)
+    : TComponent(AOwner), FWindow(AOwner), FKeys(std::make_unique<TKeys>()) {}
+
+TAction::~TAction() { delete FKeys->Shortcut; }
+
+void TAction::SetShortCut(TShortCut AShortCut) {
+  FShortCut = AShortCut;
+  delete FKeys->Shortcut;
+  if (AShortCut == 0 || FWindow == nullptr) return;
+  // Window-wide: it works wherever the keyboard is inside the window.
+  auto* shortcut = new QShortcut(ToKeySequence(AShortCut), FWindow->Peer());
+  shortcut->setContext(Qt::WindowShortcut);
+  shortcut->setAutoRepeat(true);
+  QObject::connect(shortcut, &QShortcut::activated, shortcut, [this] { Dispatch([this] { Execute(); }); });
+  FKeys->Shortcut = shortcut;
+}
+
+void TAction::Execute() { OnExecute(this); }
