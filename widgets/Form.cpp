@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <cctype>
+#include <QMoveEvent>
 #include <QResizeEvent>
 
 #include "widgets/Application.h"
@@ -20,6 +21,12 @@ class TFormPeer : public TPlainPeer {
   void resizeEvent(QResizeEvent* AEvent) override {
     const QSize size = AEvent->size();
     Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
+  }
+  void moveEvent(QMoveEvent* AEvent) override {
+    // Moved by the user or the window manager: the model learns the place,
+    // or the next size change would put the window back where it was.
+    const QPoint pos = AEvent->pos();
+    Dispatch([&] { Form()->PeerMoved(pos.x(), pos.y()); });
   }
   void closeEvent(QCloseEvent* AEvent) override {
     // The model decides; it hides the window itself when it agrees.
@@ -77,6 +84,8 @@ void TForm::Close() {
 void TForm::PeerResized(int AClientWidth, int AClientHeight) {
   SetBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
 }
+
+void TForm::PeerMoved(int ALeft, int ATop) { SetBounds(ALeft, ATop, Width(), Height()); }
 
 void TForm::PeerCloseRequest() { Close(); }
 

@@ -32,6 +32,7 @@ class TForm : public TWinControl {
 
   // Layer internals: the window system resized or wants to close the window.
   void PeerResized(int AClientWidth, int AClientHeight);
+  void PeerMoved(int ALeft, int ATop);
   void PeerCloseRequest();
 
  protected:

@@ -88,6 +88,20 @@ TEST_F(Input, ExceptionInAHandlerIsReportedAndTheProgramGoesOn) {
   EXPECT_EQ(FCommands.Clicks, 1);
 }
 
+// A window the user had moved jumped back to its first place at the next
+// change of its size.
+TEST_F(Input, WindowMovedByTheWindowSystemStaysWhereItWasPut) {
+  ShowAndSettle(FForm.get());
+  FForm->Handle()->move(17, 23);
+  Settle();
+  EXPECT_EQ(FForm->Left(), 17);
+  EXPECT_EQ(FForm->Top(), 23);
+  FForm->SetClientSize(333, 222);
+  Settle();
+  EXPECT_EQ(FForm->Handle()->pos(), QPoint(17, 23));
+  EXPECT_EQ(FForm->Handle()->size(), QSize(333, 222));
+}
+
 TEST_F(Input, WindowManagerCloseAsksOnCloseWhichMayRefuse) {
   ShowAndSettle(FForm.get());
   FForm->OnClose = TCloseEvent(&FCommands, &TCommands::Closing);
