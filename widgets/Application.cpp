@@ -54,7 +54,7 @@ void TApplication::Initialize() {
   QPixmap pixmap;
   if (!icon.empty() &&
       pixmap.loadFromData(reinterpret_cast<const uchar*>(icon.data()),
-                          static_cast<uint>(icon.size()), "XPM"))
+                          static_cast<uint>(icon.size())))
     QApplication::setWindowIcon(QIcon(pixmap));
 }
 

@@ -17,4 +17,5 @@
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
 #include "widgets/StringGrid.h"
+#include "widgets/Timer.h"
 #include "widgets/Types.h"
