@@ -27,6 +27,9 @@ BUTTONS = {
     "leave": (356, 28), "memo": (416, 28), "grid": (476, 28),
 }
 TOOLBAR = 57
+# How much longer than usual to wait for the screen (a program run under
+# valgrind is many times slower).
+PATIENCE = 1.0
 
 
 class Failure(Exception):
@@ -95,7 +98,7 @@ def frame_of(image):
 
 
 class Session:
-    def __init__(self, binary, out):
+    def __init__(self, binary, out, wrapper=()):
         self.out = out
         self.xvfb = None
         self.app = None
@@ -122,7 +125,7 @@ class Session:
         self.env.pop("WAYLAND_DISPLAY", None)
         self.stderr_path = os.path.join(out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
-        self.app = subprocess.Popen([binary], env=self.env, stderr=self.stderr,
+        self.app = subprocess.Popen(list(wrapper) + [binary], env=self.env, stderr=self.stderr,
                                     stdout=subprocess.DEVNULL)
         self.wid = self.tool("search", "--sync", "--name", "^Form1$").split()[0]
         self.wait(lambda: self.geometry()[2:] == (688, 446) or None, "the window at its size")
@@ -133,7 +136,7 @@ class Session:
     # --- the tools -----------------------------------------------------------
     def tool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True,
-                                text=True, timeout=30)
+                                text=True, timeout=30 * PATIENCE)
         if result.returncode != 0:
             raise Failure("xdotool %s: %s" % (" ".join(args), result.stderr.strip()))
         return result.stdout
@@ -145,7 +148,7 @@ class Session:
 
     def grab(self):
         data = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
-                              env=self.env, capture_output=True, timeout=30).stdout
+                              env=self.env, capture_output=True, timeout=30 * PATIENCE).stdout
         return Image(data)
 
     def alive(self):
@@ -189,7 +192,7 @@ class Session:
     # --- what a person sees ------------------------------------------------------
     def wait(self, check, what, timeout=5.0):
         """Polls check() until it returns something other than None."""
-        deadline = time.time() + timeout
+        deadline = time.time() + timeout * PATIENCE
         while True:
             self.alive()
             result = check()
@@ -400,13 +403,18 @@ def main():
     parser.add_argument("--actions", type=int, default=int(os.environ.get("PANES_E2E_ACTIONS", 300)))
     parser.add_argument("--seed", type=int, default=int(os.environ.get("PANES_SEED", 20261207)))
     parser.add_argument("--out", default=tempfile.gettempdir())
+    parser.add_argument("--wrapper", default="",
+                        help="command to run the program under, e.g. 'valgrind --error-exitcode=99'")
+    parser.add_argument("--patience", type=float, default=1.0)
     args = parser.parse_args()
+    global PATIENCE
+    PATIENCE = args.patience
     os.makedirs(args.out, exist_ok=True)
     print("end-to-end seed %d, %d random actions (PANES_SEED, PANES_E2E_ACTIONS)" % (
         args.seed, args.actions), flush=True)
 
     passed, failed = 0, 0
-    s = Session(os.path.abspath(args.binary), args.out)
+    s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
     try:
         for name, run in (("scenario", scenario),
                           ("random", lambda s: random_actions(s, args.actions,
@@ -429,7 +437,7 @@ def main():
                 break
         if failed == 0:
             try:
-                status = s.app.wait(timeout=10)
+                status = s.app.wait(timeout=10 * PATIENCE)
             except subprocess.TimeoutExpired:
                 status = None
             if status != 0:
