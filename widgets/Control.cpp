@@ -362,6 +362,11 @@ TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new TPlainPee
 TWinControl::TWinControl(TComponent* AOwner, QWidget* APeer) : TControl(AOwner, APeer, true) {}
 
 TWinControl::~TWinControl() {
+  // Nothing may report input for a control that is going: the focus leaves
+  // while this is still a whole windowed control, and the watch goes first.
+  KeepFocusInWindow(Peer());
+  delete FInputWatch;
+  FInputWatch = nullptr;
   // Children go first (newest first), each taking its own peer with it, so Qt
   // never deletes a peer behind the model's back.
   FAligning = true;
@@ -561,7 +566,10 @@ class TInputWatch : public QObject {
 };
 }  // namespace
 
-void WatchInput(TWinControl* AControl) { new TInputWatch(AControl); }
+void WatchInput(TWinControl* AControl) {
+  delete AControl->FInputWatch;
+  AControl->FInputWatch = new TInputWatch(AControl);
+}
 
 TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* APeer)
     : TControl(AOwner, APeer, false) {}

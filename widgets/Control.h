@@ -8,6 +8,7 @@
 #include "widgets/Component.h"
 #include "widgets/Event.h"
 
+class QObject;
 class QWidget;
 class TWinControl;
 
@@ -162,7 +163,9 @@ class TWinControl : public TControl {
   void Restack();
   void UpdateTabChain();
 
+  friend void WatchInput(TWinControl* AControl);
   std::vector<TControl*> FControls;
+  QObject* FInputWatch = nullptr;  // reports input inside ready-made widgets
   int FTabOrder = -1;
   bool FAligning = false;
 };

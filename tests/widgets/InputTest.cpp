@@ -135,6 +135,37 @@ TEST_F(Input, MemoKeepsWhatTheUserTypes) {
   EXPECT_EQ(memo->Text(), "replaced");
 }
 
+// Qt handed the focus of a hidden or destroyed editor to the next one, which
+// then reported that the user came into it; a destroyed editor's own input
+// watch was also still called while it went (a use after free).
+TEST_F(Input, HidingOrDestroyingTheFocusedEditorLeavesTheFocusWithItsWindow) {
+  auto* first = new TMemo(FForm.get());
+  first->SetParent(FForm.get());
+  first->SetAlign(alLeft);
+  first->SetWidth(100);
+  auto* second = new TStringGrid(FForm.get());
+  second->SetParent(FForm.get());
+  second->SetAlign(alClient);
+  second->OnEnter = TNotifyEvent(&FCommands, &TCommands::Click);
+  ShowAndSettle(FForm.get());
+  first->SetFocus();
+  Settle();
+  first->SetVisible(false);
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 0) << "the grid was told the user came into it";
+  EXPECT_EQ(QApplication::focusWidget(), FForm->Handle());
+  first->SetVisible(true);
+  first->SetFocus();
+  Settle();
+  delete first;
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 0);
+  EXPECT_EQ(QApplication::focusWidget(), FForm->Handle());
+  second->SetFocus();
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 1) << "coming in from outside is reported";
+}
+
 TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
   auto* grid = new TStringGrid(FForm.get());
   grid->SetParent(FForm.get());
