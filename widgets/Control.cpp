@@ -503,12 +503,29 @@ void TWinControl::PeerEnter() {
 // --- Input of controls built on ready-made Qt widgets ---------------------
 
 namespace {
+// The widget that had the keyboard focus before the change being delivered:
+// Qt tells of a change only after its focus events.
+QPointer<QWidget>& PreviousFocus() {
+  static QPointer<QWidget> previous;
+  return previous;
+}
+
+void TrackFocus() {
+  static QPointer<QObject> tracker;
+  if (tracker != nullptr || qApp == nullptr) return;
+  tracker = new QObject(qApp);
+  QObject::connect(qApp, &QApplication::focusChanged, tracker,
+                   [](QWidget* /*AOld*/, QWidget* ANow) { PreviousFocus() = ANow; });
+  PreviousFocus() = QApplication::focusWidget();
+}
+
 // Watches a peer and every widget inside it (an editor's viewport, a grid's
 // headings and cell editor): a mouse press anywhere raises the control's
 // OnMouseDown, focus coming in from outside raises its OnEnter.
 class TInputWatch : public QObject {
  public:
   TInputWatch(TWinControl* AControl) : QObject(AControl->Peer()), FControl(AControl) {
+    TrackFocus();
     Watch(AControl->Peer());
   }
 
@@ -531,20 +548,14 @@ class TInputWatch : public QObject {
         break;
       }
       case QEvent::FocusIn: {
+        // Only focus that comes from outside the control counts; coming back
+        // with its window or from a popup menu does not.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(AEvent)->reason();
-        if (FInside || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
-          FInside = true;
-          break;
-        }
-        FInside = true;
-        FControl->PeerEnter();
-        break;
-      }
-      case QEvent::FocusOut: {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(AEvent)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            !FControl->Focused())
-          FInside = false;
+        const QWidget* before = PreviousFocus();
+        QWidget* peer = FControl->Peer();
+        const bool fromInside = before != nullptr && (before == peer || peer->isAncestorOf(before));
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !fromInside)
+          FControl->PeerEnter();
         break;
       }
       default:
@@ -560,7 +571,6 @@ class TInputWatch : public QObject {
   }
 
   TWinControl* FControl;
-  bool FInside = false;
   const QMouseEvent* FLastPress = nullptr;
   quint64 FLastStamp = 0;
 };
