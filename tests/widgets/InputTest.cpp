@@ -166,6 +166,34 @@ TEST_F(Input, HidingOrDestroyingTheFocusedEditorLeavesTheFocusWithItsWindow) {
   EXPECT_EQ(FCommands.Clicks, 1) << "coming in from outside is reported";
 }
 
+// Focus moved while the window was inactive left an editor believing it
+// still had it, so Tab back into it was not reported.
+TEST_F(Input, FocusComingBackIntoAnEditorAfterTheWindowWasInactiveIsReported) {
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(FForm.get());
+  memo->SetAlign(alLeft);
+  memo->SetWidth(100);
+  memo->OnEnter = TNotifyEvent(&FCommands, &TCommands::Click);
+  auto* grid = new TStringGrid(FForm.get());
+  grid->SetParent(FForm.get());
+  grid->SetAlign(alClient);
+  ShowAndSettle(FForm.get());
+  grid->SetFocus();
+  Settle();
+  memo->SetFocus();
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 1);
+  QApplication::setActiveWindow(nullptr);  // another program takes the keyboard
+  Settle();
+  grid->SetFocus();  // remembered for when the window comes back
+  QApplication::setActiveWindow(FForm->Handle());
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 1) << "the window coming back is not the user entering";
+  memo->SetFocus();
+  Settle();
+  EXPECT_EQ(FCommands.Clicks, 2);
+}
+
 TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
   auto* grid = new TStringGrid(FForm.get());
   grid->SetParent(FForm.get());
