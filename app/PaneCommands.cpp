@@ -163,12 +163,7 @@ TSplitPanel* TSplitPanel::SplitAround(TAlign AAlign, float ARatio, bool ANewFirs
   FSecond = ANewFirst ? keeper : fresh;
   FFirst->SetParent(this);
   FFirst->SetAlign(AAlign);
-  FSplitter = new TSplitter(Owner());
-  FSplitter->SetParent(this);
-  FSplitter->SetAlign(AAlign);
-  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
-  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
-  BindSplitter();
+  AddSplitter(AAlign);
   FSecond->SetParent(this);
   FSecond->SetAlign(alClient);
   ResizeChildren();

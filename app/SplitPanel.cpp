@@ -126,13 +126,7 @@ void TSplitPanel::Split(TAlign AAlign, float ARatio) {
   delete FPaintBox;
   FPaintBox = nullptr;
 
-  FSplitter = new TSplitter(Owner());
-  FSplitter->SetParent(this);
-  FSplitter->SetAlign(AAlign);
-  // At the first child's far edge, so the alignment keeps it after the child.
-  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
-  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
-  BindSplitter();
+  AddSplitter(AAlign);
 
   FSecond = new TSplitPanel(Owner(), FCurrentRef);
   FSecond->SetParent(this);
@@ -152,6 +146,16 @@ void TSplitPanel::ResizeChildren() {
   FSplitter->SetTop(FFirst->Top() + FFirst->Height());
   FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
   if (FSecond != nullptr) FSecond->ResizeChildren();
+}
+
+void TSplitPanel::AddSplitter(TAlign AAlign) {
+  FSplitter = new TSplitter(Owner());
+  FSplitter->SetParent(this);
+  FSplitter->SetAlign(AAlign);
+  // At the first child's far edge, so the alignment keeps it after the child.
+  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+  BindSplitter();
 }
 
 void TSplitPanel::BindSplitter() {

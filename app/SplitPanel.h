@@ -68,6 +68,8 @@ class TSplitPanel : public TPanel {
 
  private:
   void BindPaintBox();
+  // A new splitter right after the first half, bound to this pane.
+  void AddSplitter(TAlign AAlign);
   void BindSplitter();
   void AdoptLeaf(TSplitPanel* ASibling);
   void AdoptSplit(TSplitPanel* ASibling);
