@@ -1,0 +1,185 @@
+// What a user waits for: a whole frame (resize, layout, repaint of the
+// window), the commands with the repaint they cause, and the memory a pane
+// costs, each next to nested QSplitters whose leaves paint what a pane shows.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QVBoxLayout>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "app/SplitPanel.h"
+#include "bench/Trees.h"
+#include "widgets/Widgets.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Everything a change leaves pending: geometry for Qt, layout requests and
+// the repaint of what changed.
+void Settle() {
+  SyncPeers();
+  QCoreApplication::sendPostedEvents();
+}
+
+void PerLeafCounters(benchmark::State& AState, int ALeaves) {
+  AState.counters["leaves"] = ALeaves;
+  AState.counters["per_leaf"] = benchmark::Counter(
+      static_cast<double>(ALeaves), benchmark::Counter::kIsIterationInvariantRate |
+                                        benchmark::Counter::kInvert);
+}
+
+void Frame(benchmark::State& AState, Shape AShape) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::unique_ptr<HostWindow> window = BuildWindow(AShape, leaves);
+  QWidget* top = window->Form->Handle();
+  bool wide = false;
+  for (auto _ : AState) {
+    wide = !wide;
+    window->Form->SetClientSize(wide ? kWide : kNarrow, wide ? kHigh : kLow);
+    SyncPeers();
+    top->repaint();
+  }
+  PerLeafCounters(AState, leaves);
+}
+
+void FrameQSplitter(benchmark::State& AState, Shape AShape) {
+  const int leaves = static_cast<int>(AState.range(0));
+  std::unique_ptr<QWidget> top(SplitterTree(AShape, leaves, 0, true));
+  top->resize(kWide, kHigh);
+  top->show();
+  QApplication::processEvents();
+  bool wide = false;
+  for (auto _ : AState) {
+    wide = !wide;
+    top->resize(wide ? kWide : kNarrow, wide ? kHigh : kLow);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    top->repaint();
+  }
+  PerLeafCounters(AState, leaves);
+}
+
+// A split of the current pane and the removal that undoes it, each timed
+// with the repaint it causes; AWhich picks the half that is reported.
+enum class Command { Split, Remove };
+
+void SplitAndRemove(benchmark::State& AState, Command AWhich) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  window->Form->Handle()->repaint();
+  for (auto _ : AState) {
+    const auto t0 = Clock::now();
+    window->Host->SplitCurrent(alLeft, 0.5f);
+    Settle();
+    const auto t1 = Clock::now();
+    window->Host->DeleteCurrent();
+    Settle();
+    const auto t2 = Clock::now();
+    const auto taken = AWhich == Command::Split ? t1 - t0 : t2 - t1;
+    AState.SetIterationTime(std::chrono::duration<double>(taken).count());
+  }
+  AState.counters["leaves"] = leaves;
+}
+
+// One step of a drag on the root's splitter: the whole tree moves.
+void DragStep(benchmark::State& AState) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  window->Form->Handle()->repaint();
+  TSplitter* splitter = window->Root()->FSplitter;
+  int step = 8;
+  for (auto _ : AState) {
+    step = -step;
+    splitter->MoveBy(step);
+    Settle();
+  }
+  AState.counters["leaves"] = leaves;
+}
+
+// Resident memory a tree of ALeaves adds to a shown, painted window, in KiB;
+// measured in a fresh process so neither side reuses the other's memory.
+long ProbeMemory(const char* ASide, const char* AShape, int ALeaves) {
+  char self[4096] = {};
+  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
+  const std::string command = std::string(self) + " --memory-probe " + ASide + " " + AShape +
+                              " " + std::to_string(ALeaves);
+  FILE* probe = popen(command.c_str(), "r");
+  if (probe == nullptr) return -1;
+  long kib = -1;
+  if (std::fscanf(probe, "%ld", &kib) != 1) kib = -1;
+  return pclose(probe) == 0 ? kib : -1;
+}
+
+void Memory(benchmark::State& AState, Shape AShape) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const char* shape = AShape == Shape::Chain ? "chain" : "balanced";
+  long ours = 0, theirs = 0;
+  for (auto _ : AState) {
+    ours = ProbeMemory("ours", shape, leaves);
+    theirs = ProbeMemory("qsplitter", shape, leaves);
+  }
+  if (ours < 0 || theirs <= 0) {
+    AState.SkipWithError("memory probe failed");
+    return;
+  }
+  AState.counters["leaves"] = leaves;
+  AState.counters["ours_KiB_per_leaf"] = static_cast<double>(ours) / leaves;
+  AState.counters["qsplitter_KiB_per_leaf"] = static_cast<double>(theirs) / leaves;
+  AState.counters["ours_over_qsplitter"] = static_cast<double>(ours) / static_cast<double>(theirs);
+}
+
+void Leaves(benchmark::internal::Benchmark* ABench) {
+  for (int n = 4; n <= 4096; n *= 4) ABench->Arg(n);
+  ABench->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK_CAPTURE(Frame, balanced, Shape::Balanced)->Apply(Leaves);
+BENCHMARK_CAPTURE(FrameQSplitter, balanced, Shape::Balanced)->Apply(Leaves);
+BENCHMARK_CAPTURE(SplitAndRemove, split, Command::Split)
+    ->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)
+    ->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(DragStep)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Memory, balanced, Shape::Balanced)
+    ->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// The child side of ProbeMemory: prints the KiB a tree adds.
+int MemoryProbe(const std::string& ASide, const std::string& AShape, int ALeaves) {
+  const Shape shape = AShape == "chain" ? Shape::Chain : Shape::Balanced;
+  long before = 0;
+  if (ASide == "ours") {
+    auto window = std::make_unique<HostWindow>(kWide, kHigh);
+    window->Form->Show();
+    QApplication::processEvents();
+    window->Form->Handle()->repaint();
+    before = ResidentKiB();
+    GrowPanes(window.get(), shape, ALeaves);
+    Settle();
+    window->Form->Handle()->repaint();
+    std::printf("%ld\n", ResidentKiB() - before);
+    return 0;
+  }
+  QWidget top;
+  auto* layout = new QVBoxLayout(&top);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* single = new PaintedLeaf("BASEPANEL");
+  layout->addWidget(single);
+  top.resize(kWide, kHigh);
+  top.show();
+  QApplication::processEvents();
+  top.repaint();
+  before = ResidentKiB();
+  delete single;
+  layout->addWidget(SplitterTree(shape, ALeaves, 0, true));
+  QApplication::processEvents();
+  top.repaint();
+  std::printf("%ld\n", ResidentKiB() - before);
+  return 0;
+}

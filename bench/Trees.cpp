@@ -1,0 +1,76 @@
+#include "bench/Trees.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QPainter>
+#include <QSplitter>
+#include <cstdio>
+#include <deque>
+#include <unistd.h>
+
+#include "app/SplitPanel.h"
+#include "widgets/Widgets.h"
+
+void GrowPanes(HostWindow* AWindow, Shape AShape, int ALeaves) {
+  TMainPanel* host = AWindow->Host;
+  if (AShape == Shape::Chain) {
+    // What repeated splits give: the newest first half split again.
+    for (int i = 1; i < ALeaves; ++i) host->SplitCurrent(i % 2 ? alTop : alLeft, 0.5f);
+    return;
+  }
+  std::deque<std::pair<TSplitPanel*, int>> leaves{{host->FRoot, 0}};
+  for (int i = 1; i < ALeaves; ++i) {
+    const auto [leaf, depth] = leaves.front();
+    leaves.pop_front();
+    host->FCurrent = leaf;
+    host->SplitCurrent(depth % 2 ? alLeft : alTop, 0.5f);
+    leaves.emplace_back(leaf->FFirst, depth + 1);
+    leaves.emplace_back(leaf->FSecond, depth + 1);
+  }
+}
+
+std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves) {
+  auto window = std::make_unique<HostWindow>(kWide, kHigh);
+  GrowPanes(window.get(), AShape, ALeaves);
+  window->Form->Show();
+  Application->ProcessMessages();
+  return window;
+}
+
+void PaintedLeaf::paintEvent(QPaintEvent* /*AEvent*/) {
+  QPainter painter(this);
+  const QRect r = rect();
+  painter.fillRect(r, QColor(240, 240, 240));
+  painter.fillRect(0, 0, r.width(), 1, Qt::white);
+  painter.fillRect(0, 0, 1, r.height(), Qt::white);
+  painter.fillRect(0, r.height() - 1, r.width(), 1, QColor(160, 160, 160));
+  painter.fillRect(r.width() - 1, 0, 1, r.height(), QColor(160, 160, 160));
+  painter.drawText(r, Qt::AlignCenter, FCaption);
+}
+
+QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted) {
+  if (ALeaves <= 1) {
+    if (APainted) return new PaintedLeaf(ADepth % 2 ? "AAA" : "BBB");
+    auto* leaf = new QFrame;
+    leaf->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return leaf;
+  }
+  auto* splitter = new QSplitter(ADepth % 2 == 0 ? Qt::Vertical : Qt::Horizontal);
+  splitter->setHandleWidth(3);
+  splitter->setChildrenCollapsible(true);
+  const int firstLeaves = AShape == Shape::Chain ? ALeaves - 1 : ALeaves / 2;
+  splitter->addWidget(SplitterTree(AShape, firstLeaves, ADepth + 1, APainted));
+  splitter->addWidget(SplitterTree(AShape, ALeaves - firstLeaves, ADepth + 1, APainted));
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 1);
+  return splitter;
+}
+
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return 0;
+  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(statm);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}

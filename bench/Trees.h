@@ -1,0 +1,39 @@
+#pragma once
+// The trees both sides of the benchmarks are measured on: a pane tree in a
+// window laid out like the main one, and the same shape built from nested
+// QSplitters whose leaves paint what a pane shows.
+
+#include <QWidget>
+#include <memory>
+
+#include "tests/app/HostWindow.h"
+
+enum class Shape { Balanced, Chain };
+
+constexpr int kWide = 1600, kHigh = 1200;
+constexpr int kNarrow = 1200, kLow = 900;
+
+// Splits AWindow's panes until it has ALeaves of them, in the given shape.
+void GrowPanes(HostWindow* AWindow, Shape AShape, int ALeaves);
+// A shown host window of kWide x kHigh with ALeaves panes.
+std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves);
+
+// A leaf as a Qt programmer would write it: background, a one-pixel raised
+// bevel and the caption centred.
+class PaintedLeaf : public QWidget {
+ public:
+  explicit PaintedLeaf(QString ACaption) : FCaption(std::move(ACaption)) {}
+
+ protected:
+  void paintEvent(QPaintEvent* AEvent) override;
+
+ private:
+  QString FCaption;
+};
+
+// Nested QSplitters of the same shape; with APainted the leaves are
+// PaintedLeaf, otherwise plain raised frames.
+QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted);
+
+// Resident memory of this process, in KiB.
+long ResidentKiB();
