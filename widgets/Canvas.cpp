@@ -42,8 +42,14 @@ std::vector<TSpan> LineSpans(int X0, int Y0, int X1, int Y1) {
   return spans;
 }
 
-void PaintSpans(QPainter& APainter, const std::vector<TSpan>& ASpans, const QColor& AColor) {
-  for (const TSpan& s : ASpans) APainter.fillRect(s.X, s.Y, s.W, s.H, AColor);
+// Paints the spans, cut to the control's own area (AWidth x AHeight).
+void PaintSpans(QPainter& APainter, const std::vector<TSpan>& ASpans, const QColor& AColor,
+                int AWidth, int AHeight) {
+  const QRect area(0, 0, AWidth, AHeight);
+  for (const TSpan& s : ASpans) {
+    const QRect span = QRect(s.X, s.Y, s.W, s.H) & area;
+    if (!span.isEmpty()) APainter.fillRect(span, AColor);
+  }
 }
 
 // What of AWidget is on the screen, in its window's coordinates: its rect,
@@ -85,25 +91,37 @@ void TCanvas::LineTo(int X, int Y) {
   FPenY = Y;
   const QColor color = ToQColor(FPen.Color());
   if (FPainter != nullptr) {
-    PaintSpans(*FPainter, spans, color);
+    PaintSpans(*FPainter, spans, color, FControl->Width(), FControl->Height());
     return;
   }
   // Outside a paint event: paint into the window's backing store and flush.
   SyncPeers();
-  QWidget* widget = FControl->Peer();
-  if (gDirectPainting || InPaintEvent() || !widget->isVisible()) return;
+  QWidget* widget = FControl->Handle();
+  if (gDirectPainting || InPaintEvent() || widget == nullptr || !widget->isVisible() ||
+      !FControl->Visible())
+    return;
   QWidget* window = widget->window();
   QBackingStore* store = widget->backingStore();
   if (store == nullptr || window->windowHandle() == nullptr) return;
-  const QRegion region = ExposedRegion(widget);
+  const TRect area = FControl->HandleRect();
+  const QPoint origin = widget->mapTo(window, QPoint(area.Left, area.Top));
+  QRegion region = ExposedRegion(widget) & QRect(origin, QSize(area.Width(), area.Height()));
+  if (!FControl->IsWindowed()) {
+    // A windowless control lies below every child window of its parent.
+    for (QObject* o : widget->children()) {
+      auto* child = qobject_cast<QWidget*>(o);
+      if (child != nullptr && child->isVisible() && !child->isWindow())
+        region -= QRect(child->mapTo(window, QPoint(0, 0)), child->size());
+    }
+  }
   if (region.isEmpty()) return;
   gDirectPainting = true;
   store->beginPaint(region);
   {
     QPainter painter(store->paintDevice());
     painter.setClipRegion(region);
-    painter.translate(widget->mapTo(window, QPoint(0, 0)));
-    PaintSpans(painter, spans, color);
+    painter.translate(origin);
+    PaintSpans(painter, spans, color, area.Width(), area.Height());
   }
   store->endPaint();
   store->flush(region, window->windowHandle());

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QPalette>
+#include <QRect>
 #include <QPointer>
 #include <QObject>
 #include <algorithm>
@@ -92,10 +93,18 @@ void SyncPeers() {
   static bool syncing = false;
   if (InPaintEvent() || syncing || gPendingSync.empty()) return;
   syncing = true;
+  // A control moved and moved back (a layout pass does that) needs nothing.
+  size_t changed = 0;
+  for (TControl*& control : gPendingSync) {
+    if (control == nullptr || control->PeerOutOfDate()) continue;
+    control->FSyncSlot = -1;
+    control = nullptr;
+  }
+  for (TControl* control : gPendingSync) changed += control != nullptr;
   // Many moves at once: let each window repaint once afterwards instead of
   // working out what every single move uncovered.
   std::vector<QPointer<QWidget>> frozen;
-  if (gPendingSync.size() > 512) {
+  if (changed > 512) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
       if (window->isVisible() && window->updatesEnabled()) {
         window->setUpdatesEnabled(false);
@@ -163,6 +172,7 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos) {
 // in the tab chain, which may be another editor that then thinks the user
 // came into it. The focus stays with the window instead.
 static void KeepFocusInWindow(QWidget* APeer) {
+  if (APeer == nullptr) return;
   QWidget* focus = QApplication::focusWidget();
   if (focus == nullptr || (focus != APeer && !APeer->isAncestorOf(focus))) return;
   QWidget* window = APeer->window();
@@ -171,9 +181,35 @@ static void KeepFocusInWindow(QWidget* APeer) {
 
 // --- TControl ---------------------------------------------------------------
 
+struct TControlExtra {
+  TMargins Margins;
+  TFont Font;
+  std::string Hint;
+  std::string AccessibleDescription;
+};
+
+namespace {
+const TControlExtra& NoExtra() {
+  static const TControlExtra none;
+  return none;
+}
+}  // namespace
+
+TControlExtra& TControl::Extra() {
+  if (FExtra == nullptr) FExtra = std::make_unique<TControlExtra>();
+  return *FExtra;
+}
+
+const TMargins& TControl::Margins() const { return (FExtra ? *FExtra : NoExtra()).Margins; }
+const TFont& TControl::Font() const { return (FExtra ? *FExtra : NoExtra()).Font; }
+const std::string& TControl::Hint() const { return (FExtra ? *FExtra : NoExtra()).Hint; }
+const std::string& TControl::AccessibleDescription() const {
+  return (FExtra ? *FExtra : NoExtra()).AccessibleDescription;
+}
+
 TControl::TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed)
     : TComponent(AOwner), FWindowed(AWindowed), FPeer(APeer) {
-  FPeer->hide();
+  if (FPeer != nullptr) FPeer->hide();
 }
 
 TControl::~TControl() {
@@ -193,10 +229,22 @@ void TControl::SetParent(TWinControl* AParent) {
   // Qt drops the keyboard focus of a widget it re-parents; a control that
   // moves within its window keeps it, down to the part that had it.
   QPointer<QWidget> focus = QApplication::focusWidget();
-  if (focus != nullptr && focus != FPeer && !FPeer->isAncestorOf(focus)) focus = nullptr;
+  if (FPeer == nullptr || (focus != nullptr && focus != FPeer && !FPeer->isAncestorOf(focus)))
+    focus = nullptr;
+  if (FPeer == nullptr && FParent != nullptr) {
+    // The old parent no longer draws it.
+    Invalidate();
+    static_cast<TGraphicControl*>(this)->FDrawn = false;
+  }
   if (FParent != nullptr) FParent->RemoveControl(this);
   FParent = AParent;
-  FPeer->setParent(AParent != nullptr ? AParent->FPeer : nullptr);
+  // A child widget never becomes a window: without a parent it waits in the
+  // nursery.
+  if (FPeer != nullptr) {
+    QWidget* parent = AParent != nullptr ? AParent->FPeer : nullptr;
+    if (parent == nullptr && FPeer->parentWidget() != nullptr) parent = Nursery();
+    FPeer->setParent(parent);
+  }
   if (AParent != nullptr)
     AParent->InsertControl(this);
   else
@@ -230,9 +278,9 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TControl::SetMargins(const TMargins& AMargins) {
-  if (AMargins == FMargins) return;
+  if (AMargins == Margins()) return;
   TBatch batch;
-  FMargins = AMargins;
+  Extra().Margins = AMargins;
   if (FParent != nullptr && FVisible) FParent->AlignControls(this);
 }
 
@@ -252,25 +300,19 @@ void TControl::SetVisible(bool AVisible) {
 
 void TControl::SetColor(TColor AColor) {
   FColor = AColor;
-  FPeer->update();
+  Invalidate();
 }
 
 void TControl::SetCursor(TCursor ACursor) {
   FCursor = ACursor;
-  switch (ACursor) {
-    case crHSplit:
-      FPeer->setCursor(Qt::SplitHCursor);
-      break;
-    case crVSplit:
-      FPeer->setCursor(Qt::SplitVCursor);
-      break;
-    default:
-      FPeer->unsetCursor();
-  }
+  // A windowless control's cursor is shown by its parent while the pointer
+  // is over it.
+  if (FPeer != nullptr) SetPeerCursor(FPeer, ACursor);
 }
 
 void TControl::SetFont(const TFont& AFont) {
-  FFont = AFont;
+  Extra().Font = AFont;
+  if (FPeer == nullptr) return;
   QFont font = FPeer->font();
   font.setFamilies(QStringList{QString::fromStdString(AFont.Name), "DejaVu Sans",
                                "WenQuanYi Micro Hei", "Noto Sans CJK TC"});
@@ -287,33 +329,46 @@ void TControl::SetFont(const TFont& AFont) {
 }
 
 void TControl::SetHint(const std::string& AHint) {
-  FHint = AHint;
-  FPeer->setToolTip(QString::fromStdString(AHint));
+  Extra().Hint = AHint;
+  if (FPeer != nullptr) FPeer->setToolTip(QString::fromStdString(AHint));
 }
 
 void TControl::SetAccessibleName(const std::string& AName) {
   if (AName == FAccessibleName) return;
   FAccessibleName = AName;
-  FPeer->setAccessibleName(QString::fromStdString(AName));
+  if (FPeer != nullptr) FPeer->setAccessibleName(QString::fromStdString(AName));
 }
 
 void TControl::SetAccessibleDescription(const std::string& ADescription) {
-  FPeer->setAccessibleDescription(QString::fromStdString(ADescription));
+  Extra().AccessibleDescription = ADescription;
+  if (FPeer != nullptr) FPeer->setAccessibleDescription(QString::fromStdString(ADescription));
 }
 
 void TControl::Invalidate() {
   SyncPeers();
-  FPeer->update();
+  QWidget* handle = Handle();
+  if (handle == nullptr) return;
+  const TRect r = HandleRect();
+  handle->update(r.Left, r.Top, r.Width(), r.Height());
 }
 
 void TControl::Repaint() {
   SyncPeers();
-  FPeer->repaint();
+  QWidget* handle = Handle();
+  if (handle == nullptr) return;
+  const TRect r = HandleRect();
+  handle->repaint(r.Left, r.Top, r.Width(), r.Height());
 }
 
 QWidget* TControl::Handle() const {
+  if (FPeer == nullptr) return FParent != nullptr ? FParent->Handle() : nullptr;
   SyncPeers();
   return FPeer;
+}
+
+TRect TControl::HandleRect() const {
+  if (FPeer == nullptr) return BoundsRect();
+  return {0, 0, FWidth, FHeight};
 }
 
 void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
@@ -329,6 +384,10 @@ void TControl::PeerDblClick() {
 }
 
 void TControl::PushPeerState() { FPeer->setGeometry(FLeft, FTop, FWidth, FHeight); }
+
+bool TControl::PeerOutOfDate() const {
+  return FPeer->geometry() != QRect(FLeft, FTop, FWidth, FHeight);
+}
 
 void TControl::SizeChanged() {
   if (OnResize) gPendingResize.push_back(this);
@@ -386,10 +445,8 @@ void TWinControl::RemoveControl(TControl* AControl) {
 }
 
 void TWinControl::Restack() {
-  // Windowless controls lie below every windowed sibling; among windowed
-  // siblings the newest is on top.
-  for (TControl* c : FControls)
-    if (!c->IsWindowed()) c->FPeer->raise();
+  // Windowless controls are drawn by this control, below every windowed
+  // child; among windowed children the newest is on top.
   for (TControl* c : FControls)
     if (c->IsWindowed()) c->FPeer->raise();
 }
@@ -430,7 +487,7 @@ void TWinControl::AlignControls(TControl* AControl) {
     }
     for (TControl* c : list) {
       // The slot the alignment gives, less the control's margins.
-      const TMargins& m = c->FMargins;
+      const TMargins& m = c->Margins();
       const int width = std::max(0, rect.Width() - m.Left - m.Right);
       const int height = std::max(0, rect.Height() - m.Top - m.Bottom);
       int l = c->FLeft, t = c->FTop, w = c->FWidth, h = c->FHeight;
@@ -581,5 +638,4 @@ void WatchInput(TWinControl* AControl) {
   AControl->FInputWatch = new TInputWatch(AControl);
 }
 
-TGraphicControl::TGraphicControl(TComponent* AOwner, QWidget* APeer)
-    : TControl(AOwner, APeer, false) {}
+

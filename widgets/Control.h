@@ -2,15 +2,19 @@
 // Controls keep their own geometry, alignment, caption and visibility; the Qt
 // widget behind each one (its peer) mirrors that state. Reads never ask Qt.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "widgets/Component.h"
 #include "widgets/Event.h"
 
+class QMouseEvent;
 class QObject;
+class QPainter;
 class QWidget;
 class TWinControl;
+struct TControlExtra;
 
 class TControl : public TComponent {
  public:
@@ -34,7 +38,7 @@ class TControl : public TComponent {
   TRect BoundsRect() const { return {FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
 
   // Kept free round the control when its parent aligns it.
-  const TMargins& Margins() const { return FMargins; }
+  const TMargins& Margins() const;
   void SetMargins(const TMargins& AMargins);
 
   // The caption, UTF-8.
@@ -51,36 +55,44 @@ class TControl : public TComponent {
   void SetCursor(TCursor ACursor);
 
   // Controls placed inside take this font unless they set their own.
-  const TFont& Font() const { return FFont; }
+  const TFont& Font() const;
   void SetFont(const TFont& AFont);
 
   // A short help text, shown as a tooltip.
-  const std::string& Hint() const { return FHint; }
+  const std::string& Hint() const;
   void SetHint(const std::string& AHint);
   // What assistive technology announces for the control.
   const std::string& AccessibleName() const { return FAccessibleName; }
   void SetAccessibleName(const std::string& AName);
+  const std::string& AccessibleDescription() const;
   void SetAccessibleDescription(const std::string& ADescription);
 
   // Schedules a repaint / repaints at once.
   void Invalidate();
   void Repaint();
 
-  // The Qt widget behind this control, with its geometry brought up to date.
+  // The Qt widget this control is on, with its geometry brought up to date:
+  // its own for a windowed control, its parent's for a windowless one (null
+  // while it has no parent).
   QWidget* Handle() const;
+  // The control's area in its handle's coordinates.
+  TRect HandleRect() const;
 
   TMouseEvent OnMouseDown;
   TNotifyEvent OnResize;
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
 
-  // Layer internals: used by peers and the layout machinery.
+  // Layer internals: used by peers and the layout machinery. A windowless
+  // control has no peer.
   QWidget* Peer() const { return FPeer; }
   bool IsWindowed() const { return FWindowed; }
   void PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y);
   void PeerClick();
   void PeerDblClick();
   virtual void PushPeerState();
+  // True while the peer does not show the control's geometry yet.
+  virtual bool PeerOutOfDate() const;
 
  protected:
   TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed);
@@ -110,12 +122,13 @@ class TControl : public TComponent {
   std::string FText;
   bool FVisible = true;
   bool FWindowed = false;
-  TMargins FMargins;
-  std::string FHint;
   std::string FAccessibleName;
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
-  TFont FFont;
+  // What few controls set (margins, font, hint, description), kept apart so
+  // the many that do not carry none of it.
+  std::unique_ptr<TControlExtra> FExtra;
+  TControlExtra& Extra();
   QWidget* FPeer = nullptr;
   int FSyncSlot = -1;  // index in the pending peer-sync list, or -1
 };
@@ -170,10 +183,41 @@ class TWinControl : public TControl {
   bool FAligning = false;
 };
 
-// A control without a window: drawn on its parent, below every windowed sibling.
+// A control without a window: its parent draws it, below every windowed
+// child, and hands it the mouse input that lands on it.
 class TGraphicControl : public TControl {
+ public:
+  ~TGraphicControl() override;
+
+  // True while the pointer rests on the control.
+  bool MouseInside() const;
+
+  // Layer internals, called by the parent's peer. Positions are in this
+  // control's coordinates; the painter is translated to it and not clipped:
+  // Paint keeps to the control's own area.
+  virtual void Paint(QPainter* APainter) = 0;
+  virtual void MouseDown(QMouseEvent* AEvent, int X, int Y);
+  virtual void MouseMove(QMouseEvent* /*AEvent*/) {}
+  virtual void MouseUp(QMouseEvent* /*AEvent*/) {}
+  virtual void DblClick(QMouseEvent* AEvent, int X, int Y) { MouseDown(AEvent, X, Y); }
+  // True if Paint covers every pixel of the control.
+  virtual bool PaintsOpaque() const { return false; }
+  // The role assistive technology gets (a QAccessible::Role), or 0 for none.
+  virtual int AccessibleRole() const { return 0; }
+  void PushPeerState() override;
+  bool PeerOutOfDate() const override;
+
  protected:
-  TGraphicControl(TComponent* AOwner, QWidget* APeer);
+  explicit TGraphicControl(TComponent* AOwner);
+  void UpdatePeerVisibility() override;
+
+ private:
+  friend class TControl;
+  // Repaints the area of the parent the control was last drawn on and the
+  // one it covers now.
+  void InvalidateOnParent();
+  TRect FDrawnRect;
+  bool FDrawn = false;
 };
 
 // Brings every Qt peer up to date with its control's geometry and visibility.

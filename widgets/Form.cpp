@@ -14,9 +14,11 @@
 namespace {
 class TFormPeer : public TPlainPeer {
  public:
-  using TPlainPeer::TPlainPeer;
+  explicit TFormPeer(TForm* AForm) : TPlainPeer(AForm, true) {}
 
  protected:
+  // Qt fills a window's background (the form's colour) before it paints.
+  void PaintFace(QPainter& /*APainter*/, QPaintEvent* /*AEvent*/) override {}
   TForm* Form() const { return static_cast<TForm*>(FControl); }
   void resizeEvent(QResizeEvent* AEvent) override {
     const QSize size = AEvent->size();

@@ -15,8 +15,8 @@ class TPaintBox : public TGraphicControl {
 
   TNotifyEvent OnPaint;
 
-  // Layer internal: runs a paint event with APainter.
-  void PeerPaint(QPainter* APainter);
+  // Layer internal: raises OnPaint with the canvas drawing through APainter.
+  void Paint(QPainter* APainter) override;
 
  private:
   std::unique_ptr<TCanvas> FCanvas;

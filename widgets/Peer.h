@@ -54,12 +54,53 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
 // OnMouseDown, focus coming in raises OnEnter.
 void WatchInput(TWinControl* AControl);
 
-// A plain Qt widget that reports its mouse presses to its control.
+// Where the widgets of controls without a parent wait, hidden: a widget
+// created or left without a parent would become a window.
+QWidget* Nursery();
+
+// Fills ARegion, a part of APainted (what the running paint event
+// reaches), quickly; leaves the painter unclipped.
+void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor,
+                const QRegion& APainted);
+
+// Shows the cursor a control asks for on a widget.
+void SetPeerCursor(QWidget* APeer, TCursor ACursor);
+
+// What assistive technology sees of a control, windowless ones included.
+class QAccessibleInterface;
+QAccessibleInterface* AccessibleInterface(TControl* AControl);
+
+// The Qt widget of a windowed control that has no ready-made widget behind
+// it. It draws the control's windowless children over its own face, in
+// z-order, and hands them the mouse input, cursor and tooltip where they lie;
+// input elsewhere is reported for the control itself.
 class TPlainPeer : public QWidget {
  public:
-  explicit TPlainPeer(TControl* AControl) : FControl(AControl) {}
+  // A window of its own when AWindow, else a child widget from the start
+  // (a widget that was ever a window keeps a window's bookkeeping).
+  explicit TPlainPeer(TWinControl* AControl, bool AWindow = false);
+
+  TWinControl* Control() const { return FControl; }
+  // The topmost visible windowless child at APos, or null.
+  TGraphicControl* WindowlessAt(QPoint APos) const;
 
  protected:
-  void mousePressEvent(QMouseEvent* AEvent) override { ForwardMousePress(FControl, AEvent); }
-  TControl* FControl;
+  // Paints the control's own face, below its windowless children: by
+  // default its colour wherever the repaint reaches.
+  virtual void PaintFace(QPainter& APainter, QPaintEvent* AEvent);
+  // What of ARegion the windowless children do not paint over.
+  QRegion VisibleFace(const QRegion& ARegion) const;
+  // Fills AFill, a part of APainted, with the control's colour.
+  void FillFace(QPainter& APainter, const QRegion& AFill, const QRegion& APainted) const;
+
+  void paintEvent(QPaintEvent* AEvent) override;
+  void mousePressEvent(QMouseEvent* AEvent) override;
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void mouseReleaseEvent(QMouseEvent* AEvent) override;
+  void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
+  void enterEvent(QEnterEvent* AEvent) override;
+  void leaveEvent(QEvent* AEvent) override;
+  bool event(QEvent* AEvent) override;
+
+  TWinControl* FControl;
 };

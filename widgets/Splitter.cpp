@@ -1,61 +1,17 @@
 #include "widgets/Splitter.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
 #include "widgets/Peer.h"
 
 namespace {
-class TSplitterPeer : public TPlainPeer {
- public:
-  using TPlainPeer::TPlainPeer;
-
- protected:
-  TSplitter* Splitter() const { return static_cast<TSplitter*>(FControl); }
-  void mousePressEvent(QMouseEvent* AEvent) override {
-    TPlainPeer::mousePressEvent(AEvent);
-    const QPoint global = AEvent->globalPosition().toPoint();
-    if (AEvent->button() == Qt::LeftButton)
-      Dispatch([&] { Splitter()->BeginDrag(global.x(), global.y()); });
-  }
-  void mouseMoveEvent(QMouseEvent* AEvent) override {
-    const QPoint global = AEvent->globalPosition().toPoint();
-    Dispatch([&] { Splitter()->DragTo(global.x(), global.y()); });
-  }
-  void mouseReleaseEvent(QMouseEvent* AEvent) override {
-    if (AEvent->button() == Qt::LeftButton) Dispatch([&] { Splitter()->EndDrag(); });
-  }
-  void mouseDoubleClickEvent(QMouseEvent* AEvent) override {
-    if (AEvent->button() == Qt::LeftButton) Splitter()->PeerDblClick();
-  }
-  // Its own face, so nothing beneath shows through the gap; lighter while
-  // the pointer is over it, to show it can be dragged.
-  void paintEvent(QPaintEvent* /*AEvent*/) override {
-    TPaintScope scope;
-    QPainter painter(this);
-    const QColor face = ToQColor(clBtnFace);
-    painter.fillRect(rect(), underMouse() ? face.darker(112) : face);
-  }
-  void enterEvent(QEnterEvent* /*AEvent*/) override { update(); }
-  void leaveEvent(QEvent* /*AEvent*/) override { update(); }
-};
-
-// Assistive technology sees a splitter as a separator; its name (set by
-// whoever owns it) says what it divides.
-QAccessibleInterface* SplitterAccessible(const QString& /*AClassName*/, QObject* AObject) {
-  if (auto* peer = dynamic_cast<TSplitterPeer*>(AObject))
-    return new QAccessibleWidget(peer, QAccessible::Separator);
-  return nullptr;
-}
-
 bool IsVerticalAlign(TAlign AAlign) { return AAlign == alTop || AAlign == alBottom; }
 }  // namespace
 
-TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner, new TSplitterPeer(this)) {
-  static const bool factoryInstalled = (QAccessible::installFactory(SplitterAccessible), true);
-  (void)factoryInstalled;
+TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetBounds(0, 0, 3, 100);
   SetAlign(alLeft);
   SetCursor(crHSplit);
@@ -148,3 +104,34 @@ void TSplitter::MoveBy(int ADelta) {
   DragTo(ADelta, ADelta);
   EndDrag();
 }
+
+// Its own face, so nothing beneath shows through the gap; darker while the
+// pointer rests on it, to show it can be dragged.
+void TSplitter::Paint(QPainter* APainter) {
+  const QColor face = ToQColor(clBtnFace);
+  APainter->fillRect(0, 0, Width(), Height(), MouseInside() ? face.darker(112) : face);
+}
+
+void TSplitter::MouseDown(QMouseEvent* AEvent, int X, int Y) {
+  TGraphicControl::MouseDown(AEvent, X, Y);
+  const QPoint global = AEvent->globalPosition().toPoint();
+  if (AEvent->button() == Qt::LeftButton)
+    Dispatch([&] { BeginDrag(global.x(), global.y()); });
+}
+
+void TSplitter::MouseMove(QMouseEvent* AEvent) {
+  const QPoint global = AEvent->globalPosition().toPoint();
+  Dispatch([&] { DragTo(global.x(), global.y()); });
+}
+
+void TSplitter::MouseUp(QMouseEvent* AEvent) {
+  if (AEvent->button() == Qt::LeftButton) Dispatch([&] { EndDrag(); });
+}
+
+void TSplitter::DblClick(QMouseEvent* AEvent, int /*X*/, int /*Y*/) {
+  if (AEvent->button() == Qt::LeftButton) PeerDblClick();
+}
+
+// Assistive technology sees a splitter as a separator; its name (set by
+// whoever owns it) says what it divides.
+int TSplitter::AccessibleRole() const { return QAccessible::Separator; }

@@ -27,6 +27,15 @@ class TSplitter : public TGraphicControl {
   // that much would: same limits, same OnCanResize and OnMoved.
   void MoveBy(int ADelta);
 
+  // Layer internals: its face, the mouse input its parent hands it.
+  void Paint(QPainter* APainter) override;
+  bool PaintsOpaque() const override { return true; }
+  void MouseDown(QMouseEvent* AEvent, int X, int Y) override;
+  void MouseMove(QMouseEvent* AEvent) override;
+  void MouseUp(QMouseEvent* AEvent) override;
+  void DblClick(QMouseEvent* AEvent, int X, int Y) override;
+  int AccessibleRole() const override;
+
  protected:
   void AlignChanged() override;
 

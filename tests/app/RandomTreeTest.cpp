@@ -163,8 +163,11 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
     } else if (op < 60) {
       const auto all = pane_tree::Leaves(w.Root());
       TSplitPanel* leaf = all[static_cast<size_t>(pick(static_cast<int>(all.size())))];
+      TPaintBox* box = leaf->FPaintBox;
+      const Qt::MouseButton button = pick(2) ? Qt::LeftButton : Qt::RightButton;
+      if (box->Width() == 0 || box->Height() == 0) continue;  // nothing on screen to click
       log << step << ": click a leaf\n";
-      QTest::mouseClick(leaf->FPaintBox->Handle(), pick(2) ? Qt::LeftButton : Qt::RightButton);
+      Click(box, box->Width() / 2, box->Height() / 2, button);
       mustBeCurrent = leaf;
     } else if (op < 68) {
       std::vector<TMemo*> shown;

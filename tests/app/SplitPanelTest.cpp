@@ -66,6 +66,15 @@ TEST_F(HostTest, RepeatedSplitsChainThroughTheNewestFirstHalf) {
   EXPECT_EQ(W.Root()->FFirst->FFirst->Height(), 100);
   EXPECT_EQ(W.Current()->Height(), 50);
   EXPECT_TREE_SOUND(Host());
+  // Paint boxes and splitters are drawn by their pane: a pane is one window,
+  // whatever it holds, and a removal leaves no widget behind.
+  const auto widgets = [this] { return Host()->Handle()->findChildren<QWidget*>().size(); };
+  EXPECT_EQ(widgets(), 7);
+  EXPECT_EQ(W.Current()->FPaintBox->Peer(), nullptr);
+  EXPECT_EQ(W.Root()->FSplitter->Handle(), W.Root()->Handle());
+  Host()->DeleteCurrent();
+  Host()->ForgetUndo();
+  EXPECT_EQ(widgets(), 5);
 }
 
 TEST_F(HostTest, DragStoresTheProposedShareAndTheNextPassTruncatesIt) {
@@ -169,7 +178,8 @@ TEST_F(HostTest, ClickMovesTheRedFrameAndLeavesAWhiteOneUntilRepaint) {
   // Any button, any modifiers, any position.
   Click(second->FPaintBox, 30, 20, Qt::RightButton, Qt::ShiftModifier);
   EXPECT_EQ(W.Current(), second);
-  EXPECT_EQ(RedBox(second->FPaintBox).size(), second->FPaintBox->Handle()->size());
+  EXPECT_EQ(RedBox(second->FPaintBox),
+            QRect(0, 0, second->FPaintBox->Width(), second->FPaintBox->Height()));
   EXPECT_TRUE(RedBox(first->FPaintBox).isEmpty());
   EXPECT_EQ(ScreenPixel(first->FPaintBox, 0, 0), qRgb(255, 255, 255)) << "erased in white";
   first->Repaint();

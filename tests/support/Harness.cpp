@@ -62,9 +62,15 @@ void ShowAndSettle(TForm* AForm) {
   Settle();
 }
 
+// A control's point on the widget it is on (its parent's for a windowless one).
+static QPoint HandlePos(TControl* AControl, int X, int Y) {
+  const TRect area = AControl->HandleRect();
+  return {area.Left + X, area.Top + Y};
+}
+
 QPoint WindowPos(TControl* AControl, int X, int Y) {
   QWidget* widget = AControl->Handle();
-  return widget->mapTo(widget->window(), QPoint(X, Y));
+  return widget->mapTo(widget->window(), HandlePos(AControl, X, Y));
 }
 
 QImage ScreenImage(TControl* AControl) {
@@ -95,7 +101,12 @@ QRect RedBox(TControl* AControl) {
 
 void Click(TControl* AControl, int X, int Y, Qt::MouseButton AButton,
            Qt::KeyboardModifiers AModifiers) {
-  QTest::mouseClick(AControl->Handle(), AButton, AModifiers, QPoint(X, Y));
+  QTest::mouseClick(AControl->Handle(), AButton, AModifiers, HandlePos(AControl, X, Y));
+  Settle();
+}
+
+void DoubleClick(TControl* AControl, int X, int Y) {
+  QTest::mouseDClick(AControl->Handle(), Qt::LeftButton, Qt::NoModifier, HandlePos(AControl, X, Y));
   Settle();
 }
 
@@ -110,7 +121,7 @@ void ClickOnTop(TControl* AControl, int X, int Y) {
 
 void Drag(TControl* AControl, int X, int Y, int DX, int DY, int ASteps) {
   QWidget* widget = AControl->Handle();
-  const QPoint start(X, Y);
+  const QPoint start = HandlePos(AControl, X, Y);
   // Positions are given relative to where the splitter was at the press.
   const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
   QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, start);

@@ -38,6 +38,7 @@ bool IsRed(QRgb APixel);
 
 void Click(TControl* AControl, int X, int Y, Qt::MouseButton AButton = Qt::LeftButton,
            Qt::KeyboardModifiers AModifiers = Qt::NoModifier);
+void DoubleClick(TControl* AControl, int X, int Y);
 // A click where a user's would land: on whatever widget is on top at (X, Y)
 // of AControl (an editor's viewport, a grid's cell), not on AControl itself.
 void ClickOnTop(TControl* AControl, int X, int Y);

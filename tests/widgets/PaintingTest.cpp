@@ -85,15 +85,27 @@ TEST_F(Painting, DrawingOutsidePaintIsOnScreenAtOnceAsExactlyTheOuterRing) {
   EXPECT_EQ(ScreenPixel(FBox, 5, 5), qRgb(240, 240, 240));
 }
 
-TEST_F(Painting, PanelCaptionShowsThroughItsPaintBox) {
+TEST_F(Painting, PanelCaptionShowsThroughItsPaintBoxAndFollowsTheText) {
+  const auto darkPixels = [this] {
+    const QImage image = ScreenImage(FBox);
+    int dark = 0;
+    for (int y = FBox->Height() / 2 - 10; y < FBox->Height() / 2 + 10; ++y)
+      for (int x = FBox->Width() / 2 - 20; x < FBox->Width() / 2 + 20; ++x)
+        if (qGray(image.pixel(WindowPos(FBox, x, y))) < 100) ++dark;
+    return dark;
+  };
   FPanel->SetText("建立");
   FPanel->Repaint();
-  const QImage image = ScreenImage(FBox);
-  int dark = 0;
-  for (int y = FBox->Height() / 2 - 10; y < FBox->Height() / 2 + 10; ++y)
-    for (int x = FBox->Width() / 2 - 20; x < FBox->Width() / 2 + 20; ++x)
-      if (qGray(image.pixel(WindowPos(FBox, x, y))) < 100) ++dark;
-  EXPECT_GT(dark, 10);
+  const int chinese = darkPixels();
+  EXPECT_GT(chinese, 10);
+  // The laid-out caption is kept between repaints, never past a change.
+  FPanel->SetText("");
+  FPanel->Repaint();
+  EXPECT_EQ(darkPixels(), 0);
+  FPanel->SetText("I");
+  FPanel->Repaint();
+  EXPECT_GT(darkPixels(), 0);
+  EXPECT_LT(darkPixels(), chinese);
 }
 
 TEST_F(Painting, PaintHandlerDrawsAtEveryRepaint) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QImage>
 #include <QTest>
 #include <algorithm>
@@ -118,10 +120,14 @@ TEST_P(Splitting, HandlerMayChangeOrRefuseTheProposal) {
 }
 
 TEST_P(Splitting, RightButtonDoesNotDrag) {
+  // The splitter has no window: input reaches it through the pane it lies on.
   QWidget* handle = FSplitter->Handle();
-  QTest::mousePress(handle, Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
-  QTest::mouseMove(handle, QPoint(1, 1) + (Vertical() ? QPoint(0, 30) : QPoint(30, 0)));
-  QTest::mouseRelease(handle, Qt::RightButton, Qt::NoModifier, QPoint(1, 1));
+  EXPECT_EQ(FSplitter->Peer(), nullptr);
+  EXPECT_EQ(handle, FPane->Handle());
+  const QPoint on = WindowPos(FSplitter, 1, 1) - WindowPos(FPane);
+  QTest::mousePress(handle, Qt::RightButton, Qt::NoModifier, on);
+  QTest::mouseMove(handle, on + (Vertical() ? QPoint(0, 30) : QPoint(30, 0)));
+  QTest::mouseRelease(handle, Qt::RightButton, Qt::NoModifier, on);
   EXPECT_TRUE(FProposals.Seen.empty());
   EXPECT_EQ(Size(FFirst), 100);
 }
@@ -138,6 +144,35 @@ TEST_P(Splitting, SplitterPaintsItsOwnFaceSoNothingBeneathShowsThrough) {
     for (int x = 0; x < FSplitter->Width(); ++x)
       if (image.pixel(origin + QPoint(x, y)) != qRgb(240, 240, 240)) ++other;
   EXPECT_EQ(other, 0) << "pixels of the splitter that are not its face";
+}
+
+TEST_P(Splitting, PointerOnTheSplitterDarkensItsFaceAndShowsTheResizeCursor) {
+  QWidget* handle = FPane->Handle();
+  const QPoint on = WindowPos(FSplitter, 1, 1) - WindowPos(FPane);
+  const QPoint off = WindowPos(FSecond, 10, 10) - WindowPos(FPane);
+  const Qt::CursorShape resize = Vertical() ? Qt::SplitVCursor : Qt::SplitHCursor;
+  const QRgb face = qRgb(240, 240, 240);
+  for (int round = 0; round < 2; ++round) {
+    QTest::mouseMove(handle, on);
+    Settle();
+    EXPECT_TRUE(FSplitter->MouseInside());
+    EXPECT_EQ(handle->cursor().shape(), resize);
+    EXPECT_NE(ScreenPixel(FSplitter, 1, 1), face);
+    EXPECT_EQ(ScreenPixel(FFirst, 10, 10), face) << "only the splitter changes";
+    // Off it, on the pane's own bevel: the face and the cursor come back.
+    QTest::mouseMove(handle, Vertical() ? QPoint(on.x(), 0) : QPoint(0, on.y()));
+    Settle();
+    EXPECT_FALSE(FSplitter->MouseInside());
+    EXPECT_NE(handle->cursor().shape(), resize);
+    EXPECT_EQ(ScreenPixel(FSplitter, 1, 1), face);
+  }
+  // Into a windowed child straight from the splitter: it is left as well.
+  QTest::mouseMove(handle, on);
+  QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(off));
+  QApplication::sendEvent(FSecond->Handle(), &enter);
+  Settle();
+  EXPECT_FALSE(FSplitter->MouseInside());
+  EXPECT_EQ(ScreenPixel(FSplitter, 1, 1), face);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothAxes, Splitting, testing::Values(alTop, alLeft),
