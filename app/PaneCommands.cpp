@@ -326,13 +326,17 @@ void TMainPanel::DescribePanes() {
     // The split above says how it divides its pane.
     TSplitPanel* parent = ParentPane(leaf);
     for (TSplitPanel* child = leaf; parent != nullptr && child == parent->FSecond;
-         child = parent, parent = ParentPane(parent)) {
-      const bool stacked = parent->SplitsHeight();
-      const long percent = std::lround(static_cast<double>(parent->FRatio) * 100.0);
-      parent->FSplitter->SetAccessibleName(
-          std::string(stacked ? "Splitter between top and bottom halves, top "
-                              : "Splitter between left and right halves, left ") +
-          std::to_string(percent) + "%");
-    }
+         child = parent, parent = ParentPane(parent))
+      DescribeSplitter(parent);
   }
+}
+
+void TMainPanel::DescribeSplitter(TSplitPanel* APane) {
+  if (APane->FSplitter == nullptr) return;
+  const bool stacked = APane->SplitsHeight();
+  const long percent = std::lround(static_cast<double>(APane->FRatio) * 100.0);
+  APane->FSplitter->SetAccessibleName(
+      std::string(stacked ? "Splitter between top and bottom halves, top "
+                          : "Splitter between left and right halves, left ") +
+      std::to_string(percent) + "%");
 }

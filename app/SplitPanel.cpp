@@ -167,7 +167,7 @@ void TSplitPanel::BindSplitter() {
 void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
   if (FFirst != nullptr) FFirst->ResizeChildren();
   if (FSecond != nullptr) FSecond->ResizeChildren();
-  if (TMainPanel* host = Host()) host->DescribePanes();
+  if (TMainPanel* host = Host()) host->DescribeSplitter(this);
 }
 
 void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*Accept*/) {

@@ -116,6 +116,8 @@ class TMainPanel : public TWinControl {
   void ForgetUndo();
   // Names every leaf and splitter for assistive technology.
   void DescribePanes();
+  // Names one split pane's splitter (after a drag, only its share changed).
+  void DescribeSplitter(TSplitPanel* APane);
 
   TSplitPanel* FCurrent;
   TSplitPanel* FRoot;
