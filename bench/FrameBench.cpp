@@ -138,8 +138,17 @@ void Leaves(benchmark::internal::Benchmark* ABench) {
   ABench->Unit(benchmark::kMillisecond);
 }
 
+// Nested QSplitters in a chain take seconds per frame past a few hundred
+// levels (see the layout benchmark), so that side stops at 256.
+void ChainLeavesForQSplitter(benchmark::internal::Benchmark* ABench) {
+  for (int n = 4; n <= 256; n *= 4) ABench->Arg(n);
+  ABench->Unit(benchmark::kMillisecond);
+}
+
 BENCHMARK_CAPTURE(Frame, balanced, Shape::Balanced)->Apply(Leaves);
 BENCHMARK_CAPTURE(FrameQSplitter, balanced, Shape::Balanced)->Apply(Leaves);
+BENCHMARK_CAPTURE(Frame, chain, Shape::Chain)->Apply(Leaves);
+BENCHMARK_CAPTURE(FrameQSplitter, chain, Shape::Chain)->Apply(ChainLeavesForQSplitter);
 BENCHMARK_CAPTURE(SplitAndRemove, split, Command::Split)
     ->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)

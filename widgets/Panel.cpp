@@ -65,10 +65,10 @@ class TPanelPeer : public TPlainPeer {
     if (FCaption->Text.text().isEmpty()) return;
     // Centred as a single line; not drawn where nothing of it would show.
     const QSize size = FCaption->Size;
-    const QRect text(QPoint((r.width() - size.width()) / 2, (r.height() - size.height()) / 2), size);
-    if (!visible.intersects(text)) return;
+    const QPointF at((r.width() - size.width()) / 2.0, (r.height() - size.height()) / 2.0);
+    if (!visible.intersects(QRectF(at, size).toAlignedRect())) return;
     APainter.setPen(palette().color(QPalette::WindowText));
-    APainter.drawStaticText(text.topLeft(), FCaption->Text);
+    APainter.drawStaticText(at, FCaption->Text);
   }
   void changeEvent(QEvent* AEvent) override {
     if (AEvent->type() == QEvent::FontChange) FCaption.reset();
