@@ -6,6 +6,7 @@
 #include <QPalette>
 #include <QRect>
 #include <QPointer>
+#include <QSize>
 #include <QObject>
 #include <algorithm>
 #include <deque>
@@ -86,43 +87,52 @@ bool InPaintEvent() { return gPaintDepth > 0; }
 TPaintScope::TPaintScope() { ++gPaintDepth; }
 TPaintScope::~TPaintScope() { --gPaintDepth; }
 
+namespace {
+// Numbers each flush, so a control can tell its peer was resized by the
+// running one.
+unsigned gSyncRound = 0;
+bool gSyncing = false;
+}  // namespace
+
+bool PeerResizedBySync(const TControl* AControl) {
+  return gSyncing && AControl->FResizedRound == gSyncRound;
+}
+
 void SyncPeers() {
   // Pushing state can make Qt call back into the model, which may queue more
   // controls or destroy queued ones; both only touch the list by index, and
   // the outer flush picks up whatever is added.
-  static bool syncing = false;
-  if (InPaintEvent() || syncing || gPendingSync.empty()) return;
-  syncing = true;
-  // A control moved and moved back (a layout pass does that) needs nothing.
-  size_t changed = 0;
-  for (TControl*& control : gPendingSync) {
-    if (control == nullptr || control->PeerOutOfDate()) continue;
-    control->FSyncSlot = -1;
-    control = nullptr;
-  }
-  for (TControl* control : gPendingSync) changed += control != nullptr;
-  // Many moves at once: let each window repaint once afterwards instead of
-  // working out what every single move uncovered.
-  std::vector<QPointer<QWidget>> frozen;
-  if (changed > 512) {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-      if (window->isVisible() && window->updatesEnabled()) {
-        window->setUpdatesEnabled(false);
-        frozen.push_back(window);
+  if (InPaintEvent() || gSyncing || gPendingSync.empty()) return;
+  gSyncing = true;
+  ++gSyncRound;
+  // Windows first: Qt repaints the whole of a window it resizes, so the
+  // windowless controls on it then need no repaint of their own.
+  for (bool pending = true; pending;) {
+    pending = false;
+    for (bool windowed : {true, false}) {
+      for (size_t i = 0; i < gPendingSync.size(); ++i) {
+        TControl* control = gPendingSync[i];
+        if (control == nullptr || control->IsWindowed() != windowed) continue;
+        gPendingSync[i] = nullptr;
+        control->FSyncSlot = -1;
+        // Moved and moved back within a layout pass: nothing to do.
+        if (!control->PeerOutOfDate()) continue;
+        if (!windowed) {
+          control->PushPeerState();
+          continue;
+        }
+        // Handlers run by Qt's resize events may even destroy the control;
+        // its peer goes with it.
+        const QPointer<QWidget> peer = control->FPeer;
+        const QSize before = peer->size();
+        control->PushPeerState();
+        if (peer != nullptr && peer->size() != before) control->FResizedRound = gSyncRound;
       }
     }
-  }
-  for (size_t i = 0; i < gPendingSync.size(); ++i) {
-    TControl* control = gPendingSync[i];
-    if (control == nullptr) continue;
-    gPendingSync[i] = nullptr;
-    control->FSyncSlot = -1;
-    control->PushPeerState();
+    for (TControl* control : gPendingSync) pending = pending || control != nullptr;
   }
   gPendingSync.clear();
-  for (const QPointer<QWidget>& window : frozen)
-    if (window) window->setUpdatesEnabled(true);
-  syncing = false;
+  gSyncing = false;
 }
 
 QColor ToQColor(TColor AColor) {

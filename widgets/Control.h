@@ -131,6 +131,8 @@ class TControl : public TComponent {
   TControlExtra& Extra();
   QWidget* FPeer = nullptr;
   int FSyncSlot = -1;  // index in the pending peer-sync list, or -1
+  unsigned FResizedRound = 0;  // the peer sync that last resized the peer
+  friend bool PeerResizedBySync(const TControl* AControl);
 };
 
 // A control with a window of its own: it holds child controls, aligns them and

@@ -15,6 +15,10 @@ QColor ToQColor(TColor AColor);
 // application object.
 void ReportHandlerException(const std::exception* AError);
 
+// True while the running peer sync has resized AControl's peer (Qt then
+// repaints all of it).
+bool PeerResizedBySync(const TControl* AControl);
+
 // True while Qt paints; peers must not be moved then.
 bool InPaintEvent();
 

@@ -206,8 +206,12 @@ void TGraphicControl::InvalidateOnParent() {
   const TRect now = BoundsRect();
   const bool shown = Visible();
   if (FDrawn && shown && FDrawnRect == now) return;
-  if (FDrawn) handle->update(ToQRect(FDrawnRect));
-  if (shown) handle->update(ToQRect(now));
+  // A parent just resized is repainted whole anyway; asking again for each
+  // child would have Qt work out every child's area one by one.
+  if (!PeerResizedBySync(Parent())) {
+    if (FDrawn) handle->update(ToQRect(FDrawnRect));
+    if (shown) handle->update(ToQRect(now));
+  }
   FDrawn = shown;
   FDrawnRect = now;
 }
