@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include "widgets/Canvas.h"
 #include "widgets/Control.h"
 
@@ -11,7 +9,7 @@ class TPaintBox : public TGraphicControl {
   explicit TPaintBox(TComponent* AOwner);
   ~TPaintBox() override;
 
-  TCanvas* Canvas() { return FCanvas.get(); }
+  TCanvas* Canvas() { return &FCanvas; }
 
   TNotifyEvent OnPaint;
 
@@ -19,5 +17,5 @@ class TPaintBox : public TGraphicControl {
   void Paint(QPainter* APainter) override;
 
  private:
-  std::unique_ptr<TCanvas> FCanvas;
+  TCanvas FCanvas;
 };
