@@ -172,8 +172,10 @@ class Session:
         self.note("drag %d,%d by %d,%d" % (x, y, dx, dy))
         self.tool("mousemove", "--window", self.wid, str(x), str(y), "mousedown", "1")
         for i in range(1, steps + 1):
-            self.tool("mousemove", "--window", self.wid, str(x + dx * i // steps),
-                      str(y + dy * i // steps))
+            # The window sits in the screen's corner: the pointer stops at
+            # the screen's edge, as a real one does.
+            self.tool("mousemove", "--window", self.wid, str(max(0, x + dx * i // steps)),
+                      str(max(0, y + dy * i // steps)))
             time.sleep(0.01)
         self.tool("mouseup", "1")
 
