@@ -27,13 +27,6 @@ void Settle() {
   QCoreApplication::sendPostedEvents();
 }
 
-void PerLeafCounters(benchmark::State& AState, int ALeaves) {
-  AState.counters["leaves"] = ALeaves;
-  AState.counters["per_leaf"] = benchmark::Counter(
-      static_cast<double>(ALeaves), benchmark::Counter::kIsIterationInvariantRate |
-                                        benchmark::Counter::kInvert);
-}
-
 void Frame(benchmark::State& AState, Shape AShape) {
   const int leaves = static_cast<int>(AState.range(0));
   const std::unique_ptr<HostWindow> window = BuildWindow(AShape, leaves);
@@ -50,10 +43,7 @@ void Frame(benchmark::State& AState, Shape AShape) {
 
 void FrameQSplitter(benchmark::State& AState, Shape AShape) {
   const int leaves = static_cast<int>(AState.range(0));
-  std::unique_ptr<QWidget> top(SplitterTree(AShape, leaves, 0, true));
-  top->resize(kWide, kHigh);
-  top->show();
-  QApplication::processEvents();
+  const std::unique_ptr<QWidget> top = ShownSplitterTree(AShape, leaves, true);
   bool wide = false;
   for (auto _ : AState) {
     wide = !wide;

@@ -21,18 +21,12 @@ void Resize(benchmark::State& AState, Shape AShape, bool APushToQt) {
     if (APushToQt) SyncPeers();
     benchmark::DoNotOptimize(window->Root()->FFirst->Width());
   }
-  AState.counters["leaves"] = leaves;
-  AState.counters["per_leaf"] = benchmark::Counter(
-      static_cast<double>(leaves), benchmark::Counter::kIsIterationInvariantRate |
-                                       benchmark::Counter::kInvert);
+  PerLeafCounters(AState, leaves);
 }
 
 void ResizeQSplitter(benchmark::State& AState, Shape AShape) {
   const int leaves = static_cast<int>(AState.range(0));
-  std::unique_ptr<QWidget> top(SplitterTree(AShape, leaves, 0, false));
-  top->resize(kWide, kHigh);
-  top->show();
-  QApplication::processEvents();
+  const std::unique_ptr<QWidget> top = ShownSplitterTree(AShape, leaves, false);
   bool wide = false;
   for (auto _ : AState) {
     wide = !wide;
@@ -41,10 +35,7 @@ void ResizeQSplitter(benchmark::State& AState, Shape AShape) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     benchmark::DoNotOptimize(top->width());
   }
-  AState.counters["leaves"] = leaves;
-  AState.counters["per_leaf"] = benchmark::Counter(
-      static_cast<double>(leaves), benchmark::Counter::kIsIterationInvariantRate |
-                                       benchmark::Counter::kInvert);
+  PerLeafCounters(AState, leaves);
 }
 
 void Leaves(benchmark::internal::Benchmark* ABench) {

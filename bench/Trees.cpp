@@ -66,6 +66,21 @@ QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted) {
   return splitter;
 }
 
+std::unique_ptr<QWidget> ShownSplitterTree(Shape AShape, int ALeaves, bool APainted) {
+  std::unique_ptr<QWidget> top(SplitterTree(AShape, ALeaves, 0, APainted));
+  top->resize(kWide, kHigh);
+  top->show();
+  QApplication::processEvents();
+  return top;
+}
+
+void PerLeafCounters(benchmark::State& AState, int ALeaves) {
+  AState.counters["leaves"] = ALeaves;
+  AState.counters["per_leaf"] = benchmark::Counter(
+      static_cast<double>(ALeaves), benchmark::Counter::kIsIterationInvariantRate |
+                                        benchmark::Counter::kInvert);
+}
+
 long ResidentKiB() {
   long pages = 0, resident = 0;
   FILE* statm = std::fopen("/proc/self/statm", "r");

@@ -3,6 +3,8 @@
 // window laid out like the main one, and the same shape built from nested
 // QSplitters whose leaves paint what a pane shows.
 
+#include <benchmark/benchmark.h>
+
 #include <QWidget>
 #include <memory>
 
@@ -34,6 +36,12 @@ class PaintedLeaf : public QWidget {
 // Nested QSplitters of the same shape; with APainted the leaves are
 // PaintedLeaf, otherwise plain raised frames.
 QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted);
+
+// The same tree as a shown window of kWide x kHigh.
+std::unique_ptr<QWidget> ShownSplitterTree(Shape AShape, int ALeaves, bool APainted);
+
+// Reports the number of leaves and the time per leaf of one iteration.
+void PerLeafCounters(benchmark::State& AState, int ALeaves);
 
 // Resident memory of this process, in KiB.
 long ResidentKiB();

@@ -107,4 +107,9 @@ class TPlainPeer : public QWidget {
   bool event(QEvent* AEvent) override;
 
   TWinControl* FControl;
+
+ private:
+  // A press or double-click: to the windowless child under the pointer
+  // through AHandler, else reported for the control itself.
+  void Press(QMouseEvent* AEvent, void (TGraphicControl::*AHandler)(QMouseEvent*, int, int));
 };

@@ -302,14 +302,19 @@ void TPlainPeer::paintEvent(QPaintEvent* AEvent) {
 }
 
 void TPlainPeer::mousePressEvent(QMouseEvent* AEvent) {
+  Press(AEvent, &TGraphicControl::MouseDown);
+}
+
+void TPlainPeer::Press(QMouseEvent* AEvent, void (TGraphicControl::*AHandler)(QMouseEvent*, int, int)) {
   const QPoint pos = AEvent->position().toPoint();
   if (TGraphicControl* target = WindowlessAt(pos)) {
     // Qt sends the moves and the release to this widget; they go on to the
     // control the press was for.
     gMouseCapture = target;
-    target->MouseDown(AEvent, pos.x() - target->Left(), pos.y() - target->Top());
+    (target->*AHandler)(AEvent, pos.x() - target->Left(), pos.y() - target->Top());
     return;
   }
+  // A double-click counts as a press, the way it always did on a plain widget.
   ForwardMousePress(FControl, AEvent);
 }
 
@@ -328,14 +333,7 @@ void TPlainPeer::mouseReleaseEvent(QMouseEvent* AEvent) {
 }
 
 void TPlainPeer::mouseDoubleClickEvent(QMouseEvent* AEvent) {
-  const QPoint pos = AEvent->position().toPoint();
-  if (TGraphicControl* target = WindowlessAt(pos)) {
-    gMouseCapture = target;
-    target->DblClick(AEvent, pos.x() - target->Left(), pos.y() - target->Top());
-    return;
-  }
-  // As a press, the way a double-click on a plain widget always was.
-  ForwardMousePress(FControl, AEvent);
+  Press(AEvent, &TGraphicControl::DblClick);
 }
 
 void TPlainPeer::enterEvent(QEnterEvent* AEvent) {
