@@ -54,6 +54,10 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent);
 // The same with the position already in the control's coordinates.
 void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
 
+// Qt hands the keyboard focus of a widget that hides or is re-parented to
+// the next one in the tab chain; this moves it to the window first.
+void KeepFocusInWindow(QWidget* APeer);
+
 // For controls built on ready-made Qt widgets: presses anywhere inside raise
 // OnMouseDown, focus coming in raises OnEnter.
 void WatchInput(TWinControl* AControl);

@@ -1,0 +1,117 @@
+// Keyboard focus and the input of controls built on ready-made Qt widgets.
+#include <QApplication>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QPointer>
+
+#include "widgets/Peer.h"
+
+// Qt hands the keyboard focus of a widget that hides or goes to the next one
+// in the tab chain, which may be another editor that then thinks the user
+// came into it. The focus stays with the window instead.
+void KeepFocusInWindow(QWidget* APeer) {
+  if (APeer == nullptr) return;
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr || (focus != APeer && !APeer->isAncestorOf(focus))) return;
+  QWidget* window = APeer->window();
+  if (window != APeer) window->setFocus(Qt::OtherFocusReason);
+}
+
+// --- TWinControl focus -------------------------------------------------------
+
+void TWinControl::SetFocus() {
+  SyncPeers();
+  Peer()->setFocus(Qt::OtherFocusReason);
+}
+
+bool TWinControl::Focused() const {
+  const QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr && (focus == Peer() || Peer()->isAncestorOf(focus));
+}
+
+void TWinControl::PeerEnter() {
+  Dispatch([&] { OnEnter(this); });
+}
+
+// --- Input of controls built on ready-made Qt widgets ---------------------
+
+namespace {
+// The widget that had the keyboard focus before the change being delivered:
+// Qt tells of a change only after its focus events.
+QPointer<QWidget>& PreviousFocus() {
+  static QPointer<QWidget> previous;
+  return previous;
+}
+
+void TrackFocus() {
+  static QPointer<QObject> tracker;
+  if (tracker != nullptr || qApp == nullptr) return;
+  tracker = new QObject(qApp);
+  QObject::connect(qApp, &QApplication::focusChanged, tracker,
+                   [](QWidget* /*AOld*/, QWidget* ANow) { PreviousFocus() = ANow; });
+  PreviousFocus() = QApplication::focusWidget();
+}
+
+// Watches a peer and every widget inside it (an editor's viewport, a grid's
+// headings and cell editor): a mouse press anywhere raises the control's
+// OnMouseDown, focus coming in from outside raises its OnEnter.
+class TInputWatch : public QObject {
+ public:
+  TInputWatch(TWinControl* AControl) : QObject(AControl->Peer()), FControl(AControl) {
+    TrackFocus();
+    Watch(AControl->Peer());
+  }
+
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    switch (AEvent->type()) {
+      case QEvent::ChildAdded:
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(AEvent)->child()))
+          Watch(child);
+        break;
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick: {
+        // A press the child ignores travels on to its parent: report it once.
+        auto* mouse = static_cast<QMouseEvent*>(AEvent);
+        if (mouse == FLastPress && mouse->timestamp() == FLastStamp) break;
+        FLastPress = mouse;
+        FLastStamp = mouse->timestamp();
+        auto* widget = static_cast<QWidget*>(AObject);
+        const QPoint pos = widget->mapTo(FControl->Peer(), mouse->position().toPoint());
+        ForwardMousePress(FControl, mouse, pos);
+        break;
+      }
+      case QEvent::FocusIn: {
+        // Only focus that comes from outside the control counts; coming back
+        // with its window or from a popup menu does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(AEvent)->reason();
+        const QWidget* before = PreviousFocus();
+        QWidget* peer = FControl->Peer();
+        const bool fromInside = before != nullptr && (before == peer || peer->isAncestorOf(before));
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !fromInside)
+          FControl->PeerEnter();
+        break;
+      }
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void Watch(QWidget* AWidget) {
+    AWidget->installEventFilter(this);
+    for (QWidget* child : AWidget->findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+
+  TWinControl* FControl;
+  const QMouseEvent* FLastPress = nullptr;
+  quint64 FLastStamp = 0;
+};
+}  // namespace
+
+void WatchInput(TWinControl* AControl) {
+  delete AControl->FInputWatch;
+  AControl->FInputWatch = new TInputWatch(AControl);
+}
+
+
