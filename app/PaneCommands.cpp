@@ -9,17 +9,6 @@
 
 #include "app/SplitPanel.h"
 
-float RatioFor(int AExtent, int ASize) {
-  if (AExtent <= 0) return 0.5f;
-  // The middle of the pixel: the truncating arithmetic lands on ASize.
-  float ratio = static_cast<float>((ASize + 0.5) / AExtent);
-  for (int i = 0; i < 64 && PaneShare(AExtent, ratio) > ASize; ++i)
-    ratio = std::nextafter(ratio, 0.0f);
-  for (int i = 0; i < 64 && PaneShare(AExtent, ratio) < ASize; ++i)
-    ratio = std::nextafter(ratio, 2.0f);
-  return ratio;
-}
-
 namespace {
 
 TSplitPanel* ParentPane(TSplitPanel* APane) { return dynamic_cast<TSplitPanel*>(APane->Parent()); }
@@ -36,14 +25,19 @@ TRect HostRect(TSplitPanel* APane) {
   return {left, top, left + APane->Width(), top + APane->Height()};
 }
 
-void CollectLeaves(TSplitPanel* APane, std::vector<TSplitPanel*>& ALeaves) {
-  if (APane == nullptr) return;
-  if (IsLeaf(APane)) {
-    ALeaves.push_back(APane);
-    return;
+void CollectLeaves(TSplitPanel* ARoot, std::vector<TSplitPanel*>& ALeaves) {
+  std::vector<TSplitPanel*> todo{ARoot};
+  while (!todo.empty()) {
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (pane == nullptr) continue;
+    if (IsLeaf(pane)) {
+      ALeaves.push_back(pane);
+      continue;
+    }
+    todo.push_back(pane->FSecond);
+    todo.push_back(pane->FFirst);
   }
-  CollectLeaves(APane->FFirst, ALeaves);
-  CollectLeaves(APane->FSecond, ALeaves);
 }
 
 // The leaves of APane along its edge that faces the way we came from: a
@@ -128,8 +122,8 @@ void TSplitPanel::EvenHalves() {
   FRatio = RatioFor(stacked ? Height() : Width(), std::max(0, room) / 2);
   ResizeChildren();
   if (TMainPanel* host = Host()) {
-    host->MarkCurrent();
-    host->DescribePanes();
+    host->DescribeSplitter(this);
+    host->SettleCurrent();
   }
 }
 
@@ -173,6 +167,7 @@ TSplitPanel* TSplitPanel::SplitAround(TAlign AAlign, float ARatio, bool ANewFirs
 // --- TMainPanel ---------------------------------------------------------------
 
 void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
+  TRebuilding rebuilding(this);
   Unzoom();
   MoveCurrentToLeaf();
   if (FCurrent == nullptr) return;
@@ -187,7 +182,10 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
       break;
     }
   }
-  if (across == nullptr) return;  // the window's edge
+  if (across == nullptr) {  // the window's edge
+    SettleCurrent();
+    return;
+  }
   std::vector<TSplitPanel*> candidates;
   EdgeLeaves(across, sideBySide, towardsSecond, candidates);
   const TRect here = HostRect(FCurrent);
@@ -207,10 +205,11 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
       bestDistance = distance;
     }
   }
-  if (best != nullptr) best->MakeCurrent();
+  SetCurrent(best != nullptr ? best : FCurrent);
 }
 
 void TMainPanel::SelectNext(bool AForward) {
+  TRebuilding rebuilding(this);
   Unzoom();
   MoveCurrentToLeaf();
   std::vector<TSplitPanel*> leaves;
@@ -219,10 +218,11 @@ void TMainPanel::SelectNext(bool AForward) {
   if (it == leaves.end()) return;
   const size_t count = leaves.size();
   const size_t index = static_cast<size_t>(it - leaves.begin());
-  leaves[(index + (AForward ? 1 : count - 1)) % count]->MakeCurrent();
+  SetCurrent(leaves[(index + (AForward ? 1 : count - 1)) % count]);
 }
 
 void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
+  TRebuilding rebuilding(this);
   Unzoom();
   MoveCurrentToLeaf();
   if (FCurrent == nullptr) return;
@@ -232,111 +232,136 @@ void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
     parent->FSplitter->MoveBy(TowardsSecond(ADirection) ? APixels : -APixels);
     break;
   }
-  MarkCurrent();
-  DescribePanes();
+  SettleCurrent();
 }
 
 void TMainPanel::EvenOut() {
+  TRebuilding rebuilding(this);
   Unzoom();
   if (FRoot == nullptr) return;
   TEvener().Even(FRoot, FRoot->Width(), FRoot->Height());
   ResizePanes();
-  MarkCurrent();
   DescribePanes();
+  SettleCurrent();
 }
 
 void TMainPanel::ToggleZoom() {
-  if (FZoomed != nullptr) {
+  TRebuilding rebuilding(this);
+  if (FZoomed) {
     Unzoom();
+    SettleCurrent();
     return;
   }
   MoveCurrentToLeaf();
   if (FCurrent == nullptr || FCurrent == FRoot) return;
-  FZoomed = FCurrent;
-  FZoomSizes.clear();
-  FZoomRelayout = false;
-  // Every pane off the way from the root to the current one steps aside;
-  // the sizes it leaves are kept, to come back to exactly.
-  for (TSplitPanel* child = FZoomed; TSplitPanel* parent = ParentPane(child); child = parent) {
-    FZoomSizes.push_back(parent->SplitsHeight() ? child->Height() : child->Width());
-    (child == parent->FFirst ? parent->FSecond : parent->FFirst)->SetVisible(false);
-    parent->FSplitter->SetVisible(false);
-    if (child == parent->FFirst) child->SetAlign(alClient);
-  }
-  MarkCurrent();
+  // The pane moves onto the host, over the hidden tree, so it covers the
+  // whole pane area whatever its depth; its tree fields stay as they are.
+  FZoomPlace = PathOf(FCurrent);
+  FZoomed = true;
+  FCurrent->SetAlign(alClient);
+  FCurrent->SetParent(this);
+  FRoot->SetVisible(false);
+  SettleCurrent();
 }
 
 void TMainPanel::Unzoom() {
-  if (FZoomed == nullptr) return;
-  size_t level = 0;
-  for (TSplitPanel* child = FZoomed; TSplitPanel* parent = ParentPane(child);
-       child = parent, ++level) {
-    if (child == parent->FFirst) {
-      child->SetAlign(parent->FSplitter->Align());
-      if (parent->SplitsHeight())
-        child->SetHeight(FZoomSizes[level]);
-      else
-        child->SetWidth(FZoomSizes[level]);
-    }
-    parent->FSplitter->SetVisible(true);
-    (child == parent->FFirst ? parent->FSecond : parent->FFirst)->SetVisible(true);
-  }
-  FZoomed = nullptr;
-  if (FZoomRelayout) ResizePanes();
-  MarkCurrent();
-}
-
-void TMainPanel::UndoDelete() {
-  if (!CanUndo()) return;
-  Unzoom();
-  TRemoval undo = std::move(FUndo);
-  FUndo = TRemoval();
-  TSplitPanel* back = undo.Parent->SplitAround(undo.Direction, undo.Ratio, undo.WasFirst);
-  back->FRatio = undo.RemovedRatio;
-  (undo.WasFirst ? undo.Parent->FSecond : undo.Parent->FFirst)->FRatio = undo.SiblingRatio;
-  for (TControl* content : undo.Contents) {
-    back->InsertContent(content);
-    content->SetVisible(true);
-  }
+  if (!FZoomed) return;
+  FZoomed = false;
+  TSplitPanel* zoomed = PaneAt(FRoot, FZoomPlace);
+  TPanePath parentPlace = FZoomPlace;
+  parentPlace.pop_back();
+  TSplitPanel* parent = PaneAt(FRoot, parentPlace);
+  zoomed->SetAlign(zoomed == parent->FFirst ? parent->FSplitter->Align() : alClient);
+  zoomed->SetParent(parent);
+  FRoot->SetVisible(true);
   ResizePanes();
-  back->MakeCurrent();
 }
 
-void TMainPanel::ForgetUndo() {
-  std::vector<TControl*> contents = std::move(FUndo.Contents);
-  FUndo = TRemoval();
-  for (TControl* content : contents) delete content;
+namespace {
+// Where a pane lies, in the words of the halves on the way to it; long ways
+// are shortened, so a name stays short in a deep tree.
+std::string PlaceName(const std::vector<const char*>& AWords) {
+  if (AWords.empty()) return "whole window";
+  std::string place;
+  auto add = [&](const char* AWord) {
+    if (!place.empty()) place += ' ';
+    place += AWord;
+  };
+  const size_t n = AWords.size();
+  if (n <= 6) {
+    for (const char* word : AWords) add(word);
+    return place;
+  }
+  for (size_t i = 0; i < 3; ++i) add(AWords[i]);
+  add(("... " + std::to_string(n - 5) + " more ...").c_str());
+  for (size_t i = n - 2; i < n; ++i) add(AWords[i]);
+  return place;
 }
 
-void TMainPanel::Notification(TComponent* AComponent, TOperation AOperation) {
-  TWinControl::Notification(AComponent, AOperation);
-  if (AOperation != opRemove) return;
-  auto& kept = FUndo.Contents;
-  kept.erase(std::remove(kept.begin(), kept.end(), AComponent), kept.end());
+const char* HalfWord(const TSplitPanel* AParent, const TSplitPanel* AChild) {
+  const bool first = AParent->FFirst == AChild;
+  if (AParent->SplitsHeight()) return first ? "top" : "bottom";
+  return first ? "left" : "right";
 }
+
+std::string SplitterName(const TSplitPanel* APane, const std::string& APlace) {
+  const bool stacked = APane->SplitsHeight();
+  const long percent = std::lround(static_cast<double>(APane->FRatio) * 100.0);
+  return std::string(stacked ? "Splitter between top and bottom halves"
+                             : "Splitter between left and right halves") +
+         (APlace == "whole window" ? "" : " of " + APlace) + (stacked ? ", top " : ", left ") +
+         std::to_string(percent) + "%";
+}
+}  // namespace
 
 void TMainPanel::DescribePanes() {
+  if (FRoot == nullptr) return;
   std::vector<TSplitPanel*> leaves;
   CollectLeaves(FRoot, leaves);
   const std::string count = std::to_string(leaves.size());
-  for (size_t i = 0; i < leaves.size(); ++i) {
-    TSplitPanel* leaf = leaves[i];
-    leaf->SetAccessibleName("Pane " + std::to_string(i + 1) + " of " + count +
-                            (leaf == FCurrent ? ", current" : ""));
-    // The split above says how it divides its pane.
-    TSplitPanel* parent = ParentPane(leaf);
-    for (TSplitPanel* child = leaf; parent != nullptr && child == parent->FSecond;
-         child = parent, parent = ParentPane(parent))
-      DescribeSplitter(parent);
+  size_t index = 0;
+  // Depth first, in tree order, with the words of the way down (taken from
+  // the tree's fields: a zoomed pane lies on the host meanwhile).
+  struct TItem {
+    TSplitPanel* Pane;
+    size_t Depth;
+    const char* Word;
+  };
+  std::vector<TItem> todo{{FRoot, 0, nullptr}};
+  std::vector<const char*> words;
+  while (!todo.empty()) {
+    const TItem item = todo.back();
+    todo.pop_back();
+    TSplitPanel* pane = item.Pane;
+    words.resize(item.Depth > 0 ? item.Depth - 1 : 0);
+    if (item.Word != nullptr) words.push_back(item.Word);
+    const std::string place = PlaceName(words);
+    if (!IsLeaf(pane) && pane->FSplitter != nullptr) {
+      pane->SetAccessibleName(std::string(pane->SplitsHeight() ? "Top and bottom halves, "
+                                                               : "Left and right halves, ") +
+                              place);
+      pane->FSplitter->SetAccessibleName(SplitterName(pane, place));
+      todo.push_back({pane->FSecond, item.Depth + 1, HalfWord(pane, pane->FSecond)});
+      todo.push_back({pane->FFirst, item.Depth + 1, HalfWord(pane, pane->FFirst)});
+      continue;
+    }
+    const std::string number = std::to_string(++index) + " of " + count;
+    TControl* content = pane->Content();
+    const TContentKind kind = ContentKindOf(content);
+    pane->SetAccessibleName("Pane " + number + ", " + place + ", " +
+                            (kind == ckMemo ? "editor" : kind == ckGrid ? "grid" : "empty"));
+    if (content != nullptr)
+      content->SetAccessibleName(std::string(kind == ckGrid ? "Grid" : "Editor") + " in pane " +
+                                 number + ", " + place);
   }
 }
 
 void TMainPanel::DescribeSplitter(TSplitPanel* APane) {
   if (APane->FSplitter == nullptr) return;
-  const bool stacked = APane->SplitsHeight();
-  const long percent = std::lround(static_cast<double>(APane->FRatio) * 100.0);
-  APane->FSplitter->SetAccessibleName(
-      std::string(stacked ? "Splitter between top and bottom halves, top "
-                          : "Splitter between left and right halves, left ") +
-      std::to_string(percent) + "%");
+  std::vector<const char*> words;
+  for (const TSplitPanel* child = APane; TSplitPanel* parent = ParentPane(const_cast<TSplitPanel*>(child));
+       child = parent)
+    words.push_back(HalfWord(parent, child));
+  std::reverse(words.begin(), words.end());
+  APane->FSplitter->SetAccessibleName(SplitterName(APane, PlaceName(words)));
 }

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "widgets/Application.h"
+
 int PaneShare(int AExtent, float ARatio) {
   const double share = static_cast<double>(AExtent) * static_cast<double>(ARatio);
   // A ratio is not clamped; keep a wild one from overflowing the conversion.
@@ -13,6 +15,17 @@ int PaneShare(int AExtent, float ARatio) {
   if (share <= static_cast<double>(std::numeric_limits<int>::min()))
     return std::numeric_limits<int>::min();
   return static_cast<int>(share);
+}
+
+float RatioFor(int AExtent, int ASize) {
+  if (AExtent <= 0) return 0.5f;
+  // The middle of the pixel: the truncating arithmetic lands on ASize.
+  float ratio = static_cast<float>((ASize + 0.5) / AExtent);
+  for (int i = 0; i < 64 && PaneShare(AExtent, ratio) > ASize; ++i)
+    ratio = std::nextafter(ratio, 0.0f);
+  for (int i = 0; i < 64 && PaneShare(AExtent, ratio) < ASize; ++i)
+    ratio = std::nextafter(ratio, 2.0f);
+  return ratio;
 }
 
 // --- TSplitPanel ------------------------------------------------------------
@@ -26,6 +39,8 @@ TSplitPanel::TSplitPanel(TComponent* AOwner, TSplitPanel** ACurrentRef)
       FPaintBox(nullptr),
       FRatio(0.0f) {
   SetText("AAA");
+  // An empty current pane holds the keyboard itself (and ignores typing).
+  SetFocusable(true);
   FPaintBox = new TPaintBox(AOwner);
   FPaintBox->SetParent(this);
   FPaintBox->SetAlign(alClient);
@@ -63,32 +78,18 @@ void TSplitPanel::DrawMarker(TColor AColor) {
 
 void TSplitPanel::PaintBoxMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
                                     TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
-  MakeCurrent();
-}
-
-void TSplitPanel::MakeCurrent() {
   if (FCurrentRef == nullptr) return;
   if (*FCurrentRef != nullptr) (*FCurrentRef)->DrawMarker(clWhite);
   *FCurrentRef = this;
   DrawMarker(clRed);
-  // Which pane is current is part of every leaf's accessible name.
-  if (TMainPanel* host = Host()) host->DescribePanes();
+  // The keyboard follows the frame.
+  if (TMainPanel* host = Host()) host->SettleCurrent();
 }
 
 TMainPanel* TSplitPanel::Host() const {
   const TWinControl* top = this;
   while (dynamic_cast<const TSplitPanel*>(top) != nullptr) top = top->Parent();
   return dynamic_cast<TMainPanel*>(const_cast<TWinControl*>(top));
-}
-
-void TSplitPanel::ContentMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
-                                   TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
-  MakeCurrent();
-}
-
-void TSplitPanel::ContentEnter(TObject* /*Sender*/) {
-  // A click into the content has made the pane current already.
-  if (FCurrentRef != nullptr && *FCurrentRef != this) MakeCurrent();
 }
 
 std::vector<TControl*> TSplitPanel::Contents() const {
@@ -100,13 +101,15 @@ std::vector<TControl*> TSplitPanel::Contents() const {
   return contents;
 }
 
+TControl* TSplitPanel::Content() const {
+  const std::vector<TControl*> contents = Contents();
+  return contents.empty() ? nullptr : contents.back();
+}
+
 void TSplitPanel::InsertContent(TControl* AContent) {
   // One pixel in from the paint box on every side: the frame's ring.
   AContent->SetMargins({1, 1, 1, 1});
   AContent->SetParent(this);
-  AContent->OnMouseDown = TMouseEvent(this, &TSplitPanel::ContentMouseDown);
-  if (auto* windowed = dynamic_cast<TWinControl*>(AContent))
-    windowed->OnEnter = TNotifyEvent(this, &TSplitPanel::ContentEnter);
 }
 
 void TSplitPanel::PaintBoxPaint(TObject* /*Sender*/) {
@@ -174,7 +177,9 @@ void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*A
   if (FSplitter == nullptr) return;
   const int extent = SplitsHeight() ? Height() : Width();
   if (extent <= 0) return;
-  FRatio = static_cast<float>(static_cast<double>(NewSize) / static_cast<double>(extent));
+  // The share that gives back the very pixel the drag reached: the plain
+  // quotient can fall just below it and lose a pixel at the next layout.
+  FRatio = RatioFor(extent, NewSize);
 }
 
 void TSplitPanel::SplitterDblClick(TObject* /*Sender*/) { EvenHalves(); }
@@ -274,7 +279,8 @@ TMainPanel::TMainPanel(TComponent* AOwner) : TWinControl(AOwner), FCurrent(nullp
 }
 
 TMainPanel::~TMainPanel() {
-  ForgetUndo();
+  FRebuilding = 1;  // nothing the going tree does is the user's
+  FHistory.Clear();
   delete FRoot;
 }
 
@@ -284,57 +290,175 @@ void TMainPanel::MoveCurrentToLeaf() {
   while (FCurrent->FPaintBox == nullptr && FCurrent->FFirst != nullptr) FCurrent = FCurrent->FFirst;
 }
 
-void TMainPanel::MarkCurrent() {
+void TMainPanel::SetCurrent(TSplitPanel* APane) {
+  if (APane == nullptr) return;
+  if (FCurrent != nullptr) FCurrent->DrawMarker(clWhite);
+  FCurrent = APane;
+  SettleCurrent();
+}
+
+void TMainPanel::SettleCurrent() {
   MoveCurrentToLeaf();
-  if (FCurrent != nullptr) FCurrent->DrawMarker(clRed);
+  if (FCurrent == nullptr) return;
+  FCurrent->DrawMarker(clRed);
+  FocusCurrent();
+}
+
+void TMainPanel::FocusCurrent() {
+  auto* target = dynamic_cast<TWinControl*>(FCurrent->Content());
+  if (target == nullptr || !target->Visible()) target = FCurrent;
+  target->SetFocus();
+}
+
+void TMainPanel::AddContent(TSplitPanel* APane, TControl* AContent) {
+  // Bound to the host, which outlives every pane: the pane is found from the
+  // content's parent when an event comes, wherever the content has moved.
+  AContent->OnMouseDown = TMouseEvent(this, &TMainPanel::ContentMouseDown);
+  if (auto* windowed = dynamic_cast<TWinControl*>(AContent))
+    windowed->OnEnter = TNotifyEvent(this, &TMainPanel::ContentEnter);
+  APane->InsertContent(AContent);
+}
+
+namespace {
+// The pane of this tree that shows ASender, or null (content kept for an
+// undo lies on the host).
+TSplitPanel* PaneOfContent(TObject* ASender, TSplitPanel** ACurrentRef) {
+  const auto* content = dynamic_cast<TControl*>(ASender);
+  auto* pane = content != nullptr ? dynamic_cast<TSplitPanel*>(content->Parent()) : nullptr;
+  return pane != nullptr && pane->FCurrentRef == ACurrentRef ? pane : nullptr;
+}
+}  // namespace
+
+void TMainPanel::ContentMouseDown(TObject* Sender, TMouseButton /*Button*/, TShiftState /*Shift*/,
+                                  int /*X*/, int /*Y*/) {
+  if (FRebuilding > 0) return;
+  if (TSplitPanel* pane = PaneOfContent(Sender, &FCurrent)) SetCurrent(pane);
+}
+
+void TMainPanel::ContentEnter(TObject* Sender) {
+  // Focus moved by a command is the command's; a click has made the pane
+  // current already.
+  if (FRebuilding > 0) return;
+  TSplitPanel* pane = PaneOfContent(Sender, &FCurrent);
+  if (pane != nullptr && pane != FCurrent) SetCurrent(pane);
+}
+
+TControl* TMainPanel::PutContent(TContentKind AKind) {
+  if (FCurrent == nullptr) return nullptr;
+  TRebuilding rebuilding(this);
+  MoveCurrentToLeaf();
+  if (const TControl* existing = FCurrent->Content()) {
+    // Never covers or replaces what the user has there.
+    Application->ShowNote(FCurrent,
+                          ContentKindOf(existing) == ckGrid ? "This pane already holds a grid"
+                                                            : "This pane already holds an editor",
+                          true);
+    SettleCurrent();
+    return nullptr;
+  }
+  TContentValue value;
+  value.Kind = AKind;
+  TControl* content = CreateContent(FCurrent->Owner(), value);
+  if (content == nullptr) return nullptr;
+  AddContent(FCurrent, content);
+  DescribePanes();
+  SettleCurrent();
+  return content;
 }
 
 void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   if (FCurrent == nullptr) return;
+  TRebuilding rebuilding(this);
   Unzoom();
-  ForgetUndo();
   MoveCurrentToLeaf();
+  FHistory.ForgetRedo();
   FCurrent->Split(AAlign, ARatio);
   if (FCurrent->FFirst != nullptr) {
     FCurrent = FCurrent->FFirst;
     FCurrent->DrawMarker(clRed);
   }
   DescribePanes();
+  SettleCurrent();
 }
 
 void TMainPanel::ResizePanes() {
-  if (FRoot == nullptr) return;
-  if (FZoomed != nullptr) FZoomRelayout = true;
+  // While zoomed the tree lies hidden; it is laid out when it shows again.
+  if (FRoot == nullptr || FZoomed) return;
   FRoot->ResizeChildren();
 }
 
-void TMainPanel::DeleteCurrent() {
+void TMainPanel::DeleteCurrent() { RemoveCurrent(true); }
+
+void TMainPanel::RemoveCurrent(bool AByUser) {
+  TRebuilding rebuilding(this);
   Unzoom();
   if (FCurrent != nullptr) {
     MoveCurrentToLeaf();
     TSplitPanel* removed = FCurrent;
     auto* parent = dynamic_cast<TSplitPanel*>(removed->Parent());
-    if (parent != nullptr && parent->FSplitter != nullptr && removed != FRoot) {
-      // Keep what an undo needs: where the pane was and what it showed.
-      ForgetUndo();
-      TSplitPanel* sibling = parent->FFirst == removed ? parent->FSecond : parent->FFirst;
-      FUndo.Parent = parent;
-      FUndo.Direction = parent->FSplitter->Align();
-      FUndo.Ratio = parent->FRatio;
-      FUndo.WasFirst = parent->FFirst == removed;
-      FUndo.RemovedRatio = removed->FRatio;
-      FUndo.SiblingRatio = sibling != nullptr ? sibling->FRatio : 0.0f;
-      FUndo.Contents = removed->Contents();
-      for (TControl* content : FUndo.Contents) {
-        content->SetVisible(false);
-        content->SetParent(this);
-        content->FreeNotification(this);
+    if (parent != nullptr && parent->FSplitter != nullptr && parent->ClassName() == "TSplitPanel") {
+      // What an undo needs: where the pane was and what it showed. The
+      // content waits hidden on the host.
+      TRemovalHistory::TRemoval removal;
+      removal.Place = PathOf(parent);
+      removal.Stacked = parent->SplitsHeight();
+      removal.Ratio = parent->FRatio;
+      removal.WasFirst = parent->FFirst == removed;
+      removal.Content = removed->Content();
+      if (removal.Content != nullptr) {
+        removal.Content->SetVisible(false);
+        removal.Content->SetParent(this);
+        removal.Content->FreeNotification(this);
       }
+      if (AByUser)
+        FHistory.Removed(std::move(removal));
+      else
+        FHistory.RemovedAgain(std::move(removal));
     }
     removed->DeletePane();
   }
   ResizePanes();
-  // A split pane may be left current; the user's anchor is a framed leaf.
-  MarkCurrent();
+  MoveCurrentToLeaf();
   DescribePanes();
+  SettleCurrent();
+}
+
+void TMainPanel::UndoDelete() {
+  if (!FHistory.CanUndo()) return;
+  TRebuilding rebuilding(this);
+  Unzoom();
+  TRemovalHistory::TRemoval removal = FHistory.TakeUndo();
+  // Beside whatever holds the old sibling's place now; where the tree has
+  // since lost that place, beside the pane nearest to it on the way there.
+  TSplitPanel* at = PaneAt(FRoot, removal.Place);
+  TSplitPanel* back = at->SplitAround(removal.Stacked ? alTop : alLeft, removal.Ratio, removal.WasFirst);
+  if (removal.Content != nullptr) {
+    removal.Content->RemoveFreeNotification(this);
+    back->InsertContent(removal.Content);
+    removal.Content->SetVisible(true);
+  }
+  FHistory.Restored(PathOf(back));
+  ResizePanes();
+  DescribePanes();
+  SetCurrent(back);
+}
+
+void TMainPanel::RedoDelete() {
+  if (!FHistory.CanRedo()) return;
+  TRebuilding rebuilding(this);
+  Unzoom();
+  bool exact = false;
+  TSplitPanel* pane = PaneAt(FRoot, FHistory.TakeRedo(), &exact);
+  if (!exact || pane == FRoot || pane->FFirst != nullptr) {
+    SettleCurrent();
+    return;
+  }
+  if (FCurrent != nullptr && FCurrent != pane) FCurrent->DrawMarker(clWhite);
+  FCurrent = pane;
+  RemoveCurrent(false);
+}
+
+void TMainPanel::Notification(TComponent* AComponent, TOperation AOperation) {
+  TWinControl::Notification(AComponent, AOperation);
+  if (AOperation == opRemove) FHistory.Forget(AComponent);
 }

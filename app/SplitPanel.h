@@ -2,8 +2,11 @@
 // The pane tree: TSplitPanel is one pane, TMainPanel the control that holds
 // one tree and the current pane.
 
+#include <string>
 #include <vector>
 
+#include "app/PaneValue.h"
+#include "app/RemovalHistory.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
@@ -35,14 +38,13 @@ class TSplitPanel : public TPanel {
   void DeletePane();
 
   // Puts a content control (an editor, a grid) into this leaf, inside the
-  // frame, so the frame stays visible and the pane stays selectable.
+  // frame, so the frame stays visible and the pane stays selectable. Its
+  // events go to the host (TMainPanel::AddContent binds them).
   void InsertContent(TControl* AContent);
   // Whatever the pane holds besides its tree parts.
   std::vector<TControl*> Contents() const;
-  // Makes this pane current the way a click does: old frame off, new one on.
-  void MakeCurrent();
-  void ContentMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
-  void ContentEnter(TObject* Sender);
+  // The editor or grid the pane shows, or null.
+  TControl* Content() const;
   // A double-click on the splitter evens out the two halves.
   void SplitterDblClick(TObject* Sender);
   // Gives both halves the same size (within a pixel) and keeps that share.
@@ -88,11 +90,24 @@ class TMainPanel : public TWinControl {
   void ResizePanes();
   void DeleteCurrent();
 
+  // The one place that makes a pane current: its frame replaces the old one
+  // and the keyboard goes into it (its editor or grid, else the pane).
+  void SetCurrent(TSplitPanel* APane);
+  // What every command ends with: a leaf current (a removal can leave a
+  // split pane current), its red frame on the screen, the keyboard in it.
+  void SettleCurrent();
   // A removal can leave a split pane current; commands then act on its first
   // leaf, which this makes current.
   void MoveCurrentToLeaf();
-  // Makes sure a leaf is current and its red frame is on the screen.
-  void MarkCurrent();
+
+  // Puts a new editor or grid into the current pane. A pane holds one at
+  // most: where it has one already, that one stays and gets the keyboard,
+  // and a note says so. Returns the new control, or null.
+  TControl* PutContent(TContentKind AKind);
+  // Hands a content control to APane, its events bound to this host.
+  void AddContent(TSplitPanel* APane, TControl* AContent);
+  void ContentMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ContentEnter(TObject* Sender);
 
   // Keyboard commands. Each first brings a zoomed tree back.
   // The leaf across the current pane's edge in ADirection that shares most
@@ -108,13 +123,18 @@ class TMainPanel : public TWinControl {
   // The current pane alone fills the host; again brings the others back.
   void ToggleZoom();
   void Unzoom();
-  bool Zoomed() const { return FZoomed != nullptr; }
-  // Puts the last removed pane back where it was, with its content.
+  bool Zoomed() const { return FZoomed; }
+  // Puts the removed panes back, newest first, each with its content.
   void UndoDelete();
-  bool CanUndo() const { return FUndo.Parent != nullptr; }
-  // The removed pane's content, kept for an undo, goes for good.
-  void ForgetUndo();
-  // Names every leaf and splitter for assistive technology.
+  bool CanUndo() const { return FHistory.CanUndo(); }
+  // Takes out again the pane the last undo put back.
+  void RedoDelete();
+  bool CanRedo() const { return FHistory.CanRedo(); }
+  const TRemovalHistory& History() const { return FHistory; }
+  // Nothing can be undone or redone any more; kept content goes.
+  void ClearHistory() { FHistory.Clear(); }
+  // Names every pane, splitter, editor and grid for assistive technology:
+  // where it is and what it holds.
   void DescribePanes();
   // Names one split pane's splitter (after a drag, only its share changed).
   void DescribeSplitter(TSplitPanel* APane);
@@ -127,20 +147,32 @@ class TMainPanel : public TWinControl {
   void Notification(TComponent* AComponent, TOperation AOperation) override;
 
  private:
-  // What a removal took away, enough to put it back.
-  struct TRemoval {
-    TSplitPanel* Parent = nullptr;  // the split pane the removed one was in
-    TAlign Direction = alTop;
-    float Ratio = 0.0f;
-    bool WasFirst = false;
-    float RemovedRatio = 0.0f;
-    float SiblingRatio = 0.0f;
-    std::vector<TControl*> Contents;  // parked here, hidden
-  };
-  TRemoval FUndo;
-  TSplitPanel* FZoomed = nullptr;
-  std::vector<int> FZoomSizes;  // first halves on the way up, before the zoom
-  bool FZoomRelayout = false;   // the host changed size while zoomed
+  friend class TRebuilding;
+  // Removes the current pane; AByUser ends what could be redone.
+  void RemoveCurrent(bool AByUser);
+  // Hands the keyboard to the current pane's content, or the pane itself.
+  void FocusCurrent();
+  // Set while a command moves panes and content about: the focus and input
+  // events that causes are the command's, not the user's.
+  int FRebuilding = 0;
+  TRemovalHistory FHistory;
+  // While zoomed: where the zoomed pane belongs in the tree; it lies on the
+  // host meanwhile, the rest of the tree hidden beneath.
+  bool FZoomed = false;
+  TPanePath FZoomPlace;
+};
+
+// Marks a host command that moves panes and content about, for as long as it
+// runs.
+class TRebuilding {
+ public:
+  explicit TRebuilding(TMainPanel* AHost) : FHost(AHost) { ++FHost->FRebuilding; }
+  ~TRebuilding() { --FHost->FRebuilding; }
+  TRebuilding(const TRebuilding&) = delete;
+  TRebuilding& operator=(const TRebuilding&) = delete;
+
+ private:
+  TMainPanel* FHost;
 };
 
 // A share that the size arithmetic turns into exactly ASize of AExtent.

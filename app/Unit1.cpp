@@ -1,8 +1,6 @@
 #include "app/Unit1.h"
 
 TForm1* Form1 = nullptr;
-TMemo* ContentMemo = nullptr;
-TStringGrid* ContentGrid = nullptr;
 
 const TFormClassInfo& TForm1::ClassInfo() {
   static const TFormClassInfo info{
@@ -65,6 +63,7 @@ void TForm1::CreateActions() {
       {scCtrl | scShift | 'B', "Even out all panes", &TForm1::EvenOutExecute, 0},
       {scCtrl | scShift | 'X', "Zoom the current pane", &TForm1::ZoomExecute, 0},
       {scCtrl | scShift | 'T', "Bring back the deleted pane", &TForm1::UndoDeleteExecute, 0},
+      {scCtrl | scShift | 'R', "Delete again the pane brought back", &TForm1::RedoDeleteExecute, 0},
   };
   auto add = [this](const TCommand& ACommand) {
     auto* action = new TAction(this);
@@ -76,8 +75,8 @@ void TForm1::CreateActions() {
   };
   for (size_t i = 0; i < std::size(buttons); ++i) {
     TAction* action = add(buttons[i]);
+    // The tooltip names the keys; assistive technology reads it too.
     toolbar[i]->SetHint(action->Hint());
-    toolbar[i]->SetAccessibleDescription(buttons[i].What);
   }
   for (const TCommand& command : others) add(command);
 }
@@ -108,20 +107,13 @@ void TForm1::UndoDeleteExecute(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->UndoDelete();
 }
 
-TForm1::~TForm1() {
-  // A window destroyed without being closed still releases what it made,
-  // while it can still hear about it.
-  delete ContentMemo;
-  delete ContentGrid;
-  delete FMainPanel;
+void TForm1::RedoDeleteExecute(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->RedoDelete();
 }
 
-void TForm1::Notification(TComponent* AComponent, TOperation AOperation) {
-  TForm::Notification(AComponent, AOperation);
-  if (AOperation != opRemove) return;
-  // A pane removal can take the editor or the grid with it.
-  if (AComponent == ContentMemo) ContentMemo = nullptr;
-  if (AComponent == ContentGrid) ContentGrid = nullptr;
+TForm1::~TForm1() {
+  // A window destroyed without being closed still releases what it made.
+  delete FMainPanel;
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {
@@ -129,6 +121,9 @@ void TForm1::Button1Click(TObject* /*Sender*/) {
   FMainPanel = new TMainPanel(Panel2);
   FMainPanel->SetParent(this);
   FMainPanel->SetAlign(alClient);
+  // Named, framed and holding the keyboard from the start.
+  FMainPanel->DescribePanes();
+  FMainPanel->SettleCurrent();
 }
 
 void TForm1::Button2Click(TObject* /*Sender*/) {
@@ -145,39 +140,21 @@ void TForm1::Button4Click(TObject* /*Sender*/) {
 
 void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
 
-// Puts a new content control of class T into the current pane, unless one
-// exists (a removal may have destroyed the last one; then a new one comes).
-template <class T>
-void TForm1::PutIntoCurrentPane(T*& AContent) {
-  if (FMainPanel == nullptr) return;
-  // One kept hidden for undoing a removal does not count: making content
-  // ends that undo, and the kept one goes.
-  if (AContent != nullptr && AContent->Parent() != FMainPanel) return;
-  FMainPanel->ForgetUndo();
-  if (AContent != nullptr) return;
-  // Into a split pane it would lie hidden under the halves.
-  FMainPanel->MoveCurrentToLeaf();
-  TSplitPanel* pane = FMainPanel->FCurrent;
-  AContent = new T(pane->Owner());
-  AContent->FreeNotification(this);
-  AContent->SetAlign(alClient);
-  pane->InsertContent(AContent);
-  // Typing goes where the user just put the editor or the grid.
-  AContent->SetFocus();
+// Each pane holds its own editor or grid (see TMainPanel::PutContent).
+void TForm1::Button6Click(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->PutContent(ckMemo);
 }
 
-void TForm1::Button6Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentMemo); }
-
-void TForm1::Button7Click(TObject* /*Sender*/) { PutIntoCurrentPane(ContentGrid); }
+void TForm1::Button7Click(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->PutContent(ckGrid);
+}
 
 void TForm1::Panel2Resize(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->ResizePanes();
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
-  // The free notifications clear the variables as these go.
-  delete ContentMemo;
-  delete ContentGrid;
+  // The host takes the panes and their content with it.
   delete FMainPanel;
   // Closing again must not free the host twice.
   FMainPanel = nullptr;

@@ -42,6 +42,7 @@ class TForm1 : public TForm {
   void EvenOutExecute(TObject* Sender);
   void ZoomExecute(TObject* Sender);
   void UndoDeleteExecute(TObject* Sender);
+  void RedoDeleteExecute(TObject* Sender);
 
   explicit TForm1(TComponent* Owner);
   ~TForm1() override;
@@ -51,18 +52,10 @@ class TForm1 : public TForm {
 
   TMainPanel* MainPanel() const { return FMainPanel; }
 
- protected:
-  void Notification(TComponent* AComponent, TOperation AOperation) override;
-
  private:
-  template <class T>
-  void PutIntoCurrentPane(T*& AContent);
-
   void CreateActions();
 
   TMainPanel* FMainPanel;
 };
 
 extern TForm1* Form1;
-extern TMemo* ContentMemo;
-extern TStringGrid* ContentGrid;

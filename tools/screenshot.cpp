@@ -43,13 +43,16 @@ int main(int argc, char** argv) {
   TMainPanel* host = Form1->MainPanel();
   TSplitPanel* right = host->FRoot->FSecond;
   Press(Form1->Button6);  // an editor into the left half
-  QTest::keyClicks(ContentMemo->Handle(), "Notes typed into the left pane.");
+  QTest::keyClicks(host->FCurrent->Content()->Handle(), "Notes typed into the left pane.");
   ClickPane(right);
   Press(Form1->Button2);  // right half stacked
   Press(Form1->Button7);  // a grid into its top
-  ContentGrid->SetCells(1, 1, "42");
-  ContentGrid->SetCells(2, 2, "分割");
+  auto* grid = static_cast<TStringGrid*>(host->FCurrent->Content());
+  grid->SetCells(1, 1, "42");
+  grid->SetCells(2, 2, "分割");
   ClickPane(right->FSecond);
+  Press(Form1->Button6);  // and an editor of its own into the pane below
+  QTest::keyClicks(host->FCurrent->Content()->Handle(), "Each pane keeps its own notes.");
   Press(Form1->Button3);  // bottom right side by side
   ClickPane(right->FSecond->FSecond);
   Settle();

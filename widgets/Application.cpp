@@ -5,6 +5,12 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QTimer>
+#include <QToolTip>
+#include <algorithm>
 
 #include "widgets/Form.h"
 #include "widgets/Peer.h"
@@ -74,6 +80,62 @@ void TApplication::ProcessMessages() {
   SyncPeers();
   QCoreApplication::processEvents();
   SyncPeers();
+}
+
+namespace {
+// A note over the window in a tooltip's colours, gone after a few seconds.
+// It lies inside the window rather than in a window of its own, so it shows
+// on every platform, and assistive technology hears it as an alert.
+class TNoteLabel : public QLabel {
+ public:
+  explicit TNoteLabel(QWidget* AWindow) : QLabel(AWindow) {
+    setPalette(QToolTip::palette());
+    setFont(QToolTip::font());
+    setAutoFillBackground(true);
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setMargin(3);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    FTimer.setSingleShot(true);
+    QObject::connect(&FTimer, &QTimer::timeout, this, &QWidget::hide);
+  }
+  void Show(const QString& AText, QPoint AAt) {
+    setText(AText);
+    setAccessibleName(AText);
+    adjustSize();
+    // Wholly inside the window, however small it is.
+    const QSize room = parentWidget()->size() - size();
+    move(std::clamp(AAt.x(), 0, std::max(0, room.width())), std::clamp(AAt.y(), 0, std::max(0, room.height())));
+    raise();
+    show();
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+    FTimer.start(4000);
+  }
+
+ private:
+  QTimer FTimer;
+};
+
+QAccessibleInterface* NoteAccessible(const QString& /*AClassName*/, QObject* AObject) {
+  if (auto* note = dynamic_cast<TNoteLabel*>(AObject))
+    return new QAccessibleWidget(note, QAccessible::AlertMessage);
+  return nullptr;
+}
+}  // namespace
+
+void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep) {
+  FLastNote = AText;
+  if (ABeep) QApplication::beep();
+  QWidget* handle = AAt != nullptr ? AAt->Handle() : nullptr;
+  if (handle == nullptr || !handle->isVisible()) return;
+  static const bool factory = (QAccessible::installFactory(NoteAccessible), true);
+  (void)factory;
+  QWidget* window = handle->window();
+  auto* note = window->findChild<TNoteLabel*>(QString(), Qt::FindDirectChildrenOnly);
+  if (note == nullptr) note = new TNoteLabel(window);
+  // Near the control's top left corner, inside it, where the eye already is.
+  const TRect area = AAt->HandleRect();
+  note->Show(QString::fromStdString(AText), handle->mapTo(window, QPoint(area.Left + 6, area.Top + 6)));
 }
 
 void TApplication::ShowException(const Exception& AError) {

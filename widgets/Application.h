@@ -1,10 +1,13 @@
 #pragma once
 
+#include <string>
+
 #include "widgets/Component.h"
 #include "widgets/Event.h"
 #include "widgets/Exception.h"
 
 class TForm;
+class TControl;
 class QApplication;
 
 using TExceptionEvent = TMethodEvent<TObject*, const Exception&>;
@@ -37,6 +40,12 @@ class TApplication : public TComponent {
   // Handles the events waiting, then returns.
   void ProcessMessages();
 
+  // A short note shown at a control, the way a tooltip shows, for a few
+  // seconds; with ABeep the user also hears that something was refused.
+  void ShowNote(TControl* AAt, const std::string& AText, bool ABeep = false);
+  // The last note shown, for tests and assistive technology.
+  const std::string& LastNote() const { return FLastNote; }
+
   // The standard error dialog.
   void ShowException(const Exception& AError);
   // Reports an exception that escaped an event handler: OnException if set,
@@ -53,6 +62,7 @@ class TApplication : public TComponent {
   bool FOwnsQtApp = false;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
+  std::string FLastNote;
 };
 
 extern TApplication* Application;

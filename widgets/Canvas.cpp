@@ -102,7 +102,9 @@ void TCanvas::LineTo(int X, int Y) {
     return;
   QWidget* window = widget->window();
   QBackingStore* store = widget->backingStore();
-  if (store == nullptr || window->windowHandle() == nullptr) return;
+  // Not on the screen yet: its first paint draws what it needs.
+  if (store == nullptr || window->windowHandle() == nullptr || !window->windowHandle()->isExposed())
+    return;
   const TRect area = FControl->HandleRect();
   const QPoint origin = widget->mapTo(window, QPoint(area.Left, area.Top));
   QRegion region = ExposedRegion(widget) & QRect(origin, QSize(area.Width(), area.Height()));

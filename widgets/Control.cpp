@@ -230,6 +230,9 @@ void TControl::SetParent(TWinControl* AParent) {
   QPointer<QWidget> focus = QApplication::focusWidget();
   if (FPeer == nullptr || (focus != nullptr && focus != FPeer && !FPeer->isAncestorOf(focus)))
     focus = nullptr;
+  // Qt would otherwise pass the focus on as if the user pressed Tab, which in
+  // a grid moves its current cell.
+  if (focus != nullptr) KeepFocusInWindow(FPeer);
   if (FPeer == nullptr && FParent != nullptr) {
     // The old parent no longer draws it.
     Invalidate();

@@ -152,9 +152,15 @@ class TWinControl : public TControl {
 
   int TabOrder() const { return FTabOrder; }
   void SetTabOrder(int AValue);
+  // Gives the control the keyboard, unless it has it already (in one of its
+  // parts, say a grid's cell editor).
   void SetFocus();
   // True while the keyboard focus is on this control or inside it.
   bool Focused() const;
+  // Takes the keyboard when the program gives it (SetFocus), though neither
+  // a click nor Tab gives it; assistive technology sees it as focusable.
+  bool Focusable() const { return FFocusable; }
+  void SetFocusable(bool AFocusable) { FFocusable = AFocusable; }
 
   // Raised when the keyboard focus comes into the control from elsewhere
   // (a click, Tab), not when its window is merely activated again.
@@ -183,6 +189,7 @@ class TWinControl : public TControl {
   QObject* FInputWatch = nullptr;  // reports input inside ready-made widgets
   int FTabOrder = -1;
   bool FAligning = false;
+  bool FFocusable = false;
 };
 
 // A control without a window: its parent draws it, below every windowed

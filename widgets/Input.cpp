@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QKeyEvent>
 #include <QPointer>
 
 #include "widgets/Peer.h"
@@ -21,7 +24,13 @@ void KeepFocusInWindow(QWidget* APeer) {
 
 void TWinControl::SetFocus() {
   SyncPeers();
-  Peer()->setFocus(Qt::OtherFocusReason);
+  QWidget* peer = Peer();
+  QWidget* focus = QApplication::focusWidget();
+  if (focus == peer || (focus != nullptr && peer->isAncestorOf(focus))) return;
+  // A composition in progress belongs where the user was typing: it is
+  // committed there before the keyboard moves on.
+  if (focus != nullptr) QGuiApplication::inputMethod()->commit();
+  peer->setFocus(Qt::OtherFocusReason);
 }
 
 bool TWinControl::Focused() const {
@@ -52,9 +61,25 @@ void TrackFocus() {
   PreviousFocus() = QApplication::focusWidget();
 }
 
+// Moves the keyboard to the next (or previous) control in the tab chain that
+// lies outside APeer, as Tab would from a control that does not use Tab.
+void LeaveForNextInChain(QWidget* APeer, bool AForward) {
+  QWidget* w = APeer;
+  for (;;) {
+    w = AForward ? w->nextInFocusChain() : w->previousInFocusChain();
+    if (w == nullptr || w == APeer) return;
+    if (APeer->isAncestorOf(w) || w->window() != APeer->window()) continue;
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
+      w->setFocus(AForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return;
+    }
+  }
+}
+
 // Watches a peer and every widget inside it (an editor's viewport, a grid's
 // headings and cell editor): a mouse press anywhere raises the control's
-// OnMouseDown, focus coming in from outside raises its OnEnter.
+// OnMouseDown, focus coming in from outside raises its OnEnter, and
+// Ctrl+Tab / Ctrl+Shift+Tab leave it (editors and grids use Tab themselves).
 class TInputWatch : public QObject {
  public:
   TInputWatch(TWinControl* AControl) : QObject(AControl->Peer()), FControl(AControl) {
@@ -79,6 +104,14 @@ class TInputWatch : public QObject {
         const QPoint pos = widget->mapTo(FControl->Peer(), mouse->position().toPoint());
         ForwardMousePress(FControl, mouse, pos);
         break;
+      }
+      case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(AEvent);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (!tab || !(key->modifiers() & Qt::ControlModifier)) break;
+        const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+        LeaveForNextInChain(FControl->Peer(), !back);
+        return true;
       }
       case QEvent::FocusIn: {
         // Only focus that comes from outside the control counts; coming back

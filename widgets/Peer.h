@@ -107,6 +107,10 @@ class TPlainPeer : public QWidget {
   void mouseReleaseEvent(QMouseEvent* AEvent) override;
   void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
   void enterEvent(QEnterEvent* AEvent) override;
+  // Nothing here looks different with the keyboard: no repaint, which would
+  // also wipe what was drawn straight to the screen.
+  void focusInEvent(QFocusEvent* /*AEvent*/) override {}
+  void focusOutEvent(QFocusEvent* /*AEvent*/) override {}
   void leaveEvent(QEvent* AEvent) override;
   bool event(QEvent* AEvent) override;
 

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "widgets/Peer.h"
 
@@ -54,6 +55,19 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new QTableWid
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
   WatchInput(this);
+}
+
+int TStringGrid::Col() const { return std::max(0, Table(Peer())->currentColumn()) + FixedCols(); }
+int TStringGrid::Row() const { return std::max(0, Table(Peer())->currentRow()) + FixedRows(); }
+
+void TStringGrid::SetCol(int ACol) {
+  if (ACol < FixedCols() || ACol >= ColCount()) return;
+  Table(Peer())->setCurrentCell(Row() - FixedRows(), ACol - FixedCols());
+}
+
+void TStringGrid::SetRow(int ARow) {
+  if (ARow < FixedRows() || ARow >= RowCount()) return;
+  Table(Peer())->setCurrentCell(ARow - FixedRows(), Col() - FixedCols());
 }
 
 std::string TStringGrid::Cells(int ACol, int ARow) const {

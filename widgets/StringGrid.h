@@ -17,6 +17,13 @@ class TStringGrid : public TWinControl {
   int DefaultColWidth() const { return 64; }
   int DefaultRowHeight() const { return 24; }
 
+  // The current cell (column and row, counted with the fixed ones); a value
+  // outside the cells that take typing is ignored.
+  int Col() const;
+  int Row() const;
+  void SetCol(int ACol);
+  void SetRow(int ARow);
+
   // Out-of-range cells read as empty and ignore writes.
   std::string Cells(int ACol, int ARow) const;
   void SetCells(int ACol, int ARow, const std::string& AText);

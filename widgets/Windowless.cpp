@@ -113,6 +113,11 @@ class TPeerAccessible : public QAccessibleWidget {
     const auto i = static_cast<size_t>(AIndex - widgets);
     return i < list.size() ? WindowlessAccessible(list[i]) : nullptr;
   }
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    if (FPeer != nullptr && FPeer->Control()->Focusable()) state.focusable = true;
+    return state;
+  }
   int indexOfChild(const QAccessibleInterface* AChild) const override {
     if (const auto* w = dynamic_cast<const TWindowlessAccessible*>(AChild)) {
       const std::vector<TGraphicControl*> list = Windowless();

@@ -45,14 +45,15 @@ class Keyboard : public testing::Test {
 TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) {
   Ctrl(Qt::Key_N);
   Ctrl(Qt::Key_M);
-  ASSERT_NE(ContentMemo, nullptr);
-  TypeText(ContentMemo, "typed");
+  auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
+  ASSERT_NE(memo, nullptr);
+  TypeText(memo, "typed");
   // Splits while typing: the editor follows into the current half and keeps
   // the keyboard, so the keys go on working.
   Ctrl(Qt::Key_E);
   Ctrl(Qt::Key_O);
   EXPECT_EQ(Dump(), "[[AAA*+1 / BBB] | BBB]");
-  EXPECT_TRUE(ContentMemo->Focused());
+  EXPECT_TRUE(memo->Focused());
   TSplitPanel* topLeft = Host()->FCurrent;
   TSplitPanel* bottomLeft = Host()->FRoot->FFirst->FSecond;
   TSplitPanel* right = Host()->FRoot->FSecond;
@@ -75,7 +76,7 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
       {Qt::Key_F6, Qt::ShiftModifier, topLeft, right},
   };
   for (const Move& m : moves) {
-    m.From->MakeCurrent();
+    Host()->SetCurrent(m.From);
     Keys(m.Key, m.Modifiers);
     EXPECT_EQ(Host()->FCurrent, m.To) << "key " << m.Key << " from " << pane_tree::Dump(Host());
     ExpectFramed();
@@ -83,48 +84,44 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
 
   // Keyboard resizing moves the innermost split along that axis by 10
   // pixels and stores what a drag there would.
-  topLeft->MakeCurrent();
+  Host()->SetCurrent(topLeft);
   TSplitPanel* left = Host()->FRoot->FFirst;
   const int width = left->Width(), height = topLeft->Height();
   Keys(Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
   Keys(Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
   EXPECT_EQ(left->Width(), width + 10);
   EXPECT_EQ(topLeft->Height(), height - 10);
-  EXPECT_EQ(Host()->FRoot->FRatio,
-            static_cast<float>(static_cast<double>(width + 10) / Host()->FRoot->Width()));
-  EXPECT_TREE_SOUND(Host(), [&] {
-    auto options = pane_tree::Holding({ContentMemo});
-    options.Dragged = {Host()->FRoot, left};
-    return options;
-  }());
+  EXPECT_EQ(Host()->FRoot->FRatio, RatioFor(Host()->FRoot->Width(), width + 10));
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
 
   // Zoom and back, exactly.
   const TRect before = topLeft->BoundsRect();
   Ctrl(Qt::Key_X);
-  EXPECT_FALSE(right->Visible());
-  EXPECT_GT(topLeft->Width(), before.Width());
+  EXPECT_FALSE(Host()->FRoot->Visible());
+  EXPECT_EQ(topLeft->BoundsRect(), Host()->ClientRect()) << "all of the pane area, exactly";
+  EXPECT_TRUE(memo->Focused());
   ExpectFramed();
   Ctrl(Qt::Key_X);
-  EXPECT_TRUE(right->Visible());
+  EXPECT_TRUE(Host()->FRoot->Visible());
   EXPECT_EQ(topLeft->BoundsRect(), before);
+  EXPECT_TRUE(memo->Focused());
 
   // Even out: a row made by halving twice (50/25/25) becomes thirds.
-  right->MakeCurrent();
+  Host()->SetCurrent(right);
   Ctrl(Qt::Key_E);
   Ctrl(Qt::Key_B);
   const int a = Host()->FRoot->FFirst->Width(), b = right->FFirst->Width(),
             c = right->FSecond->Width();
   EXPECT_LE(std::max({a, b, c}) - std::min({a, b, c}), 2) << a << " " << b << " " << c;
   EXPECT_LE(std::abs(topLeft->Height() - bottomLeft->Height()), 2);
-  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({ContentMemo}));
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
 
   // Undo of a removal: the pane, its place, ratio and editor come back.
-  topLeft->MakeCurrent();
+  Host()->SetCurrent(topLeft);
   const std::string whole = Dump();
   const float ratio = left->FRatio;
-  TMemo* memo = ContentMemo;
   Ctrl(Qt::Key_W);
-  EXPECT_EQ(ContentMemo, memo) << "kept for an undo";
+  EXPECT_EQ(memo->Parent(), Host()) << "kept for an undo";
   EXPECT_FALSE(memo->Visible());
   Ctrl(Qt::Key_T);
   EXPECT_EQ(Dump(), whole);
@@ -133,8 +130,15 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   EXPECT_TRUE(memo->Visible());
   EXPECT_EQ(memo->Parent(), Host()->FCurrent);
   ExpectFramed();
-  Ctrl(Qt::Key_T);  // one level only
+  Ctrl(Qt::Key_T);  // nothing more to undo
   EXPECT_EQ(Dump(), whole);
+  // Redo takes it out again, and undo brings it back once more.
+  Ctrl(Qt::Key_R);
+  EXPECT_FALSE(memo->Visible());
+  EXPECT_NE(Dump(), whole);
+  Ctrl(Qt::Key_T);
+  EXPECT_EQ(Dump(), whole);
+  EXPECT_TRUE(memo->Focused());
 
   // A double-click on a splitter evens its two halves.
   TSplitter* splitter = Host()->FRoot->FSplitter;
@@ -146,7 +150,9 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   // What the user and assistive technology are told.
   EXPECT_EQ(FForm->Button2->Hint(), "Split into top and bottom halves (Ctrl+Shift+O)");
   EXPECT_EQ(FForm->Button5->Hint(), "Leave the program (Ctrl+Q)");
-  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, current");
+  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, left top, editor");
+  EXPECT_EQ(memo->AccessibleName(), "Editor in pane 1 of 4, left top");
+  EXPECT_EQ(Host()->FRoot->FSecond->AccessibleName(), "Left and right halves, right");
   EXPECT_EQ(splitter->AccessibleName(), "Splitter between left and right halves, left 50%");
   // The splitter has no window of its own: it is found the way assistive
   // technology walks the window, among the children of the pane it divides.

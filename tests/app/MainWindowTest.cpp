@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextCursor>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +12,8 @@
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
 #include "widgets/Application.h"
+#include "widgets/Memo.h"
+#include "widgets/StringGrid.h"
 
 using namespace testing_support;
 
@@ -17,11 +21,7 @@ namespace {
 
 class MainWindow : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(ContentMemo, nullptr);
-    ASSERT_EQ(ContentGrid, nullptr);
-    FForm = std::make_unique<TForm1>(nullptr);
-  }
+  void SetUp() override { FForm = std::make_unique<TForm1>(nullptr); }
   void TearDown() override {
     FForm->Close();
     FForm.reset();
@@ -108,8 +108,7 @@ TEST_F(MainWindow, CommandsBeforeCreateDoNothingAndCreateWorksOnce) {
   Press(FForm->Button7);
   FForm->SetClientSize(500, 400);
   EXPECT_EQ(Host(), nullptr);
-  EXPECT_EQ(ContentMemo, nullptr);
-  EXPECT_EQ(ContentGrid, nullptr);
+  EXPECT_EQ(FForm->Panel2->ComponentCount(), 0) << "nothing made before the base pane";
   Press(FForm->Button1);
   TMainPanel* host = Host();
   ASSERT_NE(host, nullptr);
@@ -150,16 +149,22 @@ void ExpectFramed(TSplitPanel* APane) {
   EXPECT_EQ(RedBox(APane->FPaintBox).size(), ring) << APane->Text();
 }
 
-TEST_F(MainWindow, APaneWithContentTakesTypingAtOnceAndStaysSelectableAndFramed) {
+template <class T>
+T* ContentOf(TSplitPanel* APane) {
+  return dynamic_cast<T*>(APane->Content());
+}
+
+TEST_F(MainWindow, EveryPaneHoldsItsOwnEditorOrGridAndTypingGoesWhereTheFrameIs) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
+  EXPECT_TRUE(Host()->FRoot->Focused()) << "the empty base pane holds the keyboard";
   Press(FForm->Button3);
   TSplitPanel* left = Host()->FCurrent;
   TSplitPanel* right = Host()->FRoot->FSecond;
+  EXPECT_TRUE(left->Focused());
   Press(FForm->Button6);
-  ASSERT_NE(ContentMemo, nullptr);
-  TMemo* memo = ContentMemo;
-  EXPECT_EQ(memo->Parent(), left);
+  auto* memo = ContentOf<TMemo>(left);
+  ASSERT_NE(memo, nullptr);
   EXPECT_EQ(memo->Align(), alClient);
   EXPECT_EQ(memo->Owner(), FForm->Panel2);
   EXPECT_EQ(memo->Width(), left->Width() - 4) << "inside the bevel and the frame";
@@ -168,41 +173,88 @@ TEST_F(MainWindow, APaneWithContentTakesTypingAtOnceAndStaysSelectableAndFramed)
   EXPECT_EQ(memo->Text(), "hello panes");
   ExpectFramed(left);
 
-  // Selecting another pane, then clicking into the editor, moves the frame.
+  // The other pane gets an editor of its own; typing follows the frame.
   Click(right->FPaintBox, 10, 10);
   EXPECT_EQ(Host()->FCurrent, right);
+  EXPECT_TRUE(right->Focused()) << "an empty pane takes the keyboard from the editor";
+  TypeText(right, "lost?");
+  EXPECT_EQ(memo->Text(), "hello panes") << "typing after a click on another pane";
   Press(FForm->Button6);
-  EXPECT_EQ(ContentMemo, memo) << "never two editors at a time";
+  auto* second = ContentOf<TMemo>(right);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, memo);
+  TypeText(second, "right");
+  EXPECT_EQ(second->Text(), "right");
+  EXPECT_EQ(memo->Text(), "hello panes");
+
+  // A content command on a pane that holds something leaves it there, gives
+  // it the keyboard and says so.
   Press(FForm->Button7);
-  ASSERT_NE(ContentGrid, nullptr);
-  TStringGrid* grid = ContentGrid;
-  EXPECT_EQ(grid->Parent(), right);
-  EXPECT_TRUE(grid->Focused());
-  TypeText(grid, "7");
-  PressKey(grid, Qt::Key_Return);
-  EXPECT_EQ(grid->Cells(1, 1), "7");
-  ExpectFramed(right);
+  EXPECT_EQ(right->Content(), second);
+  EXPECT_TRUE(second->Visible());
+  EXPECT_TRUE(second->Focused());
+  EXPECT_EQ(Application->LastNote(), "This pane already holds an editor");
+  Press(FForm->Button6);
+  EXPECT_EQ(right->Content(), second);
+  EXPECT_EQ(right->Contents().size(), 1u);
+
+  // Clicks on the content and focus coming in move the frame with them.
   ClickOnTop(memo, 30, 30);
   EXPECT_EQ(Host()->FCurrent, left);
   ExpectFramed(left);
   EXPECT_TRUE(RedBox(right->FPaintBox).isEmpty());
-  // Keyboard focus coming into the grid (as Tab would bring it) selects its pane.
-  grid->SetFocus();
+  second->SetFocus();
   Settle();
   EXPECT_EQ(Host()->FCurrent, right);
   ExpectFramed(right);
-  // Clicks on the grid's headings count too.
-  ClickOnTop(memo, 5, 5);
-  ClickOnTop(grid, 3, 3);
-  EXPECT_EQ(Host()->FCurrent, right);
-  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, second}));
+}
+
+TEST_F(MainWindow, AGridKeepsItsCellsAndCurrentCellThroughCommandsAndLetsCtrlTabOut) {
+  ShowAndSettle(FForm.get());
+  Press(FForm->Button1);
+  Press(FForm->Button3);
+  TSplitPanel* left = Host()->FCurrent;
+  Press(FForm->Button7);
+  auto* grid = ContentOf<TStringGrid>(left);
+  ASSERT_NE(grid, nullptr);
+  EXPECT_TRUE(grid->Focused());
+  TypeText(grid, "7");
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_EQ(grid->Cells(1, 1), "7");
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  // Splits by key and by button, moves and zoom leave the current cell be.
+  auto keys = [&](Qt::Key AKey, Qt::KeyboardModifiers AModifiers) {
+    QTest::keyClick(QApplication::focusWidget(), AKey, AModifiers);
+    Settle();
+  };
+  keys(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+  Press(FForm->Button3);
+  keys(Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+  keys(Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+  keys(Qt::Key_F6, Qt::NoModifier);
+  keys(Qt::Key_F6, Qt::ShiftModifier);
+  EXPECT_EQ(grid->Parent(), Host()->FCurrent);
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  EXPECT_EQ(grid->Cells(1, 1), "7");
+  // Typing into the grid edits its current cell; Ctrl+Tab leaves the grid
+  // for the toolbar, Ctrl+Shift+Tab comes back the other way.
+  keys(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::focusWidget(), FForm->Button1->Handle());
+  keys(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(grid->Focused());
+  keys(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), FForm->Button7->Handle());
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({grid}));
 }
 
 TEST_F(MainWindow, SplittingAndDeletingAroundContentNeverHidesIt) {
   ShowAndSettle(FForm.get());
   Press(FForm->Button1);
   Press(FForm->Button6);
-  TMemo* memo = ContentMemo;
+  auto* memo = ContentOf<TMemo>(Host()->FCurrent);
   TypeText(memo, "first line");
   auto* editor = static_cast<QPlainTextEdit*>(memo->Handle());
   QTextCursor cursor = editor->textCursor();
@@ -221,21 +273,26 @@ TEST_F(MainWindow, SplittingAndDeletingAroundContentNeverHidesIt) {
   EXPECT_EQ(memo->Parent(), Host()->FCurrent);
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
 
-  // Removing the pane that holds it hides it for an undo; the command then
-  // lets it go and makes a new one.
+  // Removing the pane that holds it hides it for an undo; new content can
+  // be made all the same, and the undo brings the old one back.
   Press(FForm->Button4);
-  EXPECT_EQ(ContentMemo, memo);
   EXPECT_FALSE(memo->Visible());
   Press(FForm->Button6);
-  ASSERT_NE(ContentMemo, nullptr);
-  EXPECT_EQ(ContentMemo->Parent(), Host()->FCurrent);
-  EXPECT_EQ(ContentMemo->Text(), "");
+  auto* fresh = ContentOf<TMemo>(Host()->FCurrent);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->Text(), "");
+  Press(FForm->Button2);
+  Click(static_cast<TSplitPanel*>(Host()->FCurrent->Parent())->FSecond->FPaintBox, 10, 10);
   Press(FForm->Button7);
-  ASSERT_NE(ContentGrid, nullptr) << "grid into the pane that shows the editor";
-  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({ContentMemo, ContentGrid}));
+  auto* grid = ContentOf<TStringGrid>(Host()->FCurrent);
+  ASSERT_NE(grid, nullptr);
+  Host()->UndoDelete();
+  EXPECT_EQ(memo->Parent(), Host()->FCurrent);
+  EXPECT_TRUE(memo->Visible());
+  EXPECT_EQ(memo->Text(), "first line");
+  EXPECT_TRUE(memo->Focused());
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, fresh, grid}));
   Press(FForm->Button4);
-  EXPECT_FALSE(ContentMemo->Visible());
-  EXPECT_FALSE(ContentGrid->Visible());
   FForm->Close();  // must not free the editor again
   FForm->Close();  // nor the host
   EXPECT_EQ(Host(), nullptr);
@@ -247,13 +304,14 @@ TEST_F(MainWindow, EditorInTheSurvivingPaneKeepsItsText) {
   Press(FForm->Button2);
   Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
   Press(FForm->Button6);
-  TypeText(ContentMemo, "keep me");
+  auto* memo = ContentOf<TMemo>(Host()->FCurrent);
+  TypeText(memo, "keep me");
   Click(Host()->FRoot->FFirst->FPaintBox, 10, 10);
   Press(FForm->Button4);
-  ASSERT_NE(ContentMemo, nullptr);
-  EXPECT_EQ(ContentMemo->Parent(), Host()->FRoot);
-  EXPECT_EQ(ContentMemo->Text(), "keep me");
-  EXPECT_EQ(ContentMemo->OnMouseDown.Object(), Host()->FRoot) << "bound to its new pane";
+  EXPECT_EQ(memo->Parent(), Host()->FRoot);
+  EXPECT_EQ(memo->Text(), "keep me");
+  EXPECT_TRUE(memo->Focused()) << "the surviving pane is current and its editor has the keys";
+  EXPECT_EQ(memo->OnMouseDown.Object(), Host()) << "bound to the host, which finds the pane";
 }
 
 TEST_F(MainWindow, ARemovalThatAdoptsSplitHalvesLeavesTheirFirstLeafFramed) {
@@ -310,7 +368,6 @@ TEST(MainWindowRun, LeaveClosesTheWindowAndEndsTheRun) {
   EXPECT_TRUE(Application->Terminated());
   EXPECT_FALSE(Form1->Visible());
   EXPECT_EQ(Form1->MainPanel(), nullptr);
-  EXPECT_EQ(ContentMemo, nullptr);
   delete Form1;
   Form1 = nullptr;
 }

@@ -20,11 +20,9 @@ TSplitPanel* FirstLeaf(TSplitPanel* APane);
 struct CheckOptions {
   // Content controls that panes may hold besides their tree parts.
   std::set<const TControl*> Contents;
-  // Also check sizes, as they are right after a layout pass.
+  // Also check sizes, as they are right after a layout pass (or a drag,
+  // whose stored share gives back the very pixel it reached).
   bool Laidout = true;
-  // A split pane whose splitter was just dragged: its first half has the
-  // size the drag gave, which its stored share may truncate by a pixel.
-  std::set<const TSplitPanel*> Dragged;
 };
 
 // Options for a tree whose panes hold these content controls.

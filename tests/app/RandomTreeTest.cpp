@@ -39,12 +39,6 @@ bool InTree(TSplitPanel* ARoot, const TWinControl* APane) {
   return ARoot == APane || InTree(ARoot->FFirst, APane) || InTree(ARoot->FSecond, APane);
 }
 
-std::vector<float> Ratios(TSplitPanel* ARoot) {
-  std::vector<float> ratios;
-  for (TSplitPanel* p : pane_tree::SplitPanes(ARoot)) ratios.push_back(p->FRatio);
-  return ratios;
-}
-
 // Where every pane and splitter is, in window coordinates.
 std::vector<TRect> Places(TSplitPanel* ARoot) {
   std::vector<TRect> places;
@@ -74,11 +68,32 @@ std::string FrameProblem(TSplitPanel* ACurrent) {
                             QPoint(rect.center().x(), rect.top()),
                             QPoint(rect.left(), rect.center().y())};
   for (QPoint p : corners)
-    if (!IsRed(image.pixel(p))) return "frame of the current pane is not on the screen";
+    if (!IsRed(image.pixel(p)))
+      return "frame of the current pane is not on the screen at " + std::to_string(p.x()) + "," +
+             std::to_string(p.y());
   return {};
 }
 
-TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLost) {
+// The one truth about where the user is: the keyboard is in the current
+// pane (its content, or the pane itself), where the window will give it.
+std::string FocusProblem(TMainPanel* AHost) {
+  QWidget* window = AHost->Handle()->window();
+  QWidget* focus = window->focusWidget();
+  QWidget* pane = AHost->FCurrent->Handle();
+  if (focus == nullptr) return "nothing in the window holds the keyboard";
+  if (focus != pane && !pane->isAncestorOf(focus))
+    return std::string("the keyboard is on a ") + focus->metaObject()->className() +
+           " outside the current pane";
+  return {};
+}
+
+// What a pane's content says it is: its text, or its first editable cell.
+std::string Note(TControl* AContent) {
+  if (auto* grid = dynamic_cast<TStringGrid*>(AContent)) return grid->Cells(1, 1);
+  return AContent->Text();
+}
+
+TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoContentLost) {
   const unsigned seed = SeedFromEnvironment();
   std::cout << "random pane tree seed " << seed << " (set PANES_SEED to replay)\n";
   std::mt19937 random(seed);
@@ -87,59 +102,70 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
   HostWindow w(640, 480);
   ShowAndSettle(w.Form.get());
   TMainPanel* host = w.Host;
+  host->SettleCurrent();
   TContentWatch watch;
   pane_tree::CheckOptions options;
-  std::set<TMemo*> alive;   // content that must still exist
-  std::set<TMemo*> parked;  // content of the last removed pane, kept for an undo
+  std::set<TControl*> alive;  // content that must still exist, in a pane or kept for an undo
   std::ostringstream log;
   const char* stepsText = std::getenv("PANES_STEPS");
   const int steps = stepsText != nullptr ? std::atoi(stepsText) : 3000;
+  auto kept = [&](TControl* AContent) {
+    for (const auto& removal : host->History().Removals())
+      if (removal.Content == AContent) return true;
+    return false;
+  };
 
   for (int step = 0; step < steps && !testing::Test::HasFailure(); ++step) {
     const int leaves = static_cast<int>(pane_tree::Leaves(w.Root()).size());
     // Grow early, then hover around a few dozen panes.
     int op = pick(100);
-    if (leaves > 40 && op < 30) op += 30;
-    std::set<const TComponent*> mustDie;
+    if (leaves > 40 && op < 25) op += 25;
     TSplitPanel* mustBeCurrent = nullptr;
-    if (op < 30) {
+    std::set<TControl*> mayDie;  // content kept for undo levels that may be let go
+    if (op < 25) {
       const TAlign align = pick(2) == 0 ? alTop : alLeft;
       log << step << ": split " << (align == alTop ? "stacked" : "side by side") << "\n";
-      mustDie.insert(parked.begin(), parked.end());
-      parked.clear();
-      host->SplitCurrent(align, 0.5f);  // lays out the split pane only
-    } else if (op < 45) {
-      log << step << ": delete\n";
-      TSplitPanel* target = host->FCurrent;
-      if (target != w.Root()) {  // a removal ends the undo of the last one
-        mustDie.insert(parked.begin(), parked.end());
-        parked.clear();
-        for (TMemo* m : alive)
-          if (m->Parent() == target) parked.insert(m);
+      host->SplitCurrent(align, 0.5f);
+    } else if (op < 38) {
+      // Removals, often undone at once, newest first: the very same tree,
+      // every ratio to the bit, the same content in the same places.
+      const int count = 1 + pick(3);
+      log << step << ": delete " << count << "\n";
+      const TPaneTree before = Snapshot(w.Root());
+      const std::string dump = pane_tree::Dump(host);
+      const size_t levels = host->History().Removals().size();
+      for (auto& removal : host->History().Removals()) mayDie.insert(removal.Content);
+      for (int i = 0; i < count; ++i) host->DeleteCurrent();
+      if (pick(2) == 0) {
+        log << step << ": undo them\n";
+        while (host->History().Removals().size() > levels) host->UndoDelete();
+        EXPECT_EQ(pane_tree::Dump(host), dump) << "undoing removals puts the panes back as they were";
+        EXPECT_TRUE(Snapshot(w.Root()) == before) << "ratios or content differ after the undo";
       }
-      const std::string before = pane_tree::Dump(host);
-      const std::vector<float> ratios = Ratios(w.Root());
-      host->DeleteCurrent();
-      options.Dragged.clear();
-      if (pick(3) == 0 && target != w.Root()) {
-        log << step << ": undo the removal\n";
-        host->UndoDelete();
-        EXPECT_EQ(pane_tree::Dump(host), before) << "an undo puts the pane back as it was";
-        EXPECT_EQ(Ratios(w.Root()), ratios);
-        for (TMemo* m : parked) EXPECT_EQ(m->Parent(), host->FCurrent);
-        parked.clear();
+    } else if (op < 42) {
+      log << step << ": undo one later\n";
+      const auto& removals = host->History().Removals();
+      TControl* content = removals.empty() ? nullptr : removals.back().Content;
+      host->UndoDelete();
+      if (content != nullptr) {
+        EXPECT_EQ(content->Parent(), host->FCurrent) << "content put back";
       }
-    } else if (op < 50) {
+    } else if (op < 44) {
+      log << step << ": redo\n";
+      host->RedoDelete();
+    } else if (op < 48) {
       log << step << ": zoom in and out\n";
       const std::vector<TRect> before = Places(w.Root());
       host->ToggleZoom();
       TSplitPanel* zoomed = host->FCurrent;
-      // It fills the root, inside the one-pixel bevel of each pane around it.
-      int depth = 0;
-      for (TControl* c = zoomed; c != w.Root(); c = c->Parent()) ++depth;
-      EXPECT_EQ(WindowPos(zoomed), WindowPos(w.Root()) + QPoint(depth, depth));
-      EXPECT_EQ(zoomed->Width(), std::max(0, w.Root()->Width() - 2 * depth));
-      EXPECT_EQ(zoomed->Height(), std::max(0, w.Root()->Height() - 2 * depth));
+      if (host->Zoomed()) {
+        // Whatever its depth, it covers the whole pane area exactly.
+        EXPECT_EQ(WindowPos(zoomed), WindowPos(host));
+        EXPECT_EQ(zoomed->Width(), host->Width());
+        EXPECT_EQ(zoomed->Height(), host->Height());
+        const std::string focus = FocusProblem(host);
+        EXPECT_TRUE(focus.empty()) << focus;
+      }
       host->ToggleZoom();
       // Panes squeezed to nothing tie with their splitters, which may then
       // change order; there is nothing to see of them either way.
@@ -149,7 +175,7 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
       if (!squeezed) {
         EXPECT_EQ(places, before) << "zoom did not bring everything back";
       }
-    } else if (op < 55) {
+    } else if (op < 54) {
       const int key = pick(7);
       log << step << ": keyboard " << key << "\n";
       if (key < 4) {
@@ -158,40 +184,39 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
         host->SelectNext(key == 4);
       } else {
         host->EvenOut();
-        options.Dragged.clear();
       }
-    } else if (op < 60) {
+    } else if (op < 59) {
       const auto all = pane_tree::Leaves(w.Root());
       TSplitPanel* leaf = all[static_cast<size_t>(pick(static_cast<int>(all.size())))];
       TPaintBox* box = leaf->FPaintBox;
       const Qt::MouseButton button = pick(2) ? Qt::LeftButton : Qt::RightButton;
-      if (box->Width() == 0 || box->Height() == 0) continue;  // nothing on screen to click
+      if (box->Width() < 3 || box->Height() < 3 || leaf->Content() != nullptr) continue;
       log << step << ": click a leaf\n";
       Click(box, box->Width() / 2, box->Height() / 2, button);
       mustBeCurrent = leaf;
-    } else if (op < 68) {
-      std::vector<TMemo*> shown;
-      for (TMemo* m : alive)
-        if (parked.count(m) == 0) shown.push_back(m);
+    } else if (op < 67) {
+      std::vector<TControl*> shown;
+      for (TControl* c : alive)
+        if (c->Parent() != host) shown.push_back(c);
       if (shown.empty()) continue;
-      TMemo* memo = shown[static_cast<size_t>(pick(static_cast<int>(shown.size())))];
-      if (memo->Width() < 4 || memo->Height() < 4) continue;
+      TControl* content = shown[static_cast<size_t>(pick(static_cast<int>(shown.size())))];
+      if (content->Width() < 8 || content->Height() < 8) continue;
       if (pick(2) == 0) {
-        log << step << ": click into an editor\n";
-        ClickOnTop(memo, memo->Width() / 2, memo->Height() / 2);
+        log << step << ": click into " << content->ClassName() << "\n";
+        ClickOnTop(content, content->Width() / 2, content->Height() / 2);
       } else {
         // A window squeezed to nothing loses the keyboard; give it back, as
         // a click on the window would.
         QWidget* window = w.Form->Handle();
         if (window->width() == 0 || window->height() == 0) continue;
         QApplication::setActiveWindow(window);
-        log << step << ": focus into an editor\n";
+        log << step << ": focus into " << content->ClassName() << "\n";
         w.Form->SetFocus();  // from outside, as Tab from elsewhere would
-        memo->SetFocus();
+        static_cast<TWinControl*>(content)->SetFocus();
         Settle();
       }
-      mustBeCurrent = static_cast<TSplitPanel*>(memo->Parent());
-    } else if (op < 80) {
+      mustBeCurrent = static_cast<TSplitPanel*>(content->Parent());
+    } else if (op < 78) {
       const auto split = pane_tree::SplitPanes(w.Root());
       if (split.empty()) continue;
       TSplitPanel* pane = split[static_cast<size_t>(pick(static_cast<int>(split.size())))];
@@ -200,49 +225,57 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundAFramedLeafCurrentAndNoContentLos
       log << step << ": drag a splitter by " << delta << "\n";
       TSplitter* s = pane->FSplitter;
       Drag(s, s->Width() / 2, s->Height() / 2, stacked ? 0 : delta, stacked ? delta : 0, 2);
-      options.Dragged.insert(pane);
-    } else if (op < 92) {
+    } else if (op < 90) {
       const int width = pick(5) == 0 ? pick(8) : pick(1400);
       const int height = pick(5) == 0 ? pick(8) : pick(1000);
       log << step << ": resize to " << width << "x" << height << "\n";
       w.Form->SetClientSize(width, height);
       host->ResizePanes();  // in case the size did not change
-      options.Dragged.clear();
     } else {
-      if (alive.size() >= 6) continue;
-      log << step << ": put an editor into the current pane\n";
-      auto* memo = new TMemo(w.Owner);
-      memo->SetAlign(alClient);
-      host->FCurrent->InsertContent(memo);
-      memo->SetText("note " + std::to_string(step));
-      watch.Dead.erase(memo);  // the allocator may hand out a dead one's address
-      alive.insert(memo);
-      options.Contents.insert(memo);
-      watch.Watch(memo);
+      const TContentKind kind = pick(2) == 0 ? ckMemo : ckGrid;
+      log << step << ": put " << (kind == ckMemo ? "an editor" : "a grid") << " into the current pane\n";
+      TControl* had = host->FCurrent->Content();
+      TControl* made = host->PutContent(kind);
+      if (had != nullptr) {
+        EXPECT_EQ(made, nullptr) << "a pane holds one content control at most";
+        EXPECT_EQ(host->FCurrent->Content(), had) << "the content already there stays";
+      } else if (made != nullptr) {
+        const std::string note = "note " + std::to_string(step);
+        if (auto* grid = dynamic_cast<TStringGrid*>(made)) {
+          grid->SetCells(1, 1, note);
+        } else {
+          made->SetText(note);
+        }
+        watch.Dead.erase(made);  // the allocator may hand out a dead one's address
+        alive.insert(made);
+        options.Contents.insert(made);
+        watch.Watch(made);
+      }
     }
 
     EXPECT_TREE_SOUND(host, options);
     if (mustBeCurrent != nullptr) {
       EXPECT_EQ(host->FCurrent, mustBeCurrent);
     }
+    const std::string focus = FocusProblem(host);
+    EXPECT_TRUE(focus.empty()) << focus << " " << pane_tree::Dump(host);
     Settle();
     const std::string frame = FrameProblem(host->FCurrent);
     EXPECT_TRUE(frame.empty()) << frame << " " << pane_tree::Dump(host);
     for (auto it = alive.begin(); it != alive.end();) {
-      TMemo* m = *it;
-      if (watch.Dead.count(m) == 0) {
-        EXPECT_FALSE(mustDie.count(m)) << "content of a removed pane outlived its undo";
-        if (parked.count(m)) {
-          EXPECT_TRUE(m->Parent() == host && !m->Visible()) << "content kept for an undo shows";
+      TControl* c = *it;
+      if (watch.Dead.count(c) == 0) {
+        if (c->Parent() == host) {
+          EXPECT_TRUE(kept(c) && !c->Visible()) << "content of a removed pane shows or is not kept";
         } else {
-          EXPECT_TRUE(InTree(w.Root(), m->Parent())) << "content left the tree";
+          EXPECT_TRUE(InTree(w.Root(), c->Parent()) && c->Visible()) << "content left the tree";
         }
-        EXPECT_EQ(m->Text().rfind("note ", 0), 0u) << "content lost its text";
+        EXPECT_EQ(Note(c).rfind("note ", 0), 0u) << "content lost its text";
         ++it;
         continue;
       }
-      EXPECT_TRUE(mustDie.count(m)) << "content destroyed with a surviving pane";
-      options.Contents.erase(m);
+      EXPECT_TRUE(mayDie.count(c)) << "content destroyed though its pane or undo level lives";
+      options.Contents.erase(c);
       it = alive.erase(it);
     }
   }

@@ -28,7 +28,7 @@ class Removal : public HostTest {
   TMemo* PutMemo(TSplitPanel* APane, const std::string& AText) {
     auto* memo = new TMemo(W.Owner);
     memo->SetAlign(alClient);
-    APane->InsertContent(memo);
+    Host()->AddContent(APane, memo);
     memo->SetText(AText);
     FContents.Contents.insert(memo);
     FGraveyard.Dead.erase(memo);  // the allocator may hand out a dead one's address
@@ -95,7 +95,7 @@ TEST_F(Removal, SplitSiblingFirstHalfMovesUpWithItsRatioAndSplitter) {
   TSplitter* splitter = top->FSplitter;
   Drag(splitter, 1, 10, -100, 0);  // left half 199 of 598
   const float ratio = top->FRatio;
-  EXPECT_EQ(ratio, static_cast<float>(199.0 / 598.0));
+  EXPECT_EQ(ratio, RatioFor(598, 199));
   Click(W.Root()->FSecond);
   Host()->DeleteCurrent();
   TSplitPanel* root = W.Root();
@@ -112,7 +112,7 @@ TEST_F(Removal, SplitSiblingFirstHalfMovesUpWithItsRatioAndSplitter) {
   const int before = left->Width();
   Drag(splitter, 1, 10, 100, 0);
   EXPECT_EQ(left->Width(), before + 100);
-  EXPECT_EQ(root->FRatio, static_cast<float>((before + 100) / 600.0));
+  EXPECT_EQ(root->FRatio, RatioFor(600, before + 100));
 }
 
 TEST_F(Removal, SplitSiblingSecondHalfMovesUpToo) {
@@ -188,7 +188,7 @@ TEST_F(Removal, ContentOfTheSurvivingSiblingMovesUpAndKeepsItsText) {
   ASSERT_FALSE(FGraveyard.Gone(doomed));
   EXPECT_FALSE(doomed->Visible());
   EXPECT_EQ(doomed->Parent(), Host());
-  Host()->ForgetUndo();
+  Host()->ClearHistory();
   EXPECT_TRUE(FGraveyard.Gone(doomed));
   ASSERT_FALSE(FGraveyard.Gone(kept));
   EXPECT_EQ(kept->Parent(), W.Root());
@@ -208,7 +208,7 @@ TEST_F(Removal, ContentOfTheSurvivingSiblingMovesUpAndKeepsItsText) {
   TSplitPanel* half = second->FFirst;
   Click(W.Root()->FFirst);
   Host()->DeleteCurrent();
-  Host()->ForgetUndo();
+  Host()->ClearHistory();
   ASSERT_FALSE(FGraveyard.Gone(moved));
   EXPECT_TRUE(FGraveyard.Gone(kept)) << "it went into the removed first half";
   EXPECT_EQ(W.Root()->FFirst, half);

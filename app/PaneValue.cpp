@@ -1,0 +1,132 @@
+#include "app/PaneValue.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "app/SplitPanel.h"
+#include "widgets/Memo.h"
+#include "widgets/StringGrid.h"
+
+bool TPaneNode::operator==(const TPaneNode& AOther) const {
+  return Leaf == AOther.Leaf && Stacked == AOther.Stacked &&
+         std::bit_cast<std::uint32_t>(Ratio) == std::bit_cast<std::uint32_t>(AOther.Ratio) &&
+         Content == AOther.Content;
+}
+
+TContentKind ContentKindOf(const TControl* AContent) {
+  if (dynamic_cast<const TMemo*>(AContent) != nullptr) return ckMemo;
+  if (dynamic_cast<const TStringGrid*>(AContent) != nullptr) return ckGrid;
+  return ckNone;
+}
+
+TContentValue ContentValueOf(const TControl* AContent) {
+  TContentValue value;
+  value.Kind = ContentKindOf(AContent);
+  if (value.Kind == ckMemo) value.Text = AContent->Text();
+  if (const auto* grid = dynamic_cast<const TStringGrid*>(AContent)) {
+    for (int row = 0; row < grid->RowCount(); ++row)
+      for (int col = 0; col < grid->ColCount(); ++col) value.Cells.push_back(grid->Cells(col, row));
+    value.Col = grid->Col();
+    value.Row = grid->Row();
+  }
+  return value;
+}
+
+TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
+  switch (AValue.Kind) {
+    case ckMemo: {
+      auto* memo = new TMemo(AOwner);
+      if (!AValue.Text.empty()) memo->SetText(AValue.Text);
+      memo->SetAlign(alClient);
+      return memo;
+    }
+    case ckGrid: {
+      auto* grid = new TStringGrid(AOwner);
+      const size_t cols = static_cast<size_t>(grid->ColCount());
+      for (size_t i = 0; i < AValue.Cells.size(); ++i)
+        if (!AValue.Cells[i].empty())
+          grid->SetCells(static_cast<int>(i % cols), static_cast<int>(i / cols), AValue.Cells[i]);
+      grid->SetCol(AValue.Col);
+      grid->SetRow(AValue.Row);
+      grid->SetAlign(alClient);
+      return grid;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+TPaneTree Snapshot(const TSplitPanel* APane) {
+  TPaneTree tree;
+  std::vector<const TSplitPanel*> todo{APane};
+  while (!todo.empty()) {
+    const TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    TPaneNode node;
+    if (pane->FFirst != nullptr && pane->FSecond != nullptr && pane->FSplitter != nullptr) {
+      node.Leaf = false;
+      node.Stacked = pane->SplitsHeight();
+      node.Ratio = pane->FRatio;
+      todo.push_back(pane->FSecond);
+      todo.push_back(pane->FFirst);
+    } else if (const TControl* content = pane->Content()) {
+      node.Content = ContentValueOf(content);
+    }
+    tree.push_back(std::move(node));
+  }
+  return tree;
+}
+
+std::string TreeProblem(const TPaneTree& ATree) {
+  if (ATree.empty()) return "there are no panes";
+  // Panes still owed: a split owes two halves, each half one pane.
+  size_t owed = 1;
+  for (size_t i = 0; i < ATree.size(); ++i) {
+    if (owed == 0) return "pane " + std::to_string(i + 1) + " lies outside the tree";
+    --owed;
+    if (!ATree[i].Leaf) owed += 2;
+  }
+  if (owed > 0) return "a split lacks a half";
+  return {};
+}
+
+void Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost) {
+  std::vector<TSplitPanel*> todo{APane};
+  for (const TPaneNode& node : ATree) {
+    if (todo.empty()) return;
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (!node.Leaf) {
+      pane->Split(node.Stacked ? alTop : alLeft, node.Ratio);
+      todo.push_back(pane->FSecond);
+      todo.push_back(pane->FFirst);
+    } else if (TControl* content = CreateContent(pane->Owner(), node.Content)) {
+      AHost->AddContent(pane, content);
+    }
+  }
+}
+
+TPanePath PathOf(const TSplitPanel* APane) {
+  TPanePath path;
+  for (const TSplitPanel* child = APane;;) {
+    const auto* parent = dynamic_cast<const TSplitPanel*>(child->Parent());
+    if (parent == nullptr) break;
+    path.push_back(parent->FSecond == child);
+    child = parent;
+  }
+  std::reverse(path.begin(), path.end());
+  return path;
+}
+
+TSplitPanel* PaneAt(TSplitPanel* ARoot, const TPanePath& APath, bool* AExact) {
+  TSplitPanel* pane = ARoot;
+  size_t depth = 0;
+  for (; pane != nullptr && depth < APath.size(); ++depth) {
+    TSplitPanel* next = APath[depth] ? pane->FSecond : pane->FFirst;
+    if (next == nullptr) break;
+    pane = next;
+  }
+  if (AExact != nullptr) *AExact = depth == APath.size();
+  return pane;
+}
