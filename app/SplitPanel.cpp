@@ -284,6 +284,10 @@ TMainPanel::~TMainPanel() {
   delete FRoot;
 }
 
+TRebuilding::TRebuilding(TMainPanel* AHost) : FHost(AHost) {
+  if (FHost->FRebuilding++ == 0) Application->HideNote();
+}
+
 void TMainPanel::MoveCurrentToLeaf() {
   // Splitting or removing a split pane would orphan or destroy the wrong panes.
   if (FCurrent == nullptr) return;
@@ -292,6 +296,8 @@ void TMainPanel::MoveCurrentToLeaf() {
 
 void TMainPanel::SetCurrent(TSplitPanel* APane) {
   if (APane == nullptr) return;
+  // A note is about the pane it was shown at.
+  if (APane != FCurrent) Application->HideNote();
   if (FCurrent != nullptr) FCurrent->DrawMarker(clWhite);
   FCurrent = APane;
   SettleCurrent();
@@ -340,7 +346,12 @@ void TMainPanel::ContentEnter(TObject* Sender) {
   // current already.
   if (FRebuilding > 0) return;
   TSplitPanel* pane = PaneOfContent(Sender, &FCurrent);
-  if (pane != nullptr && pane != FCurrent) SetCurrent(pane);
+  // Content kept hidden for an undo can still be handed the keyboard late,
+  // by a grid's delayed cell editor say; the keyboard goes back.
+  if (pane == nullptr)
+    FocusCurrent();
+  else if (pane != FCurrent)
+    SetCurrent(pane);
 }
 
 TControl* TMainPanel::PutContent(TContentKind AKind) {

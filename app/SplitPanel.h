@@ -163,10 +163,10 @@ class TMainPanel : public TWinControl {
 };
 
 // Marks a host command that moves panes and content about, for as long as it
-// runs.
+// runs. A note left by the command before goes.
 class TRebuilding {
  public:
-  explicit TRebuilding(TMainPanel* AHost) : FHost(AHost) { ++FHost->FRebuilding; }
+  explicit TRebuilding(TMainPanel* AHost);
   ~TRebuilding() { --FHost->FRebuilding; }
   TRebuilding(const TRebuilding&) = delete;
   TRebuilding& operator=(const TRebuilding&) = delete;

@@ -48,22 +48,27 @@ void TForm1::CreateActions() {
       {scCtrl | scShift | 'G', "Put a string grid into the current pane", &TForm1::Button7Click, 0},
   };
   TButton* toolbar[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
+  // Desktops take the arrows with Alt, Alt+Shift, Ctrl+Alt and Super, and
+  // editors take them with Ctrl and Shift: directions go on the letters vi
+  // users know (H left, J down, K up, L right), which none of them takes.
   const TCommand others[] = {
-      {scAlt | VK_LEFT, "Go to the pane on the left", &TForm1::SelectPaneExecute, pdLeft},
-      {scAlt | VK_RIGHT, "Go to the pane on the right", &TForm1::SelectPaneExecute, pdRight},
-      {scAlt | VK_UP, "Go to the pane above", &TForm1::SelectPaneExecute, pdUp},
-      {scAlt | VK_DOWN, "Go to the pane below", &TForm1::SelectPaneExecute, pdDown},
+      {scCtrl | scShift | 'H', "Go to the pane on the left", &TForm1::SelectPaneExecute, pdLeft},
+      {scCtrl | scShift | 'L', "Go to the pane on the right", &TForm1::SelectPaneExecute, pdRight},
+      {scCtrl | scShift | 'K', "Go to the pane above", &TForm1::SelectPaneExecute, pdUp},
+      {scCtrl | scShift | 'J', "Go to the pane below", &TForm1::SelectPaneExecute, pdDown},
       {VK_F6, "Go to the next pane", &TForm1::NextPaneExecute, 1},
       {scShift | VK_F6, "Go to the previous pane", &TForm1::NextPaneExecute, -1},
-      {scAlt | scShift | VK_LEFT, "Move the splitter left", &TForm1::MoveSplitterExecute, pdLeft},
-      {scAlt | scShift | VK_RIGHT, "Move the splitter right", &TForm1::MoveSplitterExecute,
+      {scCtrl | scAlt | scShift | 'H', "Move the splitter left", &TForm1::MoveSplitterExecute,
+       pdLeft},
+      {scCtrl | scAlt | scShift | 'L', "Move the splitter right", &TForm1::MoveSplitterExecute,
        pdRight},
-      {scAlt | scShift | VK_UP, "Move the splitter up", &TForm1::MoveSplitterExecute, pdUp},
-      {scAlt | scShift | VK_DOWN, "Move the splitter down", &TForm1::MoveSplitterExecute, pdDown},
+      {scCtrl | scAlt | scShift | 'K', "Move the splitter up", &TForm1::MoveSplitterExecute, pdUp},
+      {scCtrl | scAlt | scShift | 'J', "Move the splitter down", &TForm1::MoveSplitterExecute,
+       pdDown},
       {scCtrl | scShift | 'B', "Even out all panes", &TForm1::EvenOutExecute, 0},
       {scCtrl | scShift | 'X', "Zoom the current pane", &TForm1::ZoomExecute, 0},
       {scCtrl | scShift | 'T', "Bring back the deleted pane", &TForm1::UndoDeleteExecute, 0},
-      {scCtrl | scShift | 'R', "Delete again the pane brought back", &TForm1::RedoDeleteExecute, 0},
+      {scCtrl | scShift | 'Y', "Delete again the pane brought back", &TForm1::RedoDeleteExecute, 0},
   };
   auto add = [this](const TCommand& ACommand) {
     auto* action = new TAction(this);

@@ -98,18 +98,56 @@ class TNoteLabel : public QLabel {
     FTimer.setSingleShot(true);
     QObject::connect(&FTimer, &QTimer::timeout, this, &QWidget::hide);
   }
-  void Show(const QString& AText, QPoint AAt) {
+  // Shows AText at the control that lies at AArea of the window: inside it
+  // where it fits, else next to it, never over its edge (where the program
+  // draws its marks).
+  void Show(const QString& AText, const QRect& AArea) {
     setText(AText);
     setAccessibleName(AText);
     adjustSize();
-    // Wholly inside the window, however small it is.
-    const QSize room = parentWidget()->size() - size();
-    move(std::clamp(AAt.x(), 0, std::max(0, room.width())), std::clamp(AAt.y(), 0, std::max(0, room.height())));
-    raise();
-    show();
+    const QRect window = parentWidget()->rect();
+    const QSize size = this->size();
+    const QRect candidates[] = {
+        QRect(AArea.topLeft() + QPoint(4, 4), size),
+        QRect(QPoint(AArea.left(), AArea.bottom() + 2), size),
+        QRect(QPoint(AArea.left(), AArea.top() - 2 - size.height()), size),
+        QRect(QPoint(AArea.right() + 2, AArea.top()), size),
+        QRect(QPoint(AArea.left() - 2 - size.width(), AArea.top()), size),
+    };
+    const QRect* at = nullptr;
+    for (const QRect& candidate : candidates) {
+      const bool inside = &candidate == &candidates[0];
+      if (!window.contains(candidate)) continue;
+      if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate) : !candidate.intersects(AArea)) {
+        at = &candidate;
+        break;
+      }
+    }
+    // In a window too small for it the beep and assistive technology tell.
+    if (at != nullptr) {
+      move(at->topLeft());
+      raise();
+      show();
+    }
     QAccessibleEvent alert(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
     FTimer.start(4000);
+    qApp->installEventFilter(this);
+  }
+
+ protected:
+  // Gone at the user's next key or click, as a tooltip is, and when the
+  // window changes size and the control moves away from under it.
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    const QEvent::Type type = AEvent->type();
+    if (type == QEvent::KeyPress || type == QEvent::MouseButtonPress ||
+        (type == QEvent::Resize && AObject == parentWidget()))
+      hide();
+    return QLabel::eventFilter(AObject, AEvent);
+  }
+  void hideEvent(QHideEvent* AEvent) override {
+    qApp->removeEventFilter(this);
+    QLabel::hideEvent(AEvent);
   }
 
  private:
@@ -133,9 +171,16 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
   QWidget* window = handle->window();
   auto* note = window->findChild<TNoteLabel*>(QString(), Qt::FindDirectChildrenOnly);
   if (note == nullptr) note = new TNoteLabel(window);
-  // Near the control's top left corner, inside it, where the eye already is.
+  // At the control, where the eye already is.
   const TRect area = AAt->HandleRect();
-  note->Show(QString::fromStdString(AText), handle->mapTo(window, QPoint(area.Left + 6, area.Top + 6)));
+  note->Show(QString::fromStdString(AText),
+             QRect(handle->mapTo(window, QPoint(area.Left, area.Top)), QSize(area.Width(), area.Height())));
+}
+
+void TApplication::HideNote() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* note = window->findChild<TNoteLabel*>(QString(), Qt::FindDirectChildrenOnly))
+      note->hide();
 }
 
 void TApplication::ShowException(const Exception& AError) {

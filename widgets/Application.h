@@ -43,6 +43,8 @@ class TApplication : public TComponent {
   // A short note shown at a control, the way a tooltip shows, for a few
   // seconds; with ABeep the user also hears that something was refused.
   void ShowNote(TControl* AAt, const std::string& AText, bool ABeep = false);
+  // Takes a note shown away before its time.
+  void HideNote();
   // The last note shown, for tests and assistive technology.
   const std::string& LastNote() const { return FLastNote; }
 

@@ -122,7 +122,7 @@ TEST_F(HostTest, DraggingASplitterWithTheMouseUpdatesItsPanesRatio) {
   // Proportions survive a resize of the window, and a resize back puts the
   // splitters on the very pixels the drags left them at.
   W.Form->SetClientSize(1200, 800);
-  EXPECT_EQ(W.Root()->FFirst->Width(), 301);
+  EXPECT_EQ(W.Root()->FFirst->Width(), PaneShare(1200, RatioFor(600, 150)));
   EXPECT_EQ(left->FFirst->Height(), PaneShare(798, RatioFor(398, 249)));
   EXPECT_EQ(left->FFirst->Height(), 500);
   EXPECT_TREE_SOUND(Host());
