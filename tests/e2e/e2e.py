@@ -3,13 +3,15 @@
 
     e2e.py PANES_BINARY [--actions N] [--seed S] [--out DIR]
 
-Starts Xvfb on a free display and the program on Qt's xcb platform, then
-clicks, drags, types (CJK too), presses keys and resizes the window with
-xdotool, and reads the screen back with ImageMagick's import. Panes are found
-by their red frame, not by fixed coordinates. A scripted scenario runs first,
-then a seeded random sequence of actions; the program must stay up, always
-show exactly one framed pane, print nothing on stderr and exit with 0 when
-its leave command closes it.
+Starts Xvfb on a free display with the Openbox window manager and the
+program on Qt's xcb platform, then clicks, drags, types (CJK too), presses
+keys and resizes the window with xdotool, and reads the screen back with
+ImageMagick's import. Panes are found by their red frame, not by fixed
+coordinates. Scripted scenarios run first, then a seeded random sequence of
+actions; after every step exactly one framed pane shows, and a letter typed
+shows inside that frame and nowhere else (then it is taken back). The
+program must stay up, print nothing on stderr and exit with 0 when its leave
+command closes it.
 """
 
 import argparse
@@ -97,11 +99,37 @@ def frame_of(image):
     return (left, top, right, bottom)
 
 
+def diff_box(a, b):
+    """The bounding box (left, top, right, bottom) of the pixels that differ
+    between two grabs of the same size, or None."""
+    if (a.width, a.height) != (b.width, b.height):
+        return (0, 0, max(a.width, b.width) - 1, max(a.height, b.height) - 1)
+    row = a.width * 3
+    box = None
+    for y in range(a.height):
+        ra, rb = a.pixels[y * row:(y + 1) * row], b.pixels[y * row:(y + 1) * row]
+        if ra == rb:
+            continue
+        first = next(i for i in range(row) if ra[i] != rb[i]) // 3
+        last = next(i for i in range(row - 1, -1, -1) if ra[i] != rb[i]) // 3
+        if box is None:
+            box = [first, y, last, y]
+        else:
+            box = [min(box[0], first), box[1], max(box[2], last), y]
+    return tuple(box) if box else None
+
+
+def inside(box, frame):
+    return (box[0] >= frame[0] and box[1] >= frame[1] and box[2] <= frame[2]
+            and box[3] <= frame[3])
+
+
 class Session:
     def __init__(self, binary, out, wrapper=()):
         self.out = out
         self.xvfb = None
         self.app = None
+        self.wm = None
         self.log = []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -123,17 +151,31 @@ class Session:
         os.chmod(runtime, 0o700)
         self.env["XDG_RUNTIME_DIR"] = runtime
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        # A real window manager, as on a desktop: Openbox (LXDE, LXQt).
+        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wait(self.wm_ready, "the window manager")
         self.stderr_path = os.path.join(out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
         self.app = subprocess.Popen(list(wrapper) + [binary], env=self.env, stderr=self.stderr,
                                     stdout=subprocess.DEVNULL)
-        self.wid = self.tool("search", "--sync", "--name", "^Form1$").split()[0]
+        self.wid = self.tool("search", "--sync", "--onlyvisible", "--classname", "^panes$").split()[0]
         self.wait(lambda: self.geometry()[2:] == (688, 446) or None, "the window at its size")
         # Into the corner, so every size the tests give it stays on the screen.
         self.tool("windowmove", self.wid, "0", "0")
-        self.wait(lambda: self.geometry()[:2] == (0, 0) or None, "the window in the corner")
+        self.wait(lambda: self.geometry()[0] < 20 and self.geometry()[1] < 60 or None,
+                  "the window in the corner")
+        self.tool("windowactivate", "--sync", self.wid)
 
     # --- the tools -----------------------------------------------------------
+    def wm_ready(self):
+        if self.wm.poll() is not None:
+            raise Failure("the window manager ended")
+        out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
+                             capture_output=True, text=True).stdout
+        return True if "window id" in out else None
+
     def tool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True,
                                 text=True, timeout=30 * PATIENCE)
@@ -152,6 +194,8 @@ class Session:
         return Image(data)
 
     def alive(self):
+        if self.app is None:
+            return
         if self.app.poll() is not None:
             raise Failure("the program ended (status %s)" % self.app.returncode)
 
@@ -204,9 +248,16 @@ class Session:
                 raise Failure("never saw " + what)
             time.sleep(0.03)
 
-    def frame(self, timeout=5.0, differs_from=None, equals=None):
+    def frame(self, timeout=5.0, differs_from=None, equals=None, typing=True):
         """The one red frame, once the screen shows exactly one (other than
-        differs_from, or equal to equals, when the action must move it)."""
+        differs_from, or equal to equals, when the action must move it).
+        Unless typing is False, a letter typed then must land inside it."""
+        found = self.frame_only(timeout, differs_from, equals)
+        if typing:
+            self.typing_lands_in(found)
+        return found
+
+    def frame_only(self, timeout=5.0, differs_from=None, equals=None):
         last = [None]
 
         def check():
@@ -239,10 +290,49 @@ class Session:
 
         self.wait(check, what)
 
+    def quiet(self):
+        """Nothing but the program changes the screen from now on: the
+        pointer rests outside the window (no hover, no tooltip), and a key
+        that types nothing takes any note away."""
+        self.tool("mousemove", "1590", "1190")
+        self.tool("key", "shift")
+        time.sleep(0.25 * PATIENCE)
+
+    def typing_lands_in(self, frame, must_show=None):
+        """Types a letter: it must show inside the red frame and nowhere
+        else; in a pane that shows an editor or a grid it must show at all
+        (must_show decides, else a white middle of the frame tells). Then
+        takes it back: BackSpace, and Escape for a grid's cell."""
+        self.quiet()
+        before = self.grab()
+        self.note("type a letter to see where it lands")
+        self.tool("type", "x")
+        left, top, right, bottom = frame
+        if must_show is None:
+            must_show = (right - left > 40 and bottom - top > 30 and
+                         is_white(before.pixel((left + right) // 2, (top + bottom) // 2)))
+        changed, deadline = None, time.time() + (1.5 if must_show else 0.4) * PATIENCE
+        while time.time() < deadline:
+            self.alive()
+            changed = diff_box(before, self.grab())
+            if changed is not None and must_show:
+                time.sleep(0.05)
+                changed = diff_box(before, self.grab()) or changed
+                break
+            time.sleep(0.03)
+        self.tool("key", "BackSpace", "Escape")
+        if changed is not None and not inside(changed, frame):
+            raise Failure("typing changed the screen outside the red frame %r: %r" % (frame, changed))
+        if must_show and changed is None:
+            raise Failure("typing into the framed pane %r showed nothing" % (frame,))
+
     def close(self):
         if self.app is not None and self.app.poll() is None:
             self.app.kill()
             self.app.wait()
+        if self.wm is not None:
+            self.wm.kill()
+            self.wm.wait()
         if self.xvfb is not None:
             self.xvfb.kill()
             self.xvfb.wait()
@@ -348,15 +438,16 @@ def scenario(s):
     # The keyboard, while the editor has it: split, move about, zoom, undo.
     s.key("ctrl+shift+e")
     left = s.frame(differs_from=box)
-    s.key("alt+Right")
+    s.key("ctrl+shift+l")
     right = s.frame(differs_from=left)
     if right[0] <= left[2]:
-        raise Failure("Alt+Right did not go to the pane on the right")
+        raise Failure("Ctrl+Shift+L did not go to the pane on the right")
     s.key("shift+F6")
     s.frame(equals=left)
     s.key("ctrl+shift+x")
-    s.wait(lambda: (lambda f: f if isinstance(f, tuple) and f[2] > right[0] else None)(
+    zoomed = s.wait(lambda: (lambda f: f if isinstance(f, tuple) and f[2] > right[0] else None)(
         frame_of(s.grab())), "the zoomed pane")
+    s.typing_lands_in(zoomed)
     s.key("ctrl+shift+x")
     s.frame(equals=left)
     s.key("ctrl+shift+w")
@@ -365,10 +456,123 @@ def scenario(s):
     s.frame(equals=left)
 
 
+def highlight_box(image, frame):
+    """The current cell's highlight inside frame, relative to the frame's
+    corner, or None."""
+    left, top, right, bottom = frame
+    box = None
+    for y in range(top + 2, bottom - 1):
+        for x in range(left + 2, right - 1):
+            r, g, b = image.pixel(x, y)
+            if b - r > 80:
+                p = (x - left, y - top)
+                box = [p[0], p[1], p[0], p[1]] if box is None else [
+                    min(box[0], p[0]), min(box[1], p[1]), max(box[2], p[0]), max(box[3], p[1])]
+    return tuple(box) if box else None
+
+
+def own_work(s):
+    """Every pane holds its own editor or grid, and the keyboard goes where
+    the frame is: what users reported, one after the other."""
+    # From the base pane alone.
+    for _ in range(60):
+        was = s.frame_only()
+        s.key("ctrl+shift+w")
+        time.sleep(0.3 * PATIENCE)
+        if s.frame_only() == was:
+            break
+    base = s.frame()
+    s.key("ctrl+shift+e")
+    left = s.frame(differs_from=base)
+    # An editor on the left; the frame moves right and the typing with it.
+    s.key("ctrl+shift+m")
+    s.wait(lambda: is_white(s.grab().pixel(left[0] + 6, left[1] + 6)) or None, "an editor")
+    s.type("one")
+    s.key("F6")
+    right = s.frame(differs_from=left)
+    # A second editor, of the right pane's own.
+    s.key("ctrl+shift+m")
+    s.wait(lambda: is_white(s.grab().pixel(right[0] + 6, right[1] + 6)) or None,
+           "a second editor in the other pane")
+    s.type("two")
+    s.frame(equals=right)
+    if not is_white(s.grab().pixel(left[0] + 6, left[1] + 6)):
+        raise Failure("the first editor went when the second came")
+    # A grid on a pane that holds an editor leaves the editor, which keeps
+    # the keyboard.
+    s.key("ctrl+shift+g")
+    s.quiet()
+    if not is_white(s.grab().pixel(right[0] + 6, right[1] + 6)):
+        raise Failure("a grid covered the editor")
+    s.frame(equals=right)
+    # Ctrl+Shift+H goes left; a stacked split takes the editor into the top
+    # half; Ctrl+Shift+J goes down, where a grid goes.
+    s.key("ctrl+shift+h")
+    s.frame(equals=left)
+    s.key("ctrl+shift+o")
+    top = s.frame(differs_from=left)
+    s.key("ctrl+shift+j")
+    bottom = s.frame(differs_from=top)
+    s.key("ctrl+shift+g")
+    s.wait(lambda: not is_white(s.grab().pixel(bottom[0] + 4, bottom[1] + 4)) or None, "a grid")
+    s.type("42")
+    s.key("Return")
+    cell = s.wait(lambda: highlight_box(s.grab(), bottom), "the grid's current cell")
+    # A split by the keys leaves the grid's current cell where it was.
+    s.key("ctrl+shift+e")
+    half = s.frame(differs_from=bottom)
+    s.quiet()
+    if highlight_box(s.grab(), half) != cell:
+        raise Failure("a split moved the grid's current cell: %r, was %r" % (
+            highlight_box(s.grab(), half), cell))
+    # F6 leaves the grid (its cell is not overwritten: the frame check sees
+    # any letter outside the frame); Ctrl+Tab leaves it for the toolbar.
+    s.key("F6")
+    s.frame(differs_from=half)
+    s.key("shift+F6")
+    s.frame(equals=half)
+    s.key("ctrl+Tab")
+    s.frame_only(equals=half)
+    s.typing_lands_in(half, must_show=False)
+    s.key("F6")
+    s.frame(differs_from=half)
+    # Three removals, then three undos: the very same screen; a redo takes
+    # the last one back out. (A window resized and back is painted afresh:
+    # frames erased in white stay until then.)
+    def afresh():
+        width, height = s.geometry()[2:]
+        for size in ((width + 1, height), (width, height)):
+            s.resize(*size)
+            s.wait(lambda: s.geometry()[2:] == size or None, "the window resized")
+        s.quiet()
+        return s.grab()
+    whole, current = afresh(), s.frame_only()
+    for _ in range(3):
+        was = s.frame_only()
+        s.key("ctrl+shift+w")
+        s.frame(differs_from=was)
+    for _ in range(3):
+        was = s.frame_only()
+        s.key("ctrl+shift+t")
+        s.frame(differs_from=was)
+    if s.frame_only() != current:
+        raise Failure("the undone removals did not bring the frame back to where it was")
+    changed = diff_box(whole, afresh())
+    if changed is not None and not inside(changed, current):
+        whole.save(os.path.join(s.out, "e2e-expected.ppm"))
+        raise Failure("three removals undone do not give the same screen: %r differs" % (changed,))
+    s.key("ctrl+shift+y")
+    s.frame(differs_from=current)
+    s.key("ctrl+shift+t")
+    s.frame(equals=current)
+
+
 def random_actions(s, count, rng):
-    """Random things a person might do; after each, one framed pane shows."""
+    """Random things a person might do; after each, one framed pane shows and
+    typing lands inside it."""
     frame = s.frame()
     for _ in range(count):
+        tabbed = False
         width, height = s.geometry()[2:]
         roll = rng.random()
         small = frame[2] - frame[0] < 60 or frame[3] - frame[1] < 60
@@ -398,11 +602,19 @@ def random_actions(s, count, rng):
         elif roll < 0.95:
             s.type(rng.choice(["abc ", "split ", "中文", "窗 ", "42"]))
         else:
-            s.key(rng.choice(["Tab", "Return", "BackSpace", "Left", "ctrl+shift+o", "ctrl+shift+e",
-                              "alt+Left", "alt+Down", "F6", "shift+F6", "alt+shift+Right",
-                              "ctrl+shift+b", "ctrl+shift+x", "ctrl+shift+w", "ctrl+shift+t"]))
+            keys = rng.choice(["Tab", "Return", "BackSpace", "Left", "ctrl+shift+o", "ctrl+shift+e",
+                               "ctrl+shift+h", "ctrl+shift+j", "ctrl+shift+k", "ctrl+shift+l",
+                               "F6", "shift+F6", "ctrl+alt+shift+l", "ctrl+alt+shift+j",
+                               "ctrl+shift+b", "ctrl+shift+x", "ctrl+shift+w", "ctrl+shift+t",
+                               "ctrl+shift+y", "ctrl+Tab", "ctrl+shift+Tab", "ctrl+shift+m",
+                               "ctrl+shift+g"])
+            s.key(keys)
+            # Tab and Ctrl+Tab may take the keyboard to the toolbar, as they
+            # should; the next command or click brings it back.
+            if "Tab" in keys:
+                tabbed = True
         try:
-            frame = s.frame()
+            frame = s.frame_only()
         except Failure as e:
             if not str(e).startswith("no red frame"):
                 raise
@@ -412,6 +624,10 @@ def random_actions(s, count, rng):
             s.frame()
             s.key("ctrl+shift+x")
             frame = (0, 0, 1, 1)  # too small to split until seen again
+            continue
+        # After Tab the keyboard may rest on the toolbar: nothing typed may
+        # show anywhere, but it need not show in the pane.
+        s.typing_lands_in(frame, must_show=False if tabbed else None)
 
 
 def main():
@@ -433,7 +649,7 @@ def main():
     passed, failed = 0, 0
     s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
     try:
-        for name, run in (("scenario", scenario),
+        for name, run in (("scenario", scenario), ("own work", own_work),
                           ("random", lambda s: random_actions(s, args.actions,
                                                               random.Random(args.seed))),
                           ("leave", lambda s: s.press("leave"))):
