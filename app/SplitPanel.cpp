@@ -392,6 +392,27 @@ void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   SettleCurrent();
 }
 
+bool TMainPanel::RoomToSplit(const TSplitPanel* APane, TAlign AAlign, float ARatio) {
+  const bool stacked = AAlign == alTop || AAlign == alBottom;
+  const int extent = stacked ? APane->Height() : APane->Width();
+  const int room = (stacked ? APane->ClientHeight() : APane->ClientWidth()) - TSplitter::DefaultThickness;
+  const int first = PaneShare(extent, ARatio);
+  return first >= TSplitter::DefaultMinSize && room - first >= TSplitter::DefaultMinSize;
+}
+
+void TMainPanel::SplitCurrentIfRoom(TAlign AAlign, float ARatio) {
+  if (FCurrent == nullptr) return;
+  TRebuilding rebuilding(this);
+  Unzoom();
+  MoveCurrentToLeaf();
+  if (!RoomToSplit(FCurrent, AAlign, ARatio)) {
+    Application->ShowNote(FCurrent, "No room to split this pane", true);
+    SettleCurrent();
+    return;
+  }
+  SplitCurrent(AAlign, ARatio);
+}
+
 void TMainPanel::ResizePanes() {
   // While zoomed the tree lies hidden; it is laid out when it shows again.
   if (FRoot == nullptr || FZoomed) return;

@@ -87,6 +87,12 @@ class TMainPanel : public TWinControl {
   ~TMainPanel() override;
 
   void SplitCurrent(TAlign AAlign, float ARatio);
+  // The split commands: split the current pane unless a half would come out
+  // smaller than a splitter lets a drag make it; then nothing changes and a
+  // note at the pane says so. A window made small may still squeeze panes.
+  void SplitCurrentIfRoom(TAlign AAlign, float ARatio);
+  // Whether splitting APane so would leave both halves at least MinSize.
+  static bool RoomToSplit(const TSplitPanel* APane, TAlign AAlign, float ARatio);
   void ResizePanes();
   void DeleteCurrent();
 

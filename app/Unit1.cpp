@@ -131,12 +131,13 @@ void TForm1::Button1Click(TObject* /*Sender*/) {
   FMainPanel->SettleCurrent();
 }
 
+// A split that would leave a half too small to see is refused (with a note).
 void TForm1::Button2Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->SplitCurrent(alTop, 0.5f);
+  if (FMainPanel != nullptr) FMainPanel->SplitCurrentIfRoom(alTop, 0.5f);
 }
 
 void TForm1::Button3Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->SplitCurrent(alLeft, 0.5f);
+  if (FMainPanel != nullptr) FMainPanel->SplitCurrentIfRoom(alLeft, 0.5f);
 }
 
 void TForm1::Button4Click(TObject* /*Sender*/) {

@@ -1,15 +1,15 @@
 #include "widgets/Memo.h"
 
 #include <QPlainTextEdit>
+#include <QStyle>
 
 #include "widgets/Peer.h"
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit) {
   auto* editor = static_cast<QPlainTextEdit*>(Peer());
   editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  // No scroll bars, as the classic editor has by default: the caret still
-  // scrolls the text, and a wrapped text in a narrow pane can no longer make
-  // a scroll bar come and go for ever (each showing re-wraps the text).
+  // Lines wrap, so only the vertical scroll bar is ever needed (see
+  // SizeChanged).
   editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   editor->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -20,6 +20,17 @@ TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit) {
   SetColor(clWindow);
   SetBounds(0, 0, 185, 89);
   WatchInput(this);
+}
+
+void TMemo::SizeChanged() {
+  TWinControl::SizeChanged();
+  // A scroll bar shows text past the bottom, but only in an editor with room
+  // for one beside the text: in a sliver of an editor a scroll bar coming
+  // and going re-wrapped the text for ever.
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  const int extent = editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, editor);
+  const bool room = Width() >= 4 * extent && Height() >= 3 * extent;
+  editor->setVerticalScrollBarPolicy(room ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
 std::string TMemo::GetText() const {

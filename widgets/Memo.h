@@ -10,4 +10,5 @@ class TMemo : public TWinControl {
  protected:
   std::string GetText() const override;
   void TextChanged() override;
+  void SizeChanged() override;
 };

@@ -12,7 +12,7 @@ bool IsVerticalAlign(TAlign AAlign) { return AAlign == alTop || AAlign == alBott
 }  // namespace
 
 TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
-  SetBounds(0, 0, 3, 100);
+  SetBounds(0, 0, DefaultThickness, 100);
   SetAlign(alLeft);
   SetCursor(crHSplit);
 }

@@ -6,6 +6,11 @@
 // the left button, live, asking OnCanResize about every proposed size.
 class TSplitter : public TGraphicControl {
  public:
+  // What a new splitter has: its thickness, and the least a drag leaves on
+  // either side.
+  static constexpr int DefaultThickness = 3;
+  static constexpr int DefaultMinSize = 30;
+
   explicit TSplitter(TComponent* AOwner);
 
   int MinSize() const { return FMinSize; }
@@ -42,7 +47,7 @@ class TSplitter : public TGraphicControl {
  private:
   bool Vertical() const { return Align() == alTop || Align() == alBottom; }
 
-  int FMinSize = 30;
+  int FMinSize = DefaultMinSize;
   TAlign FLastAlign = alLeft;
   TControl* FDragControl = nullptr;
   int FDownPos = 0;

@@ -123,9 +123,23 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
     TSplitPanel* mustBeCurrent = nullptr;
     std::set<TControl*> mayDie;  // content kept for undo levels that may be let go
     if (op < 25) {
+      // Through the command: a split never leaves a half smaller than a
+      // drag may make it; when there is no room nothing changes.
       const TAlign align = pick(2) == 0 ? alTop : alLeft;
       log << step << ": split " << (align == alTop ? "stacked" : "side by side") << "\n";
-      host->SplitCurrent(align, 0.5f);
+      const std::string before = pane_tree::Dump(host);
+      TSplitPanel* pane = host->FCurrent;
+      const bool room = TMainPanel::RoomToSplit(pane, align, 0.5f);
+      host->SplitCurrentIfRoom(align, 0.5f);
+      if (!room) {
+        EXPECT_EQ(pane_tree::Dump(host), before) << "a split without room changed the tree";
+      } else {
+        ASSERT_NE(pane->FFirst, nullptr);
+        const bool stacked = align == alTop;
+        for (TSplitPanel* half : {pane->FFirst, pane->FSecond})
+          EXPECT_GE(stacked ? half->Height() : half->Width(), TSplitter::DefaultMinSize)
+              << "a split left a half too small to see";
+      }
     } else if (op < 38) {
       // Removals, often undone at once, newest first: the very same tree,
       // every ratio to the bit, the same content in the same places.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -133,6 +135,24 @@ TEST_F(Input, MemoKeepsWhatTheUserTypes) {
   EXPECT_NE(memo->Text(), "first line\nsecond") << "undo works";
   memo->SetText("replaced");
   EXPECT_EQ(memo->Text(), "replaced");
+
+  // Text past the bottom shows a scroll bar; a sliver of an editor has
+  // none, and a long wrapped text there must not keep the program busy.
+  auto* editor = static_cast<QPlainTextEdit*>(memo->Handle());
+  std::string lines;
+  for (int i = 0; i < 60; ++i) lines += "line " + std::to_string(i) + " of a long note\n";
+  memo->SetText(lines);
+  Settle();
+  EXPECT_TRUE(editor->verticalScrollBar()->isVisible());
+  for (int width : {0, 1, 7, 20, 33}) {
+    FForm->SetClientSize(width, 200);
+    Settle();
+    EXPECT_FALSE(editor->verticalScrollBar()->isVisible()) << width;
+  }
+  FForm->SetClientSize(400, 300);
+  Settle();
+  EXPECT_TRUE(editor->verticalScrollBar()->isVisible());
+  EXPECT_EQ(memo->Text(), lines);
 }
 
 // Qt handed the focus of a hidden or destroyed editor to the next one, which
@@ -217,6 +237,25 @@ TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
   EXPECT_EQ(grid->Cells(0, 2), "Row");
   grid->SetCells(9, 9, "ignored");
   EXPECT_EQ(grid->Cells(9, 9), "");
+
+  // The current cell, counted with the fixed ones, stays where it is when
+  // the focused grid moves to another parent (Qt would move it on as if the
+  // user pressed Tab) or hides.
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(2, 1));
+  grid->SetCol(3);
+  grid->SetRow(4);
+  grid->SetCol(0);  // a fixed column takes no typing: ignored
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(3, 4));
+  auto* panel = new TPanel(FForm.get());
+  panel->SetParent(FForm.get());
+  panel->SetAlign(alClient);
+  grid->SetFocus();
+  grid->SetParent(panel);
+  Settle();
+  EXPECT_TRUE(grid->Focused()) << "a control that moves within its window keeps the keyboard";
+  grid->SetVisible(false);
+  grid->SetVisible(true);
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(3, 4));
 }
 
 }  // namespace
