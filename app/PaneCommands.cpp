@@ -124,6 +124,7 @@ void TSplitPanel::EvenHalves() {
   if (TMainPanel* host = Host()) {
     host->DescribeSplitter(this);
     host->SettleCurrent();
+    host->Changed();
   }
 }
 
@@ -243,6 +244,7 @@ void TMainPanel::EvenOut() {
   ResizePanes();
   DescribePanes();
   SettleCurrent();
+  Changed();
 }
 
 void TMainPanel::ToggleZoom() {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "widgets/Application.h"
+#include "widgets/Memo.h"
+#include "widgets/StringGrid.h"
 
 int PaneShare(int AExtent, float ARatio) {
   const double share = static_cast<double>(AExtent) * static_cast<double>(ARatio);
@@ -170,7 +172,10 @@ void TSplitPanel::BindSplitter() {
 void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
   if (FFirst != nullptr) FFirst->ResizeChildren();
   if (FSecond != nullptr) FSecond->ResizeChildren();
-  if (TMainPanel* host = Host()) host->DescribeSplitter(this);
+  if (TMainPanel* host = Host()) {
+    host->DescribeSplitter(this);
+    host->Changed();
+  }
 }
 
 void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*Accept*/) {
@@ -322,7 +327,73 @@ void TMainPanel::AddContent(TSplitPanel* APane, TControl* AContent) {
   AContent->OnMouseDown = TMouseEvent(this, &TMainPanel::ContentMouseDown);
   if (auto* windowed = dynamic_cast<TWinControl*>(AContent))
     windowed->OnEnter = TNotifyEvent(this, &TMainPanel::ContentEnter);
+  if (auto* memo = dynamic_cast<TMemo*>(AContent))
+    memo->OnChange = TNotifyEvent(this, &TMainPanel::ContentChange);
+  if (auto* grid = dynamic_cast<TStringGrid*>(AContent))
+    grid->OnChange = TNotifyEvent(this, &TMainPanel::ContentChange);
   APane->InsertContent(AContent);
+}
+
+void TMainPanel::Changed() { OnChange(this); }
+
+void TMainPanel::ContentChange(TObject* /*Sender*/) {
+  // What a command does to content is the command's change.
+  if (FRebuilding == 0) Changed();
+}
+
+TWorkspace TMainPanel::Workspace() const {
+  TWorkspace workspace;
+  workspace.AreaWidth = Width();
+  workspace.AreaHeight = Height();
+  workspace.Panes = Snapshot(FRoot);
+  // The current pane's place in the panes' order.
+  std::vector<const TSplitPanel*> todo{FRoot};
+  for (int index = 0; !todo.empty(); ++index) {
+    const TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (pane == FCurrent) {
+      workspace.Current = index;
+      break;
+    }
+    if (pane->FFirst != nullptr && pane->FSecond != nullptr) {
+      todo.push_back(pane->FSecond);
+      todo.push_back(pane->FFirst);
+    }
+  }
+  return workspace;
+}
+
+void TMainPanel::Open(const TWorkspace& AWorkspace) {
+  if (AWorkspace.Panes.empty()) return;
+  TRebuilding rebuilding(this);
+  Unzoom();
+  FHistory.Clear();
+  FCurrent = nullptr;
+  delete FRoot;
+  // Built apart, then shown in one go.
+  FRoot = new TSplitPanel(Owner(), nullptr);
+  FRoot->FCurrentRef = &FCurrent;
+  FRoot->SetText("BASEPANEL");
+  FCurrent = FRoot;
+  Build(AWorkspace.Panes, FRoot, this);
+  FRoot->SetParent(this);
+  FRoot->SetAlign(alClient);
+  std::vector<TSplitPanel*> todo{FRoot};
+  for (int index = 0; !todo.empty(); ++index) {
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (index == AWorkspace.Current) {
+      FCurrent = pane;
+      break;
+    }
+    if (pane->FFirst != nullptr && pane->FSecond != nullptr) {
+      todo.push_back(pane->FSecond);
+      todo.push_back(pane->FFirst);
+    }
+  }
+  ResizePanes();
+  DescribePanes();
+  SettleCurrent();
 }
 
 namespace {
@@ -374,6 +445,7 @@ TControl* TMainPanel::PutContent(TContentKind AKind) {
   AddContent(FCurrent, content);
   DescribePanes();
   SettleCurrent();
+  Changed();
   return content;
 }
 
@@ -390,6 +462,7 @@ void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   }
   DescribePanes();
   SettleCurrent();
+  Changed();
 }
 
 bool TMainPanel::RoomToSplit(const TSplitPanel* APane, TAlign AAlign, float ARatio) {
@@ -424,6 +497,7 @@ void TMainPanel::DeleteCurrent() { RemoveCurrent(true); }
 void TMainPanel::RemoveCurrent(bool AByUser) {
   TRebuilding rebuilding(this);
   Unzoom();
+  bool changed = false;
   if (FCurrent != nullptr) {
     MoveCurrentToLeaf();
     TSplitPanel* removed = FCurrent;
@@ -446,13 +520,15 @@ void TMainPanel::RemoveCurrent(bool AByUser) {
         FHistory.Removed(std::move(removal));
       else
         FHistory.RemovedAgain(std::move(removal));
+      removed->DeletePane();
+      changed = true;
     }
-    removed->DeletePane();
   }
   ResizePanes();
   MoveCurrentToLeaf();
   DescribePanes();
   SettleCurrent();
+  if (changed) Changed();
 }
 
 void TMainPanel::UndoDelete() {
@@ -473,6 +549,7 @@ void TMainPanel::UndoDelete() {
   ResizePanes();
   DescribePanes();
   SetCurrent(back);
+  Changed();
 }
 
 void TMainPanel::RedoDelete() {

@@ -7,6 +7,7 @@
 
 #include "app/PaneValue.h"
 #include "app/RemovalHistory.h"
+#include "app/Workspace.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
@@ -144,6 +145,16 @@ class TMainPanel : public TWinControl {
   void DescribePanes();
   // Names one split pane's splitter (after a drag, only its share changed).
   void DescribeSplitter(TSplitPanel* APane);
+
+  // The panes, their shares and content, and the current one, as a
+  // workspace; and the other way round: AWorkspace (with panes, whole, as
+  // ReadWorkspace gives it) replaces the tree, and nothing can be undone.
+  TWorkspace Workspace() const;
+  void Open(const TWorkspace& AWorkspace);
+  // Raised when anything a workspace holds changes: panes, shares, content.
+  TNotifyEvent OnChange;
+  void Changed();
+  void ContentChange(TObject* Sender);
 
   TSplitPanel* FCurrent;
   TSplitPanel* FRoot;

@@ -22,9 +22,16 @@ const TFormClassInfo& TForm1::ClassInfo() {
   return info;
 }
 
-TForm1::TForm1(TComponent* Owner) : TForm(Owner), FMainPanel(nullptr) {
+TForm1::TForm1(TComponent* Owner)
+    : TForm(Owner), FMainPanel(nullptr), FWriter(std::make_unique<TBackgroundWriter>()) {
   InitInheritedComponent(ClassInfo());
   CreateActions();
+  OnCloseQuery = TCloseQueryEvent(this, &TForm1::FormCloseQuery);
+  // Unsaved changes reach their recovery copy within about two seconds.
+  FRecoveryTimer = new TTimer(this);
+  FRecoveryTimer->SetInterval(2000);
+  FRecoveryTimer->OnTimer = TNotifyEvent(this, &TForm1::RecoveryTimer);
+  UpdateTitle();
 }
 
 namespace {
@@ -69,6 +76,9 @@ void TForm1::CreateActions() {
       {scCtrl | scShift | 'X', "Zoom the current pane", &TForm1::ZoomExecute, 0},
       {scCtrl | scShift | 'T', "Bring back the deleted pane", &TForm1::UndoDeleteExecute, 0},
       {scCtrl | scShift | 'Y', "Delete again the pane brought back", &TForm1::RedoDeleteExecute, 0},
+      {scCtrl | 'S', "Save the workspace", &TForm1::SaveExecute, 0},
+      {scCtrl | scShift | 'S', "Save the workspace under a new name", &TForm1::SaveAsExecute, 0},
+      {scCtrl | 'O', "Open a workspace", &TForm1::OpenExecute, 0},
   };
   auto add = [this](const TCommand& ACommand) {
     auto* action = new TAction(this);
@@ -121,11 +131,17 @@ TForm1::~TForm1() {
   delete FMainPanel;
 }
 
-void TForm1::Button1Click(TObject* /*Sender*/) {
+void TForm1::Button1Click(TObject* Sender) {
   if (FMainPanel != nullptr) return;
+  CreateHost();
+  WorkspaceChange(Sender);
+}
+
+void TForm1::CreateHost() {
   FMainPanel = new TMainPanel(Panel2);
   FMainPanel->SetParent(this);
   FMainPanel->SetAlign(alClient);
+  FMainPanel->OnChange = TNotifyEvent(this, &TForm1::WorkspaceChange);
   // Named, framed and holding the keyboard from the start.
   FMainPanel->DescribePanes();
   FMainPanel->SettleCurrent();

@@ -2,7 +2,13 @@
 // The main window: a toolbar of seven commands over the area the panes live in.
 
 #include "app/SplitPanel.h"
+#include <memory>
+#include <string>
+
+#include "app/Workspace.h"
 #include "widgets/Action.h"
+#include "widgets/Files.h"
+#include "widgets/Timer.h"
 #include "widgets/Button.h"
 #include "widgets/Form.h"
 #include "widgets/FormStream.h"
@@ -44,6 +50,27 @@ class TForm1 : public TForm {
   void UndoDeleteExecute(TObject* Sender);
   void RedoDeleteExecute(TObject* Sender);
 
+  // Workspace files (FileCommands.cpp). Without a file name nothing is read
+  // or written.
+  void SaveExecute(TObject* Sender);
+  void SaveAsExecute(TObject* Sender);
+  void OpenExecute(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  // The file named on the command line: opened if it exists, else the name
+  // a first save uses. Offers a recovery copy newer than the file.
+  void OpenAtStart(const std::string& AFileName);
+  // Reads AFileName into the window; on a fault says why and changes nothing.
+  bool OpenFile(const std::string& AFileName);
+  // Writes the workspace safely to AFileName; on a fault says why, and the
+  // window stays unsaved.
+  bool SaveTo(const std::string& AFileName);
+  const std::string& FileName() const { return FFileName; }
+  bool Modified() const { return FModified; }
+  // Where the recovery copy of the window's file is kept.
+  std::string RecoveryFileName() const;
+  // Waits until the recovery copies asked for are on the disk.
+  void FlushRecovery();
+
   explicit TForm1(TComponent* Owner);
   ~TForm1() override;
 
@@ -54,8 +81,25 @@ class TForm1 : public TForm {
 
  private:
   void CreateActions();
+  // Makes the split host and the base pane (what the create command does).
+  void CreateHost();
+  void WorkspaceChange(TObject* Sender);
+  void RecoveryTimer(TObject* Sender);
+  void SetModified(bool AModified);
+  void UpdateTitle();
+  // Save / Discard / Cancel for unsaved changes: false on Cancel (or a
+  // failed save).
+  bool SaveOrDiscardChanges(const std::string& AQuestion);
+  void OfferRecovery();
+  void ForgetRecovery();
+  // Puts AWorkspace into the window: its panes, or none.
+  void ShowWorkspace(const TWorkspace& AWorkspace);
 
   TMainPanel* FMainPanel;
+  std::string FFileName;
+  bool FModified = false;
+  TTimer* FRecoveryTimer = nullptr;
+  std::unique_ptr<TBackgroundWriter> FWriter;
 };
 
 extern TForm1* Form1;

@@ -37,3 +37,4 @@ using TNotifyEvent = TMethodEvent<TObject*>;
 using TMouseEvent = TMethodEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TCanResizeEvent = TMethodEvent<TObject*, int&, bool&>;
 using TCloseEvent = TMethodEvent<TObject*, TCloseAction&>;
+using TCloseQueryEvent = TMethodEvent<TObject*, bool&>;

@@ -76,6 +76,9 @@ void TForm::Show() {
 }
 
 void TForm::Close() {
+  bool canClose = true;
+  OnCloseQuery(this, canClose);
+  if (!canClose) return;
   TCloseAction action = caHide;
   OnClose(this, action);
   if (action == caNone) return;

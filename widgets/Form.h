@@ -24,10 +24,12 @@ class TForm : public TWinControl {
   int MinHeight() const { return FMinHeight; }
 
   void Show();
-  // Asks OnClose; unless it answers caNone, hides the window, and closing the
-  // main form ends the application's run.
+  // Asks OnCloseQuery whether the window may close, then OnClose; unless
+  // either refuses, hides the window, and closing the main form ends the
+  // application's run.
   void Close();
 
+  TCloseQueryEvent OnCloseQuery;
   TCloseEvent OnClose;
 
   // Layer internals: the window system resized or wants to close the window.

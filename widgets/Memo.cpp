@@ -20,6 +20,8 @@ TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit) {
   SetColor(clWindow);
   SetBounds(0, 0, 185, 89);
   WatchInput(this);
+  QObject::connect(editor, &QPlainTextEdit::textChanged, editor,
+                   [this] { SafeCall([this] { OnChange(this); }); });
 }
 
 void TMemo::SizeChanged() {

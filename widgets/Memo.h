@@ -7,6 +7,9 @@ class TMemo : public TWinControl {
  public:
   explicit TMemo(TComponent* AOwner);
 
+  // Raised whenever the text changes, by typing or by the program.
+  TNotifyEvent OnChange;
+
  protected:
   std::string GetText() const override;
   void TextChanged() override;

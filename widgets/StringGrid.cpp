@@ -1,5 +1,6 @@
 #include "widgets/StringGrid.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <algorithm>
@@ -7,6 +8,23 @@
 #include "widgets/Peer.h"
 
 namespace {
+// Edits a cell only while the grid holds the keyboard: the edit a click on
+// the current cell starts comes due a moment later, when the user may have
+// moved on (to another pane, or the grid into an undo's keeping), and it
+// would take the keys with it.
+class TGridPeer : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+
+ protected:
+  bool edit(const QModelIndex& AIndex, EditTrigger ATrigger, QEvent* AEvent) override {
+    QWidget* focus = QApplication::focusWidget();
+    // Handled, by editing nothing (a refusal would only be reported).
+    if (!isVisible() || focus == nullptr || (focus != this && !isAncestorOf(focus))) return true;
+    return QTableWidget::edit(AIndex, ATrigger, AEvent);
+  }
+};
+
 QTableWidget* Table(QWidget* APeer) { return static_cast<QTableWidget*>(APeer); }
 
 // Fixed cells are the table's headings; the rest are its items.
@@ -31,7 +49,7 @@ QTableWidgetItem* CellItem(QTableWidget* ATable, int ACol, int ARow, bool ACreat
 }
 }  // namespace
 
-TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new QTableWidget(4, 4)) {
+TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(4, 4)) {
   QTableWidget* table = Table(Peer());
   for (int i = 0; i < 4; ++i) {
     table->setHorizontalHeaderItem(i, new QTableWidgetItem(QString()));
@@ -55,6 +73,8 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new QTableWid
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
   WatchInput(this);
+  QObject::connect(table, &QTableWidget::itemChanged, table,
+                   [this] { SafeCall([this] { OnChange(this); }); });
 }
 
 int TStringGrid::Col() const { return std::max(0, Table(Peer())->currentColumn()) + FixedCols(); }

@@ -24,6 +24,9 @@ class TStringGrid : public TWinControl {
   void SetCol(int ACol);
   void SetRow(int ARow);
 
+  // Raised whenever a cell's text changes, by typing or by the program.
+  TNotifyEvent OnChange;
+
   // Out-of-range cells read as empty and ignore writes.
   std::string Cells(int ACol, int ARow) const;
   void SetCells(int ACol, int ARow, const std::string& AText);

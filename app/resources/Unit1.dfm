@@ -3,7 +3,7 @@ object Form1: TForm1
   Top = 114
   Width = 696
   Height = 480
-  Caption = 'Form1'
+  Caption = 'Panes'
   Color = clBtnFace
   Constraints.MinHeight = 150
   Constraints.MinWidth = 100

@@ -41,7 +41,7 @@ struct Expected {
 
 TEST_F(MainWindow, LayoutLoadsWithEveryControlValueAndBinding) {
   TForm1& f = *FForm;
-  EXPECT_EQ(f.Text(), "Form1");
+  EXPECT_EQ(f.Text(), "Panes") << "the program's name, not the form designer's default";
   EXPECT_EQ(f.Left(), 249);
   EXPECT_EQ(f.Top(), 114);
   EXPECT_EQ(f.Width(), 696);
@@ -247,6 +247,14 @@ TEST_F(MainWindow, AGridKeepsItsCellsAndCurrentCellThroughCommandsAndLetsCtrlTab
   keys(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(QApplication::focusWidget(), FForm->Button7->Handle());
   EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  // A click on the current cell edits it a moment later; going to another
+  // pane meanwhile leaves the edit undone and the keys with the frame.
+  ClickOnTop(grid, 64 + 32, 24 + 12);
+  EXPECT_TRUE(grid->Focused());
+  keys(Qt::Key_F6, Qt::NoModifier);
+  QTest::qWait(QApplication::doubleClickInterval() + 200);
+  EXPECT_NE(Host()->FCurrent, grid->Parent());
+  EXPECT_TRUE(Host()->FCurrent->Focused()) << "a late cell edit took the keyboard";
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({grid}));
 }
 

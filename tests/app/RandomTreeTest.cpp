@@ -81,9 +81,13 @@ std::string FocusProblem(TMainPanel* AHost) {
   QWidget* focus = window->focusWidget();
   QWidget* pane = AHost->FCurrent->Handle();
   if (focus == nullptr) return "nothing in the window holds the keyboard";
-  if (focus != pane && !pane->isAncestorOf(focus))
+  if (focus != pane && !pane->isAncestorOf(focus)) {
+    std::string where;
+    for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
+      if (!w->accessibleName().isEmpty()) where += " / " + w->accessibleName().toStdString();
     return std::string("the keyboard is on a ") + focus->metaObject()->className() +
-           " outside the current pane";
+           " outside the current pane, in" + where + " (current: " + AHost->FCurrent->AccessibleName() + ")";
+  }
   return {};
 }
 

@@ -1,0 +1,250 @@
+#include "app/Workspace.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "widgets/Json.h"
+
+namespace {
+
+constexpr int GridColumns = 5;
+constexpr int GridRows = 5;
+
+const char* SplitName(bool AStacked) { return AStacked ? "top-bottom" : "left-right"; }
+
+TJsonValue PaneValue(const TPaneNode& ANode) {
+  TJsonValue pane = TJsonValue::Object();
+  if (!ANode.Leaf) {
+    pane.Add("split", TJsonValue::String(SplitName(ANode.Stacked)));
+    pane.Add("ratio", TJsonValue::Number(RatioText(ANode.Ratio)));
+    return pane;
+  }
+  const TContentValue& content = ANode.Content;
+  switch (content.Kind) {
+    case ckMemo:
+      pane.Add("leaf", TJsonValue::String("editor"));
+      pane.Add("text", TJsonValue::String(content.Text));
+      break;
+    case ckGrid: {
+      pane.Add("leaf", TJsonValue::String("grid"));
+      TJsonValue& rows = pane.Add("cells", TJsonValue::Array());
+      for (int row = 0; row < GridRows; ++row) {
+        TJsonValue& cells = rows.Append(TJsonValue::Array());
+        for (int col = 0; col < GridColumns; ++col) {
+          const size_t i = static_cast<size_t>(row * GridColumns + col);
+          cells.Append(TJsonValue::String(i < content.Cells.size() ? content.Cells[i] : ""));
+        }
+      }
+      pane.Add("col", TJsonValue::Number(content.Col));
+      pane.Add("row", TJsonValue::Number(content.Row));
+      break;
+    }
+    default:
+      pane.Add("leaf", TJsonValue::String("empty"));
+  }
+  return pane;
+}
+
+// --- Reading ----------------------------------------------------------------
+
+// Each check fails with a reason; the first one ends the reading.
+class TReader {
+ public:
+  std::string Problem;
+
+  bool Fail(const std::string& AWhere, const std::string& AWhat) {
+    if (Problem.empty()) Problem = AWhere.empty() ? AWhat : AWhere + ": " + AWhat;
+    return false;
+  }
+
+  // Only the fields named.
+  bool OnlyFields(const TJsonValue& AObject, const std::set<std::string>& AAllowed,
+                  const std::string& AWhere) {
+    for (const auto& member : AObject.Members)
+      if (AAllowed.count(member.first) == 0)
+        return Fail(AWhere, "there is an unknown field \"" + member.first + "\"");
+    return true;
+  }
+
+  const TJsonValue* Field(const TJsonValue& AObject, const std::string& AName, TJsonValue::TKind AKind,
+                          const std::string& AWhere) {
+    const TJsonValue* value = AObject.Find(AName);
+    if (value == nullptr) {
+      Fail(AWhere, "the field \"" + AName + "\" is missing");
+      return nullptr;
+    }
+    if (value->Kind != AKind) {
+      static const char* const kinds[] = {"null", "true or false", "a number", "a string", "a list",
+                                          "an object"};
+      Fail(AWhere, "\"" + AName + "\" must be " + kinds[AKind]);
+      return nullptr;
+    }
+    return value;
+  }
+
+  bool WholeNumber(const TJsonValue& AObject, const std::string& AName, long ALow, long AHigh,
+                   const std::string& AWhere, int& AResult) {
+    const TJsonValue* value = Field(AObject, AName, TJsonValue::jkNumber, AWhere);
+    if (value == nullptr) return false;
+    const double number = value->NumberValue;
+    if (!std::isfinite(number) || number != std::floor(number) || number < static_cast<double>(ALow) ||
+        number > static_cast<double>(AHigh))
+      return Fail(AWhere, "\"" + AName + "\" must be a whole number from " + std::to_string(ALow) +
+                              " to " + std::to_string(AHigh));
+    AResult = static_cast<int>(number);
+    return true;
+  }
+
+  bool Pane(const TJsonValue& AValue, size_t AIndex, TPaneNode& ANode) {
+    const std::string where = "pane " + std::to_string(AIndex + 1);
+    if (AValue.Kind != TJsonValue::jkObject) return Fail(where, "a pane must be an object");
+    if (AValue.Find("split") != nullptr) {
+      if (!OnlyFields(AValue, {"split", "ratio"}, where)) return false;
+      const TJsonValue* split = Field(AValue, "split", TJsonValue::jkString, where);
+      const TJsonValue* ratio = Field(AValue, "ratio", TJsonValue::jkNumber, where);
+      if (split == nullptr || ratio == nullptr) return false;
+      if (split->StringValue != "top-bottom" && split->StringValue != "left-right")
+        return Fail(where, "\"split\" must be \"top-bottom\" or \"left-right\"");
+      const double number = ratio->NumberValue;
+      const float share = static_cast<float>(number);
+      // Checked as the float it becomes: 0.999999999 would round to 1.
+      if (!std::isfinite(number) || !(share > 0.0f) || !(share < 1.0f))
+        return Fail(where, "\"ratio\" must lie between 0 and 1");
+      ANode.Leaf = false;
+      ANode.Stacked = split->StringValue == "top-bottom";
+      ANode.Ratio = share;
+      return true;
+    }
+    const TJsonValue* leaf = Field(AValue, "leaf", TJsonValue::jkString, where);
+    if (leaf == nullptr) return false;
+    ANode.Leaf = true;
+    if (leaf->StringValue == "empty") return OnlyFields(AValue, {"leaf"}, where);
+    if (leaf->StringValue == "editor") {
+      if (!OnlyFields(AValue, {"leaf", "text"}, where)) return false;
+      const TJsonValue* text = Field(AValue, "text", TJsonValue::jkString, where);
+      if (text == nullptr) return false;
+      ANode.Content.Kind = ckMemo;
+      ANode.Content.Text = text->StringValue;
+      return true;
+    }
+    if (leaf->StringValue == "grid") {
+      if (!OnlyFields(AValue, {"leaf", "cells", "col", "row"}, where)) return false;
+      const TJsonValue* rows = Field(AValue, "cells", TJsonValue::jkArray, where);
+      if (rows == nullptr) return false;
+      if (rows->Items.size() != GridRows)
+        return Fail(where, "\"cells\" must hold " + std::to_string(GridRows) + " rows");
+      ANode.Content.Kind = ckGrid;
+      for (const TJsonValue& row : rows->Items) {
+        if (row.Kind != TJsonValue::jkArray || row.Items.size() != GridColumns)
+          return Fail(where, "every row of \"cells\" must be a list of " +
+                                 std::to_string(GridColumns) + " texts");
+        for (const TJsonValue& cell : row.Items) {
+          if (cell.Kind != TJsonValue::jkString)
+            return Fail(where, "every cell must be a text");
+          ANode.Content.Cells.push_back(cell.StringValue);
+        }
+      }
+      return WholeNumber(AValue, "col", 1, GridColumns - 1, where, ANode.Content.Col) &&
+             WholeNumber(AValue, "row", 1, GridRows - 1, where, ANode.Content.Row);
+    }
+    return Fail(where, "\"leaf\" must be \"empty\", \"editor\" or \"grid\"");
+  }
+};
+
+// The deepest level of a whole tree in preorder (the root's is 0).
+size_t Depth(const TPaneTree& ATree) {
+  std::vector<size_t> owed;  // per open split: halves still to come
+  size_t deepest = 0;
+  for (const TPaneNode& node : ATree) {
+    deepest = std::max(deepest, owed.size());
+    if (!owed.empty()) --owed.back();
+    if (!node.Leaf) owed.push_back(2);
+    while (!owed.empty() && owed.back() == 0) owed.pop_back();
+  }
+  return deepest;
+}
+
+}  // namespace
+
+double RatioText(float ARatio) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, ARatio);
+  *result.ptr = '\0';
+  // The float's shortest text read as a double rounds back to the float
+  // almost always; where the double rounding of that text would not, the
+  // double the float is exactly.
+  const double shortest = std::strtod(text, nullptr);
+  return static_cast<float>(shortest) == ARatio ? shortest : static_cast<double>(ARatio);
+}
+
+std::string WriteWorkspace(const TWorkspace& AWorkspace) {
+  TJsonValue document = TJsonValue::Object();
+  document.Add("format", TJsonValue::String(WorkspaceFormat));
+  document.Add("version", TJsonValue::Number(WorkspaceVersion));
+  TJsonValue& area = document.Add("area", TJsonValue::Object());
+  area.Add("width", TJsonValue::Number(AWorkspace.AreaWidth));
+  area.Add("height", TJsonValue::Number(AWorkspace.AreaHeight));
+  document.Add("current", AWorkspace.Current >= 0 ? TJsonValue::Number(AWorkspace.Current) : TJsonValue());
+  TJsonValue& panes = document.Add("panes", TJsonValue::Array());
+  panes.Items.reserve(AWorkspace.Panes.size());
+  for (const TPaneNode& node : AWorkspace.Panes) panes.Append(PaneValue(node));
+  return WriteJson(document);
+}
+
+std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
+  if (AText.size() > WorkspaceMaxBytes) return "the file is too large";
+  TJsonValue document;
+  TJsonError error;
+  if (!ParseJson(AText, document, error))
+    return error.Line > 0 ? "it is not JSON: " + error.Reason + " at line " + std::to_string(error.Line) +
+                                ", column " + std::to_string(error.Column)
+                          : "it is not JSON: " + error.Reason;
+  TReader reader;
+  const TJsonValue* format = document.Find("format");
+  if (document.Kind != TJsonValue::jkObject || format == nullptr ||
+      format->Kind != TJsonValue::jkString || format->StringValue != WorkspaceFormat)
+    return "it is not a Panes workspace";
+  int version = 0;
+  if (!reader.WholeNumber(document, "version", 1, 1000000, "", version)) return reader.Problem;
+  if (version > WorkspaceVersion)
+    return "it was written by a newer Panes (format version " + std::to_string(version) +
+           "; this one reads version " + std::to_string(WorkspaceVersion) + ")";
+  if (!reader.OnlyFields(document, {"format", "version", "area", "current", "panes"}, ""))
+    return reader.Problem;
+  TWorkspace workspace;
+  const TJsonValue* area = reader.Field(document, "area", TJsonValue::jkObject, "");
+  if (area == nullptr || !reader.OnlyFields(*area, {"width", "height"}, "area") ||
+      !reader.WholeNumber(*area, "width", 0, 1000000, "area", workspace.AreaWidth) ||
+      !reader.WholeNumber(*area, "height", 0, 1000000, "area", workspace.AreaHeight))
+    return reader.Problem;
+  const TJsonValue* panes = reader.Field(document, "panes", TJsonValue::jkArray, "");
+  if (panes == nullptr) return reader.Problem;
+  if (panes->Items.size() > WorkspaceMaxPanes)
+    return "there are too many panes (" + std::to_string(panes->Items.size()) + "; at most " +
+           std::to_string(WorkspaceMaxPanes) + ")";
+  workspace.Panes.resize(panes->Items.size());
+  for (size_t i = 0; i < panes->Items.size(); ++i)
+    if (!reader.Pane(panes->Items[i], i, workspace.Panes[i])) return reader.Problem;
+  if (!workspace.Panes.empty()) {
+    if (const std::string problem = TreeProblem(workspace.Panes); !problem.empty())
+      return "the panes do not form one tree: " + problem;
+    if (Depth(workspace.Panes) > WorkspaceMaxDepth)
+      return "the panes are nested too deeply (at most " + std::to_string(WorkspaceMaxDepth) +
+             " levels)";
+  }
+  const TJsonValue* current = document.Find("current");
+  if (current == nullptr) return "the field \"current\" is missing";
+  if (workspace.Panes.empty()) {
+    if (current->Kind != TJsonValue::jkNull) return "\"current\" must be null when there are no panes";
+  } else {
+    const long last = static_cast<long>(workspace.Panes.size()) - 1;
+    if (!reader.WholeNumber(document, "current", 0, last, "", workspace.Current)) return reader.Problem;
+    if (!workspace.Panes[static_cast<size_t>(workspace.Current)].Leaf)
+      return "\"current\" must name a pane that is not split";
+  }
+  AWorkspace = std::move(workspace);
+  return {};
+}

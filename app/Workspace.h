@@ -1,0 +1,38 @@
+#pragma once
+// Workspace files: the pane tree with its proportions, what every pane
+// holds and which one is current, as a UTF-8 JSON document
+// (docs/workspace.md describes it).
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/PaneValue.h"
+
+struct TWorkspace {
+  // The pane area's size when saved: at this size every pane and splitter
+  // opens on the same pixel; at any other, in the same proportions.
+  int AreaWidth = 0;
+  int AreaHeight = 0;
+  // Empty while the window has no base pane yet.
+  TPaneTree Panes;
+  // Which of Panes is current: a leaf's index, or -1 without panes.
+  int Current = -1;
+};
+
+constexpr const char* WorkspaceFormat = "panes-workspace";
+constexpr int WorkspaceVersion = 1;
+// What a reader takes at most: a file this large, this many panes, a chain
+// this deep (the tree's own operations recurse on its depth).
+constexpr std::size_t WorkspaceMaxBytes = std::size_t{64} << 20;
+constexpr std::size_t WorkspaceMaxPanes = 16383;
+constexpr std::size_t WorkspaceMaxDepth = 8192;
+
+std::string WriteWorkspace(const TWorkspace& AWorkspace);
+// Reads a workspace file's text into AWorkspace: empty when it is whole and
+// sound, else why not (AWorkspace is then left as it was).
+std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace);
+
+// The share written for ARatio: the shortest decimal that reads back as the
+// very same float.
+double RatioText(float ARatio);

@@ -1,0 +1,89 @@
+#include "widgets/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "widgets/Application.h"
+#include "widgets/Form.h"
+
+namespace {
+TDialogAnswers* gAnswers = nullptr;
+
+QWidget* DialogParent() {
+  if (Application != nullptr && Application->MainForm() != nullptr)
+    return Application->MainForm()->Peer();
+  return QApplication::activeWindow();
+}
+}  // namespace
+
+void SetDialogAnswers(TDialogAnswers* AAnswers) { gAnswers = AAnswers; }
+
+int MessageDlg(const std::string& AText, TMsgDlgType AType, const std::vector<std::string>& AButtons,
+               int ADefault, int AEscape, const std::string& ADetail) {
+  if (gAnswers != nullptr) {
+    gAnswers->Shown.push_back(AText + (ADetail.empty() ? "" : "\n" + ADetail));
+    if (gAnswers->Buttons.empty()) return ADefault;
+    const int answer = gAnswers->Buttons.front();
+    gAnswers->Buttons.pop_front();
+    return answer;
+  }
+  QMessageBox box(DialogParent());
+  box.setWindowTitle(QStringLiteral("Panes"));
+  box.setText(QString::fromStdString(AText));
+  if (!ADetail.empty()) box.setInformativeText(QString::fromStdString(ADetail));
+  switch (AType) {
+    case mtWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case mtError:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case mtConfirmation:
+      box.setIcon(QMessageBox::Question);
+      break;
+    default:
+      box.setIcon(QMessageBox::Information);
+  }
+  std::vector<QPushButton*> buttons;
+  for (size_t i = 0; i < AButtons.size(); ++i) {
+    const int index = static_cast<int>(i);
+    const QMessageBox::ButtonRole role = index == AEscape    ? QMessageBox::RejectRole
+                                         : index == ADefault ? QMessageBox::AcceptRole
+                                                             : QMessageBox::DestructiveRole;
+    buttons.push_back(box.addButton(QString::fromStdString(AButtons[i]), role));
+  }
+  if (ADefault >= 0 && ADefault < static_cast<int>(buttons.size()))
+    box.setDefaultButton(buttons[static_cast<size_t>(ADefault)]);
+  if (AEscape >= 0 && AEscape < static_cast<int>(buttons.size()))
+    box.setEscapeButton(buttons[static_cast<size_t>(AEscape)]);
+  box.exec();
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (box.clickedButton() == buttons[i]) return static_cast<int>(i);
+  return AEscape;
+}
+
+bool PromptForFileName(std::string& AFileName, const std::string& AFilter,
+                       const std::string& ADefaultExt, const std::string& ATitle, bool ASaveDialog) {
+  if (gAnswers != nullptr) {
+    gAnswers->Shown.push_back(ATitle);
+    std::string answer;
+    if (!gAnswers->FileNames.empty()) {
+      answer = gAnswers->FileNames.front();
+      gAnswers->FileNames.pop_front();
+    }
+    if (answer.empty()) return false;
+    AFileName = answer;
+    return true;
+  }
+  QFileDialog dialog(DialogParent(), QString::fromStdString(ATitle));
+  dialog.setAcceptMode(ASaveDialog ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(ASaveDialog ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilter(QString::fromStdString(AFilter));
+  dialog.setDefaultSuffix(QString::fromStdString(ADefaultExt));
+  if (!AFileName.empty()) dialog.selectFile(QString::fromStdString(AFileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  AFileName = dialog.selectedFiles().constFirst().toStdString();
+  return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Files the user keeps work in: read whole and bounded, written safely (a
+// temporary beside the file, flushed to the disk, then renamed over it), so
+// a crash, a kill or a full disk never leaves half a file.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Reads the whole file. Fails, with a reason a user understands, for a file
+// that is missing, a folder, unreadable or larger than AMaxBytes.
+bool LoadFromFile(const std::string& AFileName, std::size_t AMaxBytes, std::string& ABytes,
+                  std::string& AError);
+// Writes ABytes to the file safely; an existing file keeps its permissions,
+// and is left whole if anything fails.
+bool SaveToFile(const std::string& AFileName, const std::string& ABytes, std::string& AError);
+
+bool FileExists(const std::string& AFileName);
+// When the file was last written, in milliseconds since 1970; -1 if none.
+std::int64_t FileTime(const std::string& AFileName);
+bool DeleteFile(const std::string& AFileName);
+// The file's name without its folder, and its full path.
+std::string ExtractFileName(const std::string& AFileName);
+std::string ExpandFileName(const std::string& AFileName);
+// The folder where the program keeps its own state for the user (under the
+// XDG base directories); made if missing.
+std::string StateFolder();
+
+// Writes files on a thread of its own, in the order asked, so the user never
+// waits for the disk. Each write is safe as SaveToFile's.
+class TBackgroundWriter {
+ public:
+  TBackgroundWriter();
+  ~TBackgroundWriter();  // finishes what was asked first
+  TBackgroundWriter(const TBackgroundWriter&) = delete;
+  TBackgroundWriter& operator=(const TBackgroundWriter&) = delete;
+
+  void Write(const std::string& AFileName, std::string ABytes);
+  void Delete(const std::string& AFileName);
+  // Returns once everything asked so far is done.
+  void Wait();
+  // How many writes failed so far.
+  int Failures() const;
+
+ private:
+  struct TQueue;
+  std::unique_ptr<TQueue> FQueue;
+};
