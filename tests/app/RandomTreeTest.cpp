@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/Workspace.h"
 #include "tests/app/HostFixture.h"
 
 using namespace testing_support;
@@ -274,6 +275,35 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
     EXPECT_TREE_SOUND(host, options);
     if (mustBeCurrent != nullptr) {
       EXPECT_EQ(host->FCurrent, mustBeCurrent);
+    }
+    // Every few hundred steps the tree goes through a workspace file and
+    // back: the same tree, every ratio to the bit, every pane and splitter
+    // on its pixel, the same content and the same current pane.
+    if (step % 250 == 249) {
+      log << step << ": save and open\n";
+      const TWorkspace saved = host->Workspace();
+      const std::string dump = pane_tree::Dump(host);
+      const std::vector<TRect> places = Places(w.Root());
+      TWorkspace read;
+      ASSERT_EQ(ReadWorkspace(WriteWorkspace(saved), read), "");
+      for (TControl* c : alive) mayDie.insert(c);  // new controls show the same content
+      host->Open(read);
+      EXPECT_EQ(pane_tree::Dump(host), dump);
+      EXPECT_TRUE(host->Workspace().Panes == saved.Panes) << "shares or content differ";
+      EXPECT_EQ(host->Workspace().Current, saved.Current);
+      // Panes squeezed to nothing tie with their splitters (see zoom).
+      const bool squeezed = std::any_of(places.begin(), places.end(),
+                                        [](const TRect& r) { return r.Width() <= 0 || r.Height() <= 0; });
+      if (!squeezed) {
+        EXPECT_EQ(Places(w.Root()), places) << "a pane or splitter moved";
+      }
+      for (TSplitPanel* leaf : pane_tree::Leaves(w.Root()))
+        if (TControl* content = leaf->Content()) {
+          watch.Dead.erase(content);
+          alive.insert(content);
+          options.Contents.insert(content);
+          watch.Watch(content);
+        }
     }
     const std::string focus = FocusProblem(host);
     EXPECT_TRUE(focus.empty()) << focus << " " << pane_tree::Dump(host);

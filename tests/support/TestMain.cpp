@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
     std::filesystem::permissions(dir, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   }
+  // Whatever the program keeps for the user goes to a folder of the tests.
+  const auto data = std::filesystem::temp_directory_path() / "panes-test-data";
+  std::filesystem::create_directories(data);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
   testing::InitGoogleTest(&argc, argv);
   testing_support::InstallStrictMessageHandler();
   Application->Initialize();

@@ -1,0 +1,335 @@
+// Workspace files through the main window: what a bad file does, saving
+// safely, the question at leaving and the recovery copy.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <random>
+#include <unistd.h>
+
+#include "app/Unit1.h"
+#include "tests/app/PaneTree.h"
+#include "tests/support/Harness.h"
+#include "widgets/Dialogs.h"
+#include "widgets/Memo.h"
+#include "widgets/StringGrid.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& APath) {
+  std::ifstream in(APath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const fs::path& APath, const std::string& ABytes) {
+  std::ofstream(APath, std::ios::binary) << ABytes;
+}
+
+class Workspaces : public testing::Test {
+ protected:
+  void SetUp() override {
+    FFolder = fs::temp_directory_path() / ("panes-workspaces-" + std::to_string(getpid()));
+    fs::remove_all(FFolder);
+    fs::create_directories(FFolder);
+    SetDialogAnswers(&FAnswers);
+    FForm = std::make_unique<TForm1>(nullptr);
+    ShowAndSettle(FForm.get());
+  }
+  void TearDown() override {
+    FForm->FlushRecovery();
+    FForm.reset();
+    SetDialogAnswers(nullptr);
+    std::system(("chattr -R -i " + FFolder.string() + " 2>/dev/null").c_str());
+    fs::permissions(FFolder, fs::perms::owner_all);
+    fs::remove_all(FFolder);
+  }
+  void Press(TButton* AButton) { Click(AButton, 5, 5); }
+  TMainPanel* Host() const { return FForm->MainPanel(); }
+  // A window with three panes: an editor, a grid and an empty one.
+  void Build() {
+    Press(FForm->Button1);
+    Press(FForm->Button3);
+    Press(FForm->Button6);
+    TypeText(Host()->FCurrent->Content(), "notes");
+    Host()->FCurrent->Content()->SetText("notes \u4e2d\u6587\n\"quoted\"\tand\\more");
+    Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
+    Press(FForm->Button2);
+    Press(FForm->Button7);
+    auto* grid = static_cast<TStringGrid*>(Host()->FCurrent->Content());
+    grid->SetCells(2, 3, "42");
+    grid->SetCol(2);
+    grid->SetRow(3);
+    Drag(Host()->FRoot->FSplitter, 1, 20, -57, 0);
+  }
+  std::string Text() const { return pane_tree::Dump(Host()); }
+  fs::path FFolder;
+  TDialogAnswers FAnswers;
+  std::unique_ptr<TForm1> FForm;
+};
+
+TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
+  Build();
+  const fs::path file = FFolder / "work.panes";
+  EXPECT_EQ(FForm->Text(), "Panes");
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  EXPECT_EQ(FForm->Text(), "work.panes \u2014 Panes");
+  EXPECT_FALSE(FForm->Modified());
+  const TWorkspace saved = Host()->Workspace();
+  const std::string dump = Text();
+  const TRect splitter = Host()->FRoot->FSplitter->BoundsRect();
+
+  // Another window opens it: the same tree, shares to the bit, content,
+  // current pane and pixels.
+  auto other = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(other.get());
+  ASSERT_TRUE(other->OpenFile(file.string())) << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
+  TMainPanel* host = other->MainPanel();
+  EXPECT_EQ(pane_tree::Dump(host), dump);
+  EXPECT_TRUE(host->Workspace().Panes == saved.Panes);
+  EXPECT_EQ(host->Workspace().Current, saved.Current);
+  EXPECT_EQ(host->FRoot->FSplitter->BoundsRect(), splitter);
+  EXPECT_EQ(other->Text(), "work.panes \u2014 Panes");
+  EXPECT_FALSE(other->Modified());
+  EXPECT_TRUE(host->FCurrent->Content()->Handle()->hasFocus()) << "the keys go where the frame is";
+  // Typing marks the window as changed; leaving then asks, and Cancel
+  // (Escape) keeps the window.
+  TypeText(host->FCurrent->Content(), "7");
+  PressKey(host->FCurrent->Content(), Qt::Key_Return);
+  EXPECT_TRUE(other->Modified());
+  EXPECT_EQ(other->Text(), "*work.panes \u2014 Panes");
+  FAnswers.Buttons = {2};
+  other->Close();
+  EXPECT_TRUE(other->Visible());
+  ASSERT_FALSE(FAnswers.Shown.empty());
+  EXPECT_NE(FAnswers.Shown.back().find("Save the changes to \u201cwork.panes\u201d"), std::string::npos);
+  // Save (Return) saves and leaves.
+  FAnswers.Buttons = {0};
+  other->Close();
+  EXPECT_FALSE(other->Visible());
+  EXPECT_NE(ReadAll(file).find("\"7\""), std::string::npos);
+  other.reset();
+
+  // A window without a file never asks and never writes.
+  auto nameless = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(nameless.get());
+  Click(nameless->Button1, 5, 5);
+  const size_t asked = FAnswers.Shown.size();
+  nameless->Close();
+  EXPECT_FALSE(nameless->Visible());
+  EXPECT_EQ(FAnswers.Shown.size(), asked);
+  EXPECT_EQ(nameless->RecoveryFileName(), "");
+}
+
+TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
+  Build();
+  const fs::path good = FFolder / "good.panes";
+  ASSERT_TRUE(FForm->SaveTo(good.string()));
+  const std::string valid = ReadAll(good);
+  auto with = [&](const std::string& AFrom, const std::string& ATo) {
+    std::string text = valid;
+    const size_t at = text.find(AFrom);
+    EXPECT_NE(at, std::string::npos) << AFrom;
+    return at == std::string::npos ? text : text.replace(at, AFrom.size(), ATo);
+  };
+  // The first pane's ratio given as AValue.
+  auto ratio = [&](const std::string& AValue) {
+    std::string text = valid;
+    const size_t at = text.find("\"ratio\": ") + 9;
+    return text.replace(at, text.find_first_of(",\n}", at) - at, AValue);
+  };
+  const std::string small =
+      "{\"format\": \"panes-workspace\", \"version\": 1, \"area\": {\"width\": 9, \"height\": 9}, ";
+  struct TCase {
+    const char* Name;
+    std::string Bytes;  // written to the file, unless a folder
+    const char* Reason;
+  };
+  std::string deep = "{\"a\":";
+  for (int i = 0; i < 1000000; ++i) deep += '[';
+  const TCase cases[] = {
+      {"not JSON", "hello, panes", "at line 1, column "},
+      {"truncated", valid.substr(0, valid.size() / 2), "it is not JSON"},
+      {"not ours", "{\"format\": \"something else\", \"version\": 1}", "not a Panes workspace"},
+      {"newer", with("\"version\": 1", "\"version\": 2"), "newer Panes (format version 2"},
+      {"wrong type", ratio("\"half\""), "pane 1: \"ratio\" must be a number"},
+      {"ratio above one", ratio("1.5"), "pane 1: \"ratio\" must lie between 0 and 1"},
+      {"ratio zero", ratio("0"), "between 0 and 1"},
+      {"ratio rounding to one", ratio("0.99999999999"), "between 0 and 1"},
+      {"ratio infinite", ratio("1e999"), ""},
+      {"ratio not a number", ratio("NaN"), "line"},
+      {"unknown field", with("\"current\"", "\"kurrent\""), "unknown field \"kurrent\""},
+      {"missing field", small + "\"panes\": [{\"leaf\": \"empty\"}]}", "\"current\" is missing"},
+      {"current not a leaf", small + "\"current\": 0, \"panes\": [{\"split\": \"left-right\", "
+                                     "\"ratio\": 0.5}, {\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
+       "not split"},
+      {"a pane too many", small + "\"current\": 0, \"panes\": [{\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
+       "outside the tree"},
+      {"split lacking a half", with("\"leaf\": \"empty\"", "\"split\": \"top-bottom\", \"ratio\": 0.5"),
+       "a split lacks a half"},
+      {"not UTF-8", with("notes", "no\xC3\x28tes"), "not valid UTF-8 at line"},
+      {"a million levels", deep, "it is not JSON"},
+      {"100 MB", std::string(100u << 20, ' '), "too large (100 MB"},
+      {"a folder", "", "a folder"},
+  };
+  const TWorkspace before = Host()->Workspace();
+  const std::string dump = Text();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const fs::path file = FFolder / (std::string(c.Name) + ".panes");
+    if (std::string(c.Name) == "a folder")
+      fs::create_directory(file);
+    else
+      WriteAll(file, c.Bytes);
+    FAnswers.Shown.clear();
+    EXPECT_FALSE(FForm->OpenFile(file.string()));
+    ASSERT_EQ(FAnswers.Shown.size(), 1u) << "one message box";
+    const std::string& message = FAnswers.Shown.front();
+    EXPECT_NE(message.find("\u201c" + file.filename().string() + "\u201d"), std::string::npos) << message;
+    EXPECT_NE(message.find(c.Reason), std::string::npos) << message;
+    EXPECT_EQ(Text(), dump) << "the window changed";
+    EXPECT_TRUE(Host()->Workspace().Panes == before.Panes);
+    EXPECT_EQ(FForm->FileName(), fs::absolute(good).string());
+    if (!fs::is_directory(file)) {
+      EXPECT_EQ(ReadAll(file), c.Bytes) << "the file changed";
+    }
+  }
+  // A file without read permission (root reads everything: not testable so).
+  if (geteuid() != 0) {
+    fs::permissions(good, fs::perms::none);
+    FAnswers.Shown.clear();
+    EXPECT_FALSE(FForm->OpenFile(good.string()));
+    ASSERT_EQ(FAnswers.Shown.size(), 1u);
+    EXPECT_NE(FAnswers.Shown.front().find("no permission to read"), std::string::npos);
+    fs::permissions(good, fs::perms::owner_all);
+  }
+}
+
+TEST_F(Workspaces, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges) {
+  Build();
+  const fs::path folder = FFolder / "kept";
+  fs::create_directory(folder);
+  const fs::path file = folder / "work.panes";
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  const std::string old = ReadAll(file);
+  const auto mode = fs::status(file).permissions();
+  TypeText(Host()->FCurrent->Content(), "5");
+  PressKey(Host()->FCurrent->Content(), Qt::Key_Return);
+  ASSERT_TRUE(FForm->Modified());
+  // The folder refuses new files: read-only, and for root immutable.
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  if (geteuid() == 0 && std::system(("chattr +i " + folder.string() + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot make a folder refuse root here";
+  FAnswers.Shown.clear();
+  EXPECT_FALSE(FForm->SaveTo(file.string()));
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_NE(FAnswers.Shown.front().find("could not save \u201cwork.panes\u201d"), std::string::npos);
+  EXPECT_EQ(ReadAll(file), old);
+  EXPECT_TRUE(FForm->Modified());
+  EXPECT_EQ(FForm->Text(), "*work.panes \u2014 Panes");
+  EXPECT_EQ(fs::directory_iterator(folder)->path(), file) << "no temporary left behind";
+  std::system(("chattr -i " + folder.string() + " 2>/dev/null").c_str());
+  fs::permissions(folder, fs::perms::owner_all);
+  // A save that succeeds keeps the file's permissions.
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  EXPECT_EQ(fs::status(file).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  (void)mode;
+}
+
+TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
+  const fs::path file = FFolder / "new.panes";
+  FForm->OpenAtStart(file.string());
+  EXPECT_EQ(FForm->Text(), "new.panes \u2014 Panes") << "a file still to be made";
+  EXPECT_EQ(Host(), nullptr);
+  Build();
+  ASSERT_TRUE(FForm->Modified());
+  // Within about two seconds of the last change, a copy is on the disk.
+  const std::string copy = FForm->RecoveryFileName();
+  QTest::qWait(2300);
+  FForm->FlushRecovery();
+  ASSERT_TRUE(fs::exists(copy));
+  EXPECT_FALSE(fs::exists(file)) << "nothing is saved unasked";
+  const std::string dump = Text();
+  const TWorkspace lost = Host()->Workspace();
+  FForm.reset();  // as a crash would leave it: the copy stays
+
+  // The next start with the file offers it; Recover (Return) shows the
+  // changes, unsaved.
+  FForm = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(FForm.get());
+  FAnswers.Shown.clear();
+  FForm->OpenAtStart(file.string());
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_EQ(FAnswers.Shown.front().rfind("Recover unsaved changes?", 0), 0u);
+  ASSERT_NE(Host(), nullptr);
+  EXPECT_EQ(Text(), dump);
+  EXPECT_TRUE(Host()->Workspace().Panes == lost.Panes);
+  EXPECT_TRUE(FForm->Modified());
+  // Saving lets the copy go; Discard at leave does too.
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  FForm->FlushRecovery();
+  EXPECT_FALSE(fs::exists(copy));
+  Press(FForm->Button2);
+  QTest::qWait(2300);
+  FForm->FlushRecovery();
+  EXPECT_TRUE(fs::exists(copy));
+  FAnswers.Buttons = {1};
+  FForm->Close();
+  FForm->FlushRecovery();
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_EQ(ReadAll(file).find("\"split\": \"top-bottom\""), ReadAll(file).rfind("\"split\": \"top-bottom\""))
+      << "discarded changes were not saved";
+}
+
+// Every ratio is written so that it reads back as the very same float.
+TEST(WorkspaceFormat, RatiosRoundTripBitForBitAndDeepChainsOpen) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<std::uint32_t> bits(0x00800000u, 0x3F7FFFFFu);  // (0, 1)
+  TWorkspace workspace;
+  for (int i = 0; i < 20000; ++i) {
+    TPaneNode split;
+    split.Leaf = false;
+    split.Stacked = i % 2 == 0;
+    split.Ratio = std::bit_cast<float>(bits(random));
+    workspace.Panes = {split, TPaneNode(), TPaneNode()};
+    workspace.Current = 1;
+    TWorkspace back;
+    ASSERT_EQ(ReadWorkspace(WriteWorkspace(workspace), back), "");
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(back.Panes[0].Ratio), std::bit_cast<std::uint32_t>(split.Ratio))
+        << split.Ratio;
+  }
+  EXPECT_EQ(RatioText(0.5f), 0.5);
+  EXPECT_EQ(RatioText(0.1f), 0.1) << "the short text, not the float's long tail";
+
+  // A chain of 4,096 leaves (what pressing a split button does) saves and
+  // reads back; deeper or larger trees are refused, never recursed into.
+  auto chain = [](size_t ALeaves) {
+    TWorkspace w;
+    for (size_t i = 1; i < ALeaves; ++i) {
+      TPaneNode split;
+      split.Leaf = false;
+      split.Ratio = 0.5f;
+      w.Panes.push_back(split);
+    }
+    w.Panes.push_back(TPaneNode());
+    for (size_t i = 1; i < ALeaves; ++i) w.Panes.push_back(TPaneNode());
+    w.Current = static_cast<int>(ALeaves - 1);
+    return w;
+  };
+  TWorkspace back;
+  EXPECT_EQ(ReadWorkspace(WriteWorkspace(chain(4096)), back), "");
+  EXPECT_EQ(back.Panes.size(), 8191u);
+  EXPECT_NE(ReadWorkspace(WriteWorkspace(chain(8194)), back).find("too"), std::string::npos);
+}
+
+}  // namespace
