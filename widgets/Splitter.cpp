@@ -1,6 +1,5 @@
 #include "widgets/Splitter.h"
 
-#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -15,6 +14,8 @@ TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetBounds(0, 0, 3, 100);
   SetAlign(alLeft);
   SetCursor(crHSplit);
+  // A separator, whose name (set by whoever owns it) says what it divides.
+  SetAccessibleRole(arSeparator);
 }
 
 void TSplitter::AlignChanged() {
@@ -132,6 +133,3 @@ void TSplitter::DblClick(QMouseEvent* AEvent, int /*X*/, int /*Y*/) {
   if (AEvent->button() == Qt::LeftButton) PeerDblClick();
 }
 
-// Assistive technology sees a splitter as a separator; its name (set by
-// whoever owns it) says what it divides.
-int TSplitter::AccessibleRole() const { return QAccessible::Separator; }

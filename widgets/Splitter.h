@@ -34,7 +34,6 @@ class TSplitter : public TGraphicControl {
   void MouseMove(QMouseEvent* AEvent) override;
   void MouseUp(QMouseEvent* AEvent) override;
   void DblClick(QMouseEvent* AEvent, int X, int Y) override;
-  int AccessibleRole() const override;
 
  protected:
   void AlignChanged() override;
