@@ -1,13 +1,15 @@
 // What assistive technology sees of the controls: roles, the windowless
-// children of a plain peer, and the events that tell of children and names
-// changing.
+// children of a plain peer, a splitter's value, and the events that tell of
+// children, names and values changing.
 #include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <QPointer>
 #include <unordered_map>
 #include <vector>
 
 #include "widgets/Peer.h"
+#include "widgets/Splitter.h"
 
 namespace {
 
@@ -42,10 +44,12 @@ std::unordered_map<const TGraphicControl*, QAccessible::Id>& AccessibleIds() {
   return ids;
 }
 
-// A windowless control, as a child of its parent's widget.
-class TWindowlessAccessible : public QAccessibleInterface {
+// A windowless control, as a child of its parent's widget. A splitter's
+// value is the size of the control it resizes.
+class TWindowlessAccessible : public QAccessibleInterface, public QAccessibleValueInterface {
  public:
-  explicit TWindowlessAccessible(TGraphicControl* AControl) : FControl(AControl) {}
+  explicit TWindowlessAccessible(TGraphicControl* AControl)
+      : FControl(AControl), FSplitter(dynamic_cast<TSplitter*>(AControl)) {}
   bool isValid() const override { return true; }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override {
@@ -81,6 +85,21 @@ class TWindowlessAccessible : public QAccessibleInterface {
     state.invisible = !FControl->Visible();
     return state;
   }
+  void* interface_cast(QAccessible::InterfaceType AType) override {
+    if (AType == QAccessible::ValueInterface && FSplitter != nullptr)
+      return static_cast<QAccessibleValueInterface*>(this);
+    return nullptr;
+  }
+
+  QVariant currentValue() const override { return FSplitter->Position(); }
+  QVariant minimumValue() const override { return FSplitter->MinPosition(); }
+  QVariant maximumValue() const override { return FSplitter->MaxPosition(); }
+  QVariant minimumStepSize() const override { return 1; }
+  // Assistive technology moves the splitter the way a drag does.
+  void setCurrentValue(const QVariant& AValue) override {
+    Dispatch([&] { FSplitter->SetPosition(AValue.toInt()); });
+  }
+
   TGraphicControl* Control() const { return FControl; }
 
  private:
@@ -88,6 +107,7 @@ class TWindowlessAccessible : public QAccessibleInterface {
     return FControl->Parent() != nullptr ? FControl->Parent()->Peer() : nullptr;
   }
   TGraphicControl* FControl;
+  TSplitter* FSplitter;
 };
 
 QAccessibleInterface* WindowlessAccessible(TGraphicControl* AControl) {
@@ -191,6 +211,14 @@ void AccessibleNameChanged(TControl* AControl) {
       !Presented(AControl))
     return;
   QAccessibleEvent event(AccessibleInterface(AControl), QAccessible::NameChanged);
+  Notify(event);
+}
+
+void AccessibleValueChanged(TControl* AControl) {
+  if (!AccessibleListening() || AControl->Parent() == nullptr || !Presented(AControl)) return;
+  QAccessibleInterface* accessible = AccessibleInterface(AControl);
+  if (accessible->valueInterface() == nullptr) return;
+  QAccessibleValueChangeEvent event(accessible, accessible->valueInterface()->currentValue());
   Notify(event);
 }
 

@@ -93,6 +93,8 @@ void AccessibleChildAdded(TControl* AControl);
 void AccessibleChildRemoving(TControl* AControl);
 // For windowless controls; Qt tells of its widgets' names itself.
 void AccessibleNameChanged(TControl* AControl);
+// A splitter moved.
+void AccessibleValueChanged(TControl* AControl);
 // A windowless control goes: so does what assistive technology held of it.
 void ForgetWindowlessAccessible(TGraphicControl* AControl);
 // Tests on a platform without assistive technology (offscreen) see the
