@@ -348,10 +348,10 @@ def scenario(s):
     # The keyboard, while the editor has it: split, move about, zoom, undo.
     s.key("ctrl+shift+e")
     left = s.frame(differs_from=box)
-    s.key("alt+Right")
+    s.key("ctrl+shift+l")
     right = s.frame(differs_from=left)
     if right[0] <= left[2]:
-        raise Failure("Alt+Right did not go to the pane on the right")
+        raise Failure("Ctrl+Shift+L did not go to the pane on the right")
     s.key("shift+F6")
     s.frame(equals=left)
     s.key("ctrl+shift+x")
@@ -399,8 +399,9 @@ def random_actions(s, count, rng):
             s.type(rng.choice(["abc ", "split ", "中文", "窗 ", "42"]))
         else:
             s.key(rng.choice(["Tab", "Return", "BackSpace", "Left", "ctrl+shift+o", "ctrl+shift+e",
-                              "alt+Left", "alt+Down", "F6", "shift+F6", "alt+shift+Right",
-                              "ctrl+shift+b", "ctrl+shift+x", "ctrl+shift+w", "ctrl+shift+t"]))
+                              "ctrl+shift+h", "ctrl+shift+j", "F6", "shift+F6",
+                              "ctrl+alt+shift+l", "ctrl+shift+b", "ctrl+shift+x", "ctrl+shift+w",
+                              "ctrl+shift+t"]))
         try:
             frame = s.frame()
         except Failure as e:
