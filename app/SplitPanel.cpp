@@ -43,6 +43,7 @@ TSplitPanel::TSplitPanel(TComponent* AOwner, TSplitPanel** ACurrentRef)
   SetText("AAA");
   // An empty current pane holds the keyboard itself (and ignores typing).
   SetFocusable(true);
+  SetAccessibleRole(arPane);
   FPaintBox = new TPaintBox(AOwner);
   FPaintBox->SetParent(this);
   FPaintBox->SetAlign(alClient);

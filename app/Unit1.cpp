@@ -90,9 +90,12 @@ void TForm1::CreateActions() {
   };
   for (size_t i = 0; i < std::size(buttons); ++i) {
     TAction* action = add(buttons[i]);
-    // The tooltip names the keys; assistive technology reads it too.
+    // The tooltip names the keys; assistive technology reads it as the
+    // description and gets the keys as the button's own too.
     toolbar[i]->SetHint(action->Hint());
+    toolbar[i]->SetShortCut(buttons[i].Keys);
   }
+  Panel1->SetAccessibleRole(arToolBar);
   for (const TCommand& command : others) add(command);
 }
 

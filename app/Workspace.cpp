@@ -50,6 +50,28 @@ TJsonValue PaneValue(const TPaneNode& ANode) {
 
 // --- Reading ----------------------------------------------------------------
 
+// An editor's lines end in a line feed: a file's carriage returns and
+// Unicode line and paragraph separators end lines there too, so what is read
+// is what the editor shows (and writes back).
+std::string EditorLines(const std::string& AText) {
+  std::string lines;
+  lines.reserve(AText.size());
+  for (size_t i = 0; i < AText.size(); ++i) {
+    const char c = AText[i];
+    if (c == '\r') {
+      lines += '\n';
+      if (i + 1 < AText.size() && AText[i + 1] == '\n') ++i;
+    } else if (c == '\xE2' && i + 2 < AText.size() && AText[i + 1] == '\x80' &&
+               (AText[i + 2] == '\xA8' || AText[i + 2] == '\xA9')) {
+      lines += '\n';
+      i += 2;
+    } else {
+      lines += c;
+    }
+  }
+  return lines;
+}
+
 // Each check fails with a reason; the first one ends the reading.
 class TReader {
  public:
@@ -127,7 +149,7 @@ class TReader {
       const TJsonValue* text = Field(AValue, "text", TJsonValue::jkString, where);
       if (text == nullptr) return false;
       ANode.Content.Kind = ckMemo;
-      ANode.Content.Text = text->StringValue;
+      ANode.Content.Text = EditorLines(text->StringValue);
       return true;
     }
     if (leaf->StringValue == "grid") {

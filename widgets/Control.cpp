@@ -215,6 +215,8 @@ TControl::~TControl() {
   KeepFocusInWindow(FPeer);
   TLayoutQueue::Forget(this);
   if (FParent != nullptr) {
+    // A windowless control has told of it already, while still whole.
+    if (FPeer != nullptr) AccessibleChildRemoving(this);
     TBatch batch;
     FParent->RemoveControl(this);
   }
@@ -238,7 +240,10 @@ void TControl::SetParent(TWinControl* AParent) {
     Invalidate();
     static_cast<TGraphicControl*>(this)->FDrawn = false;
   }
-  if (FParent != nullptr) FParent->RemoveControl(this);
+  if (FParent != nullptr) {
+    AccessibleChildRemoving(this);
+    FParent->RemoveControl(this);
+  }
   FParent = AParent;
   // A child widget never becomes a window: without a parent it waits in the
   // nursery.
@@ -252,6 +257,7 @@ void TControl::SetParent(TWinControl* AParent) {
   else
     TLayoutQueue::CheckSize(this);
   UpdatePeerVisibility();
+  if (AParent != nullptr) AccessibleChildAdded(this);
   if (focus != nullptr && FPeer->isVisible()) focus->setFocus(Qt::OtherFocusReason);
 }
 
@@ -338,7 +344,11 @@ void TControl::SetHint(const std::string& AHint) {
 void TControl::SetAccessibleName(const std::string& AName) {
   if (AName == FAccessibleName) return;
   FAccessibleName = AName;
-  if (FPeer != nullptr) FPeer->setAccessibleName(QString::fromStdString(AName));
+  // Qt tells assistive technology of a widget's new name itself.
+  if (FPeer != nullptr)
+    FPeer->setAccessibleName(QString::fromStdString(AName));
+  else
+    AccessibleNameChanged(this);
 }
 
 void TControl::SetAccessibleDescription(const std::string& ADescription) {

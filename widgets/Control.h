@@ -66,6 +66,10 @@ class TControl : public TComponent {
   void SetAccessibleName(const std::string& AName);
   const std::string& AccessibleDescription() const;
   void SetAccessibleDescription(const std::string& ADescription);
+  // What it is to assistive technology. Controls on ready-made widgets (a
+  // button, an editor, a grid) keep the role of their widget.
+  TAccessibleRole AccessibleRole() const { return FAccessibleRole; }
+  void SetAccessibleRole(TAccessibleRole ARole) { FAccessibleRole = ARole; }
 
   // Schedules a repaint / repaints at once.
   void Invalidate();
@@ -122,6 +126,7 @@ class TControl : public TComponent {
   std::string FText;
   bool FVisible = true;
   bool FWindowed = false;
+  TAccessibleRole FAccessibleRole = arDefault;
   std::string FAccessibleName;
   TColor FColor = clBtnFace;
   TCursor FCursor = crDefault;
@@ -211,8 +216,6 @@ class TGraphicControl : public TControl {
   virtual void DblClick(QMouseEvent* AEvent, int X, int Y) { MouseDown(AEvent, X, Y); }
   // True if Paint covers every pixel of the control.
   virtual bool PaintsOpaque() const { return false; }
-  // The role assistive technology gets (a QAccessible::Role), or 0 for none.
-  virtual int AccessibleRole() const { return 0; }
   void PushPeerState() override;
   bool PeerOutOfDate() const override;
 

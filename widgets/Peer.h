@@ -74,9 +74,33 @@ void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor
 // Shows the cursor a control asks for on a widget.
 void SetPeerCursor(QWidget* APeer, TCursor ACursor);
 
-// What assistive technology sees of a control, windowless ones included.
+// --- Assistive technology (Accessible.cpp) ---------------------------------
+
+class QAccessibleEvent;
 class QAccessibleInterface;
+// What assistive technology sees of a control, windowless ones included.
 QAccessibleInterface* AccessibleInterface(TControl* AControl);
+// Our interfaces for plain peers (a windowed control's windowless children
+// among its children); installed with the first such peer.
+void InstallAccessibleFactory();
+// True while anyone listens. Every event below costs nothing otherwise,
+// which keeps trees of thousands of panes quick.
+bool AccessibleListening();
+// AControl has just joined its parent's children / is about to leave them
+// (moved or destroyed): assistive technology hears the parent's children
+// changed.
+void AccessibleChildAdded(TControl* AControl);
+void AccessibleChildRemoving(TControl* AControl);
+// For windowless controls; Qt tells of its widgets' names itself.
+void AccessibleNameChanged(TControl* AControl);
+// A splitter moved.
+void AccessibleValueChanged(TControl* AControl);
+// A windowless control goes: so does what assistive technology held of it.
+void ForgetWindowlessAccessible(TGraphicControl* AControl);
+// Tests on a platform without assistive technology (offscreen) see the
+// events the layer raises through this; null stops it.
+using TAccessibleEventSink = void (*)(QAccessibleEvent* AEvent);
+void SetAccessibleEventSink(TAccessibleEventSink ASink);
 
 // The Qt widget of a windowed control that has no ready-made widget behind
 // it. It draws the control's windowless children over its own face, in

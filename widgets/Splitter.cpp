@@ -1,6 +1,5 @@
 #include "widgets/Splitter.h"
 
-#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -15,6 +14,8 @@ TSplitter::TSplitter(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetBounds(0, 0, DefaultThickness, 100);
   SetAlign(alLeft);
   SetCursor(crHSplit);
+  // A separator, whose name (set by whoever owns it) says what it divides.
+  SetAccessibleRole(arSeparator);
 }
 
 void TSplitter::AlignChanged() {
@@ -57,22 +58,25 @@ TControl* TSplitter::FindResizedControl() const {
   return nullptr;
 }
 
-void TSplitter::BeginDrag(int AGlobalX, int AGlobalY) {
-  FDragControl = FindResizedControl();
-  if (FDragControl == nullptr) return;
+int TSplitter::MaxSizeOf(const TControl* AResized) const {
   const bool vertical = Vertical();
-  FDownPos = vertical ? AGlobalY : AGlobalX;
-  FStartSize = vertical ? FDragControl->Height() : FDragControl->Width();
-  // Leave MinSize for whatever fills the rest of the parent.
   TWinControl* parent = Parent();
-  FMaxSize = (vertical ? parent->ClientHeight() : parent->ClientWidth()) - FMinSize;
+  int size = (vertical ? parent->ClientHeight() : parent->ClientWidth()) - FMinSize;
   for (int i = 0; i < parent->ControlCount(); ++i) {
     TControl* c = parent->Controls(i);
     if (!c->Visible() || IsVerticalAlign(c->Align()) != vertical) continue;
     if (c->Align() == alNone || c->Align() == alClient) continue;
-    FMaxSize -= vertical ? c->Height() : c->Width();
+    size -= SizeOf(c);
   }
-  FMaxSize += FStartSize;
+  return size + SizeOf(AResized);
+}
+
+void TSplitter::BeginDrag(int AGlobalX, int AGlobalY) {
+  FDragControl = FindResizedControl();
+  if (FDragControl == nullptr) return;
+  FDownPos = Vertical() ? AGlobalY : AGlobalX;
+  FStartSize = SizeOf(FDragControl);
+  FMaxSize = MaxSizeOf(FDragControl);
 }
 
 void TSplitter::DragTo(int AGlobalX, int AGlobalY) {
@@ -95,6 +99,7 @@ void TSplitter::DragTo(int AGlobalX, int AGlobalY) {
   else
     FDragControl->SetWidth(size);
   OnMoved(this);
+  AccessibleValueChanged(this);
 }
 
 void TSplitter::EndDrag() { FDragControl = nullptr; }
@@ -103,6 +108,24 @@ void TSplitter::MoveBy(int ADelta) {
   BeginDrag(0, 0);
   DragTo(ADelta, ADelta);
   EndDrag();
+}
+
+int TSplitter::Position() const {
+  const TControl* resized = FindResizedControl();
+  return resized != nullptr ? SizeOf(resized) : 0;
+}
+
+int TSplitter::MaxPosition() const {
+  const TControl* resized = FindResizedControl();
+  return resized != nullptr ? std::max(0, MaxSizeOf(resized)) : 0;
+}
+
+// Where there is not room for MinSize, a drag may still shrink the control.
+int TSplitter::MinPosition() const { return std::min(FMinSize, MaxPosition()); }
+
+void TSplitter::SetPosition(int APosition) {
+  const int delta = APosition - Position();
+  MoveBy(Align() == alTop || Align() == alLeft ? delta : -delta);
 }
 
 // Its own face, so nothing beneath shows through the gap; darker while the
@@ -132,6 +155,3 @@ void TSplitter::DblClick(QMouseEvent* AEvent, int /*X*/, int /*Y*/) {
   if (AEvent->button() == Qt::LeftButton) PeerDblClick();
 }
 
-// Assistive technology sees a splitter as a separator; its name (set by
-// whoever owns it) says what it divides.
-int TSplitter::AccessibleRole() const { return QAccessible::Separator; }

@@ -32,6 +32,16 @@ class TSplitter : public TGraphicControl {
   // that much would: same limits, same OnCanResize and OnMoved.
   void MoveBy(int ADelta);
 
+  // Where the splitter stands: the size of the control it resizes, and the
+  // least and most a drag can give that control now (all 0 while it resizes
+  // nothing). Assistive technology reads these as the splitter's value.
+  int Position() const;
+  int MinPosition() const;
+  int MaxPosition() const;
+  // Moves the splitter so the control it resizes gets APosition, within the
+  // limits, exactly as a drag there would.
+  void SetPosition(int APosition);
+
   // Layer internals: its face, the mouse input its parent hands it.
   void Paint(QPainter* APainter) override;
   bool PaintsOpaque() const override { return true; }
@@ -39,13 +49,18 @@ class TSplitter : public TGraphicControl {
   void MouseMove(QMouseEvent* AEvent) override;
   void MouseUp(QMouseEvent* AEvent) override;
   void DblClick(QMouseEvent* AEvent, int X, int Y) override;
-  int AccessibleRole() const override;
 
  protected:
   void AlignChanged() override;
 
  private:
   bool Vertical() const { return Align() == alTop || Align() == alBottom; }
+  int SizeOf(const TControl* AControl) const {
+    return Vertical() ? AControl->Height() : AControl->Width();
+  }
+  // The most a drag may give AResized: MinSize stays for whatever fills the
+  // rest of the parent.
+  int MaxSizeOf(const TControl* AResized) const;
 
   int FMinSize = DefaultMinSize;
   TAlign FLastAlign = alLeft;

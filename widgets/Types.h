@@ -39,6 +39,11 @@ enum TOperation { opInsert, opRemove };
 
 enum TCursor { crDefault, crHSplit, crVSplit };
 
+// What assistive technology is told a control is. arDefault leaves it to the
+// kind of control; a windowless control with it is not shown at all (a paint
+// box is part of the picture, not something to visit).
+enum TAccessibleRole : unsigned char { arDefault, arPane, arToolBar, arSeparator };
+
 struct TRect {
   int Left = 0;
   int Top = 0;

@@ -1,14 +1,10 @@
 // Windowless controls: drawn by their parent's widget, which also hands them
-// the mouse input that lands on them and tells assistive technology of them.
-#include <QAccessible>
-#include <QAccessibleWidget>
+// the mouse input that lands on them.
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
 #include <QToolTip>
-#include <unordered_map>
-#include <vector>
 
 #include "widgets/Peer.h"
 
@@ -38,122 +34,7 @@ void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer) {
     SetPeerCursor(APeer, AControl != nullptr ? AControl->Cursor() : APeer->Control()->Cursor());
 }
 
-// --- Assistive technology -------------------------------------------------
-
-std::unordered_map<const TGraphicControl*, QAccessible::Id>& AccessibleIds() {
-  static std::unordered_map<const TGraphicControl*, QAccessible::Id> ids;
-  return ids;
-}
-
-class TWindowlessAccessible : public QAccessibleInterface {
- public:
-  explicit TWindowlessAccessible(TGraphicControl* AControl) : FControl(AControl) {}
-  bool isValid() const override { return true; }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override {
-    QWidget* handle = FControl->Handle();
-    return handle != nullptr ? handle->window()->windowHandle() : nullptr;
-  }
-  QAccessibleInterface* parent() const override {
-    QWidget* handle = FControl->Handle();
-    return handle != nullptr ? QAccessible::queryAccessibleInterface(handle) : nullptr;
-  }
-  QAccessibleInterface* child(int /*AIndex*/) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface* /*AChild*/) const override { return -1; }
-  QAccessibleInterface* childAt(int /*X*/, int /*Y*/) const override { return nullptr; }
-  QString text(QAccessible::Text AText) const override {
-    if (AText == QAccessible::Name) return QString::fromStdString(FControl->AccessibleName());
-    if (AText == QAccessible::Description)
-      return QString::fromStdString(FControl->AccessibleDescription());
-    return {};
-  }
-  void setText(QAccessible::Text /*AText*/, const QString& /*AValue*/) override {}
-  QRect rect() const override {
-    QWidget* handle = FControl->Handle();
-    if (handle == nullptr) return {};
-    const QRect r = ToQRect(FControl->HandleRect());
-    return {handle->mapToGlobal(r.topLeft()), r.size()};
-  }
-  QAccessible::Role role() const override {
-    return static_cast<QAccessible::Role>(FControl->AccessibleRole());
-  }
-  QAccessible::State state() const override {
-    QAccessible::State state;
-    state.invisible = !FControl->Visible();
-    return state;
-  }
-  TGraphicControl* Control() const { return FControl; }
-
- private:
-  TGraphicControl* FControl;
-};
-
-QAccessibleInterface* WindowlessAccessible(TGraphicControl* AControl) {
-  auto& ids = AccessibleIds();
-  auto found = ids.find(AControl);
-  if (found != ids.end()) return QAccessible::accessibleInterface(found->second);
-  auto* accessible = new TWindowlessAccessible(AControl);
-  ids.emplace(AControl, QAccessible::registerAccessibleInterface(accessible));
-  return accessible;
-}
-
-// A windowed control's widget, with its windowless children that have a role
-// after its child widgets.
-class TPeerAccessible : public QAccessibleWidget {
- public:
-  explicit TPeerAccessible(TPlainPeer* APeer) : QAccessibleWidget(APeer), FPeer(APeer) {}
-  int childCount() const override {
-    return QAccessibleWidget::childCount() + static_cast<int>(Windowless().size());
-  }
-  QAccessibleInterface* child(int AIndex) const override {
-    const int widgets = QAccessibleWidget::childCount();
-    if (AIndex < widgets) return QAccessibleWidget::child(AIndex);
-    const std::vector<TGraphicControl*> list = Windowless();
-    const auto i = static_cast<size_t>(AIndex - widgets);
-    return i < list.size() ? WindowlessAccessible(list[i]) : nullptr;
-  }
-  QAccessible::State state() const override {
-    QAccessible::State state = QAccessibleWidget::state();
-    if (FPeer != nullptr && FPeer->Control()->Focusable()) state.focusable = true;
-    return state;
-  }
-  int indexOfChild(const QAccessibleInterface* AChild) const override {
-    if (const auto* w = dynamic_cast<const TWindowlessAccessible*>(AChild)) {
-      const std::vector<TGraphicControl*> list = Windowless();
-      for (size_t i = 0; i < list.size(); ++i)
-        if (list[i] == w->Control()) return QAccessibleWidget::childCount() + static_cast<int>(i);
-      return -1;
-    }
-    return QAccessibleWidget::indexOfChild(AChild);
-  }
-
- private:
-  std::vector<TGraphicControl*> Windowless() const {
-    std::vector<TGraphicControl*> list;
-    if (FPeer == nullptr) return list;
-    TWinControl* control = FPeer->Control();
-    for (int i = 0; i < control->ControlCount(); ++i) {
-      TControl* c = control->Controls(i);
-      if (!c->IsWindowed() && static_cast<TGraphicControl*>(c)->AccessibleRole() != 0)
-        list.push_back(static_cast<TGraphicControl*>(c));
-    }
-    return list;
-  }
-  QPointer<TPlainPeer> FPeer;
-};
-
-QAccessibleInterface* PeerAccessible(const QString& /*AClassName*/, QObject* AObject) {
-  if (auto* peer = dynamic_cast<TPlainPeer*>(AObject)) return new TPeerAccessible(peer);
-  return nullptr;
-}
-
 }  // namespace
-
-QAccessibleInterface* AccessibleInterface(TControl* AControl) {
-  if (AControl->IsWindowed()) return QAccessible::queryAccessibleInterface(AControl->Handle());
-  return WindowlessAccessible(static_cast<TGraphicControl*>(AControl));
-}
 
 void SetPeerCursor(QWidget* APeer, TCursor ACursor) {
   switch (ACursor) {
@@ -178,11 +59,8 @@ TGraphicControl::~TGraphicControl() {
     gMouseInside = nullptr;
     if (Parent() != nullptr) SetPeerCursor(Parent()->Peer(), Parent()->Cursor());
   }
-  auto& ids = AccessibleIds();
-  if (auto found = ids.find(this); found != ids.end()) {
-    QAccessible::deleteAccessibleInterface(found->second);
-    ids.erase(found);
-  }
+  if (Parent() != nullptr) AccessibleChildRemoving(this);
+  ForgetWindowlessAccessible(this);
   // What it covered shows its parent again once it is gone.
   if (FDrawn && Parent() != nullptr) Parent()->Peer()->update(ToQRect(FDrawnRect));
 }
@@ -231,8 +109,7 @@ QWidget* Nursery() {
 
 TPlainPeer::TPlainPeer(TWinControl* AControl, bool AWindow)
     : QWidget(AWindow ? nullptr : Nursery()), FControl(AControl) {
-  static const bool factoryInstalled = (QAccessible::installFactory(PeerAccessible), true);
-  (void)factoryInstalled;
+  InstallAccessibleFactory();
   // The pointer resting on a windowless child changes the cursor and how
   // the child looks.
   setMouseTracking(true);

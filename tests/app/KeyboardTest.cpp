@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "tests/app/PaneTree.h"
@@ -18,15 +20,42 @@ namespace {
 
 constexpr Qt::KeyboardModifiers kMove = Qt::ControlModifier | Qt::ShiftModifier;
 
+// What the layer tells assistive technology, as it is told.
+struct THeard {
+  QAccessible::Event Type;
+  QAccessibleInterface* Object;
+  QAccessibleInterface* Parent;
+  QVariant Value;
+};
+std::vector<THeard> gHeard;
+void Hear(QAccessibleEvent* AEvent) {
+  QAccessibleInterface* object = AEvent->accessibleInterface();
+  gHeard.push_back({AEvent->type(), object, object != nullptr ? object->parent() : nullptr,
+                    AEvent->type() == QAccessible::ValueChanged
+                        ? static_cast<QAccessibleValueChangeEvent*>(AEvent)->value()
+                        : QVariant()});
+}
+bool Heard(QAccessible::Event AType, QAccessibleInterface* AObject, TControl* AParent) {
+  for (const THeard& h : gHeard)
+    if (h.Type == AType && h.Object == AObject && h.Parent == AccessibleInterface(AParent))
+      return true;
+  return false;
+}
+
 class Keyboard : public testing::Test {
  protected:
   void SetUp() override {
+    // Listening all along, so every change the keys make also runs the
+    // layer's telling of it, up to the window's destruction.
+    SetAccessibleEventSink(Hear);
     FForm = std::make_unique<TForm1>(nullptr);
     ShowAndSettle(FForm.get());
   }
   void TearDown() override {
     FForm->Close();
     FForm.reset();
+    SetAccessibleEventSink(nullptr);
+    gHeard.clear();
   }
   // Keys go wherever the keyboard is, as a user's would.
   void Keys(Qt::Key AKey, Qt::KeyboardModifiers AModifiers) {
@@ -53,12 +82,20 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   // Splits while typing: the editor follows into the current half and keeps
   // the keyboard, so the keys go on working.
   Ctrl(Qt::Key_E);
+  gHeard.clear();
   Ctrl(Qt::Key_O);
   EXPECT_EQ(Dump(), "[[AAA*+1 / BBB] | BBB]");
   EXPECT_TRUE(memo->Focused());
   TSplitPanel* topLeft = Host()->FCurrent;
   TSplitPanel* bottomLeft = Host()->FRoot->FFirst->FSecond;
   TSplitPanel* right = Host()->FRoot->FSecond;
+  // Assistive technology hears of the halves and the splitter joining the
+  // pane split, and of the editor moving into its half.
+  TSplitPanel* left = Host()->FRoot->FFirst;
+  for (TControl* c : std::initializer_list<TControl*>{topLeft, left->FSplitter, bottomLeft})
+    EXPECT_TRUE(Heard(QAccessible::ObjectCreated, AccessibleInterface(c), left)) << c->Text();
+  EXPECT_TRUE(Heard(QAccessible::ObjectDestroyed, AccessibleInterface(memo), left));
+  EXPECT_TRUE(Heard(QAccessible::ObjectCreated, AccessibleInterface(memo), topLeft));
 
   // Moves: the neighbour across each edge; nothing at the window's edge.
   struct Move {
@@ -89,13 +126,23 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   // Keyboard resizing moves the innermost split along that axis by 10
   // pixels and stores what a drag there would.
   Host()->SetCurrent(topLeft);
-  TSplitPanel* left = Host()->FRoot->FFirst;
   const int width = left->Width(), height = topLeft->Height();
+  gHeard.clear();
   Keys(Qt::Key_L, kMove | Qt::AltModifier);
   Keys(Qt::Key_K, kMove | Qt::AltModifier);
   EXPECT_EQ(left->Width(), width + 10);
   EXPECT_EQ(topLeft->Height(), height - 10);
   EXPECT_EQ(Host()->FRoot->FRatio, RatioFor(Host()->FRoot->Width(), width + 10));
+  // Each moved splitter tells its new value, and its new share by name.
+  for (TSplitter* moved : {Host()->FRoot->FSplitter, left->FSplitter}) {
+    QAccessibleInterface* a = AccessibleInterface(moved);
+    const auto value = std::find_if(gHeard.begin(), gHeard.end(), [&](const THeard& h) {
+      return h.Type == QAccessible::ValueChanged && h.Object == a;
+    });
+    ASSERT_NE(value, gHeard.end());
+    EXPECT_EQ(value->Value.toInt(), moved->FindResizedControl() == left ? width + 10 : height - 10);
+    EXPECT_TRUE(Heard(QAccessible::NameChanged, a, moved->Parent()));
+  }
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
 
   // Zoom and back, exactly.
@@ -124,10 +171,15 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   Host()->SetCurrent(topLeft);
   const std::string whole = Dump();
   const float ratio = left->FRatio;
+  QAccessibleInterface* gone = AccessibleInterface(topLeft);
+  gHeard.clear();
   Ctrl(Qt::Key_W);
   EXPECT_EQ(memo->Parent(), Host()) << "kept for an undo";
   EXPECT_FALSE(memo->Visible());
+  EXPECT_TRUE(Heard(QAccessible::ObjectDestroyed, gone, left)) << "the pane removed goes";
   Ctrl(Qt::Key_T);
+  EXPECT_TRUE(Heard(QAccessible::ObjectCreated, AccessibleInterface(Host()->FCurrent), left))
+      << "the pane back comes";
   EXPECT_EQ(Dump(), whole);
   EXPECT_EQ(Host()->FRoot->FFirst->FRatio, ratio);
   EXPECT_EQ(memo->Text(), "typed");
@@ -172,6 +224,58 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   EXPECT_EQ(separator->text(QAccessible::Name).toStdString(), splitter->AccessibleName());
   EXPECT_EQ(separator->rect().topLeft(),
             splitter->Handle()->mapToGlobal(QPoint(splitter->Left(), splitter->Top())));
+  EXPECT_EQ(pane->role(), QAccessible::Pane);
+  EXPECT_EQ(AccessibleInterface(FForm->Panel1)->role(), QAccessible::ToolBar);
+  EXPECT_EQ(AccessibleInterface(FForm->MainPanel())->role(), QAccessible::Client)
+      << "left as its widget has it";
+
+  // The splitter's value: the left half's width, within what a drag allows;
+  // set by assistive technology, it moves the splitter as a drag does.
+  QAccessibleValueInterface* value = separator->valueInterface();
+  ASSERT_NE(value, nullptr);
+  const int most = Host()->FRoot->ClientWidth() - splitter->Width() - splitter->MinSize();
+  struct Setting {
+    int Asked, Got;
+  };
+  for (const Setting& set :
+       {Setting{first + 25, first + 25}, Setting{-5, splitter->MinSize()}, Setting{100000, most}}) {
+    value->setCurrentValue(set.Asked);
+    Settle();
+    EXPECT_EQ(Host()->FRoot->FFirst->Width(), set.Got) << "asked " << set.Asked;
+    EXPECT_EQ(value->currentValue().toInt(), set.Got);
+    EXPECT_EQ(value->minimumValue().toInt(), splitter->MinSize());
+    EXPECT_EQ(value->maximumValue().toInt(), most);
+    EXPECT_EQ(PaneShare(Host()->FRoot->Width(), Host()->FRoot->FRatio), set.Got);
+  }
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo}));
+
+  // The toolbar's buttons: named by caption, described by their tooltip,
+  // their press bound to the keys of their command; pressing one from
+  // assistive technology runs the command.
+  const std::pair<TButton*, const char*> buttons[] = {
+      {FForm->Button1, "Ctrl+Shift+N"}, {FForm->Button2, "Ctrl+Shift+O"},
+      {FForm->Button3, "Ctrl+Shift+E"}, {FForm->Button4, "Ctrl+Shift+W"},
+      {FForm->Button5, "Ctrl+Q"},       {FForm->Button6, "Ctrl+Shift+M"},
+      {FForm->Button7, "Ctrl+Shift+G"}};
+  for (const auto& [button, keys] : buttons) {
+    QAccessibleInterface* a = AccessibleInterface(button);
+    EXPECT_EQ(a->role(), QAccessible::Button);
+    EXPECT_EQ(a->text(QAccessible::Name).toStdString(), button->Text());
+    EXPECT_EQ(a->text(QAccessible::Description).toStdString(), button->Hint());
+    ASSERT_NE(a->actionInterface(), nullptr);
+    EXPECT_EQ(a->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
+              QStringList{keys});
+    EXPECT_TRUE(a->actionInterface()
+                    ->keyBindingsForAction(QAccessibleActionInterface::setFocusAction())
+                    .isEmpty())
+        << "the keys run the command; they do not focus the button";
+  }
+  const std::string unsplit = Dump();
+  AccessibleInterface(FForm->Button3)
+      ->actionInterface()
+      ->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Dump() != unsplit; }, 2000));
+  EXPECT_EQ(Dump(), "[[[AAA*+1 | BBB] / BBB] | [AAA | BBB]]");
 
   // Leave.
   Keys(Qt::Key_Q, Qt::ControlModifier);

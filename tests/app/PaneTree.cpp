@@ -1,5 +1,6 @@
 #include "tests/app/PaneTree.h"
 
+#include <cmath>
 #include <functional>
 #include <sstream>
 
@@ -30,6 +31,64 @@ void DumpPane(const TSplitPanel* APane, const TSplitPanel* ACurrent, std::ostrin
   const int extra = APane->ControlCount() - (APane->FPaintBox != nullptr ? 1 : 0);
   if (extra > 0) AOut << "+" << extra;
 }
+
+// The names a described tree has: leaves numbered in tree order, each place
+// in the words of the halves on the way to it (long ways are shortened, so
+// only their start and end are checked there).
+struct TNamer {
+  int Count;
+  int Index = 0;
+  std::vector<std::string>& Problems;
+  std::vector<std::string> Words;
+
+  void Expect(const TControl* AControl, const std::string& AStart, const std::string& AEnd) {
+    const std::string& name = AControl->AccessibleName();
+    const bool whole = Words.size() <= 6;
+    const std::string place = Place();
+    const bool right = whole ? name == AStart + place + AEnd
+                             : name.rfind(AStart, 0) == 0 && name.size() >= AEnd.size() &&
+                                   name.compare(name.size() - AEnd.size(), AEnd.size(), AEnd) == 0;
+    if (!right)
+      Problems.push_back(AControl->ClassName() + " named \"" + name + "\", not \"" + AStart +
+                         (whole ? place : "...") + AEnd + "\"");
+  }
+  std::string Place() const {
+    if (Words.empty()) return "whole window";
+    std::string place;
+    for (const std::string& w : Words) place += (place.empty() ? "" : " ") + w;
+    return place;
+  }
+  void Name(const TSplitPanel* APane) {
+    if (APane->FFirst == nullptr) {
+      const std::string number = std::to_string(++Index) + " of " + std::to_string(Count);
+      const TControl* content = APane->Content();
+      const bool grid = content != nullptr && content->ClassName() == "TStringGrid";
+      const char* holds = content == nullptr ? ", empty" : grid ? ", grid" : ", editor";
+      Expect(APane, "Pane " + number + ", ", holds);
+      if (content != nullptr)
+        Expect(content, std::string(grid ? "Grid" : "Editor") + " in pane " + number + ", ", "");
+      return;
+    }
+    const bool stacked = Stacked(APane);
+    Expect(APane, stacked ? "Top and bottom halves, " : "Left and right halves, ", "");
+    const std::string percent =
+        std::to_string(std::lround(static_cast<double>(APane->FRatio) * 100.0));
+    const std::string between = stacked ? "Splitter between top and bottom halves"
+                                        : "Splitter between left and right halves";
+    const std::string share = (stacked ? ", top " : ", left ") + percent + "%";
+    if (Words.empty()) {
+      if (APane->FSplitter->AccessibleName() != between + share)
+        Problems.push_back("root splitter named \"" + APane->FSplitter->AccessibleName() + "\"");
+    } else {
+      Expect(APane->FSplitter, between + " of ", share);
+    }
+    Words.push_back(stacked ? "top" : "left");
+    Name(APane->FFirst);
+    Words.back() = stacked ? "bottom" : "right";
+    Name(APane->FSecond);
+    Words.pop_back();
+  }
+};
 
 void Walk(TSplitPanel* APane, const std::function<void(TSplitPanel*)>& AVisit) {
   if (APane == nullptr) return;
@@ -147,6 +206,10 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
     if (secondStart != firstEnd + 3 || secondSize != std::max(0, end - secondStart))
       fail(p, "second half does not fill the rest");
   });
+  if (AOptions.Named) {
+    TNamer namer{static_cast<int>(Leaves(AHost->FRoot).size()), 0, problems, {}};
+    namer.Name(AHost->FRoot);
+  }
   if (!currentFound) problems.push_back("current pane is not in the tree");
   else if (AHost->FCurrent->FPaintBox == nullptr) problems.push_back("current pane is not a leaf");
   return problems;

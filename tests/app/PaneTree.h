@@ -23,6 +23,10 @@ struct CheckOptions {
   // Also check sizes, as they are right after a layout pass (or a drag,
   // whose stored share gives back the very pixel it reached).
   bool Laidout = true;
+  // Also check what assistive technology is told: every pane, splitter and
+  // content control named for its place and what it holds, as a host
+  // command leaves them.
+  bool Named = false;
 };
 
 // Options for a tree whose panes hold these content controls.

@@ -2,6 +2,7 @@
 // every step.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QTest>
@@ -13,10 +14,25 @@
 
 #include "app/Workspace.h"
 #include "tests/app/HostFixture.h"
+#include "widgets/Peer.h"
 
 using namespace testing_support;
 
 namespace {
+
+// Listens the way a screen reader does: a child coming or going is told
+// while it still hangs in the tree, or the news goes nowhere.
+void Listen(QAccessibleEvent* AEvent) {
+  const QAccessible::Event type = AEvent->type();
+  if (type != QAccessible::ObjectCreated && type != QAccessible::ObjectDestroyed) return;
+  QAccessibleInterface* child = AEvent->accessibleInterface();
+  ASSERT_NE(child, nullptr);
+  QAccessibleInterface* parent = child->parent();
+  ASSERT_NE(parent, nullptr) << child->text(QAccessible::Name).toStdString();
+  if (type == QAccessible::ObjectCreated) {
+    EXPECT_GE(parent->indexOfChild(child), 0) << child->text(QAccessible::Name).toStdString();
+  }
+}
 
 class TContentWatch : public TComponent {
  public:
@@ -104,12 +120,15 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
   std::mt19937 random(seed);
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
 
+  SetAccessibleEventSink(Listen);
   HostWindow w(640, 480);
   ShowAndSettle(w.Form.get());
   TMainPanel* host = w.Host;
+  host->DescribePanes();
   host->SettleCurrent();
   TContentWatch watch;
   pane_tree::CheckOptions options;
+  options.Named = true;
   std::set<TControl*> alive;  // content that must still exist, in a pane or kept for an undo
   std::ostringstream log;
   const char* stepsText = std::getenv("PANES_STEPS");
@@ -328,6 +347,7 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
     }
   }
   if (testing::Test::HasFailure()) std::cout << "steps so far:\n" << log.str();
+  SetAccessibleEventSink(nullptr);
 }
 
 }  // namespace

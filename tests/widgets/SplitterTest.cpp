@@ -98,14 +98,28 @@ TEST_P(Splitting, DragResizesTheFirstPartLiveThroughOnCanResize) {
 }
 
 TEST_P(Splitting, DragClampsToMinSizeOnBothSides) {
+  // The limits are also the splitter's value range for assistive technology.
+  const int extent = Vertical() ? FPane->ClientHeight() : FPane->ClientWidth();
+  EXPECT_EQ(FSplitter->MinPosition(), 30);
+  EXPECT_EQ(FSplitter->MaxPosition(), extent - 3 - 30);
   DragBy(-500);
   EXPECT_EQ(Size(FFirst), 30);
   EXPECT_EQ(FProposals.Seen.back(), 30);
   FProposals.Seen.clear();
   DragBy(1000);
-  const int extent = Vertical() ? FPane->ClientHeight() : FPane->ClientWidth();
   EXPECT_EQ(Size(FFirst), extent - 3 - 30);
   EXPECT_EQ(Size(FSecond), 30);
+  EXPECT_EQ(FSplitter->Position(), extent - 3 - 30);
+  // Without room for MinSize on both sides, the range shrinks to what is
+  // there, never upside down.
+  FForm->SetClientSize(Vertical() ? 400 : 50, Vertical() ? 50 : 300);
+  Settle();
+  const int tight = (Vertical() ? FPane->ClientHeight() : FPane->ClientWidth()) - 3 - 30;
+  EXPECT_EQ(FSplitter->MaxPosition(), tight);
+  EXPECT_EQ(FSplitter->MinPosition(), tight);
+  FSplitter->SetPosition(0);
+  EXPECT_EQ(Size(FFirst), tight);
+  EXPECT_EQ(FSplitter->Position(), tight);
 }
 
 TEST_P(Splitting, HandlerMayChangeOrRefuseTheProposal) {

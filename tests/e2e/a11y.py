@@ -1,0 +1,387 @@
+#!/usr/bin/python3
+"""What a screen reader meets in the real program.
+
+    /usr/bin/python3 a11y.py PANES_BINARY
+
+Runs itself again under a private D-Bus session (dbus-run-session), where the
+accessibility bus starts on demand, with Xvfb on a free display, openbox as
+window manager and the program on Qt's xcb platform with its accessibility
+always on. Through AT-SPI (Debian's pyatspi, the library screen readers use)
+it walks the window, presses the pane keys with xdotool and checks what a
+screen reader is told: the focus moving from pane to pane with the pane's
+name, names that are right after every split and removal, the splitters'
+values and their changes, the toolbar's key bindings, children coming and
+going. Exits non-zero on the first thing wrong, after stopping every server
+it started.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TOOLBAR_KEYS = ["Ctrl+Shift+N", "Ctrl+Shift+O", "Ctrl+Shift+E", "Ctrl+Shift+W", "Ctrl+Q",
+                "Ctrl+Shift+M", "Ctrl+Shift+G"]
+EVENTS = ["focus:", "object:state-changed:focused", "object:children-changed",
+          "object:property-change:accessible-name", "object:property-change:accessible-value"]
+# A splitter leaves this much to the other side (its MinSize).
+MIN_SIZE = 30
+# The one with python3-pyatspi; another python3 on the PATH may lack it.
+DEBIAN_PYTHON = "/usr/bin/python3"
+
+
+class Failure(Exception):
+    pass
+
+
+def outer(binary):
+    """Runs the check in a D-Bus session of its own. The session's daemons
+    talk, so what was said is shown only when the check fails."""
+    with tempfile.TemporaryFile(mode="w+") as log:
+        child = subprocess.Popen(
+            ["dbus-run-session", "--", DEBIAN_PYTHON, os.path.abspath(__file__), "--inside",
+             binary], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        try:
+            status = child.wait(timeout=120)
+        except subprocess.TimeoutExpired:
+            status = "timed out"
+        finally:
+            # Whatever is left of the session (a hung program, the buses).
+            for sig in (signal.SIGTERM, signal.SIGKILL):
+                try:
+                    os.killpg(child.pid, sig)
+                except ProcessLookupError:
+                    break
+                time.sleep(0.2)
+            child.wait()
+        if status != 0:
+            log.seek(0)
+            sys.stderr.write(log.read())
+            print("a11y: FAILED (%s)" % status)
+            return 1
+    print("a11y: passed")
+    return 0
+
+
+class Session:
+    """Xvfb, openbox and the program, with an AT-SPI listener on its events."""
+
+    def __init__(self):
+        self.processes = []
+        self.stderr = None
+        self.runtime = tempfile.mkdtemp(prefix="panes-a11y-")
+        os.chmod(self.runtime, 0o700)
+
+    def open(self, binary):
+        import gi
+        gi.require_version("Atspi", "2.0")
+        from gi.repository import GLib
+        import pyatspi
+        self.pyatspi = pyatspi
+        self.context = GLib.MainContext.default()
+        self.events = []
+        read, write = os.pipe()
+        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                    "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        if not number.strip():
+            raise Failure("Xvfb did not start")
+        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), QT_QPA_PLATFORM="xcb",
+                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=self.runtime)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.start(["openbox", "--sm-disable"], env=self.env, stderr=subprocess.DEVNULL)
+        # Listening before the program starts, so its bridge sends from the first.
+        pyatspi.Registry.registerEventListener(self.record, *EVENTS)
+        self.stderr_path = os.path.join(self.runtime, "panes.stderr")
+        self.stderr = open(self.stderr_path, "w")
+        self.app = self.start([binary], env=self.env, stderr=self.stderr, stdout=subprocess.DEVNULL)
+        self.root = self.wait(self.find_app, "the program on the accessibility bus", 20)
+        self.frame = self.wait(lambda: next(iter(self.root), None), "the program's window")
+        # The keys go to the active window; openbox may still be starting.
+        self.wait(lambda: self.try_tool("search", "--sync", "--classname", "^panes$", "windowactivate",
+                                        "--sync"), "the window activated", 10)
+
+    def start(self, command, **kwargs):
+        process = subprocess.Popen(command, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.kill()
+            process.wait()
+        if self.stderr is not None:
+            self.stderr.close()
+        shutil.rmtree(self.runtime, ignore_errors=True)
+
+    def tool(self, *args):
+        result = subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True,
+                                text=True, timeout=30)
+        if result.returncode != 0:
+            raise Failure("xdotool %s: %s" % (" ".join(args), result.stderr.strip()))
+
+    def try_tool(self, *args):
+        """True when xdotool succeeds, else None."""
+        try:
+            self.tool(*args)
+            return True
+        except Failure:
+            return None
+
+    # --- what the listener hears ------------------------------------------------
+    def record(self, event):
+        def describe(accessible):
+            try:
+                return (accessible.getRoleName(), accessible.name)
+            except Exception:  # gone by now
+                return ("gone", "")
+        child = event.any_data if event.type.startswith("object:children-changed") else None
+        self.events.append((event.type, event.detail1, describe(event.source),
+                            describe(child) if child is not None else None))
+
+    def pump(self):
+        while self.context.pending():
+            self.context.iteration(False)
+
+    def wait(self, check, what, timeout=5.0):
+        """Pumps events until check() returns something other than None."""
+        deadline = time.time() + timeout
+        while True:
+            self.pump()
+            if self.app.poll() is not None:
+                raise Failure("the program ended (status %s)" % self.app.returncode)
+            result = check()
+            if result is not None:
+                return result
+            if time.time() > deadline:
+                raise Failure("never saw " + what)
+            time.sleep(0.02)
+
+    def find_app(self):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.name == "panes":
+                return app
+        return None
+
+    # --- what the user does ----------------------------------------------------
+    def key(self, keys, focus):
+        """Presses keys and waits until the focus lands on an object with the
+        role and name focus gives, the last focus event of the key, and the
+        object says it is focused; returns the events the key raised."""
+        self.events = []
+        self.tool("key", "--delay", "20", keys)
+
+        def settled():
+            focused = [e for e in self.events if e[0] == "focus:"]
+            stated = [e for e in self.events if e[0] == "object:state-changed:focused" and e[1]]
+            if focused and focused[-1][2] == focus and stated and stated[-1][2] == focus:
+                # A moment more for what the command told after the focus.
+                end = time.time() + 0.15
+                while time.time() < end:
+                    self.pump()
+                    time.sleep(0.02)
+                return list(self.events)
+            return None
+
+        try:
+            return self.wait(settled, "the focus on %r after %s" % (focus, keys))
+        except Failure as failure:
+            raise Failure("%s; heard:\n  %s" % (failure, "\n  ".join(map(str, self.events))))
+
+    # --- what a screen reader reads -------------------------------------------
+    def walk(self, accessible=None):
+        """Every showing object under the window, depth first."""
+        accessible = accessible or self.frame
+        found = []
+        for child in accessible:
+            if child is None:
+                continue
+            if not child.getState().contains(self.pyatspi.STATE_SHOWING):
+                continue
+            found.append(child)
+            found.extend(self.walk(child))
+        return found
+
+    def named(self, role, prefix=""):
+        return [a for a in self.walk() if a.getRoleName() == role and a.name.startswith(prefix)]
+
+    def pane_names(self):
+        return sorted(a.name for a in self.named("panel", "Pane "))
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def expect_panes(s, names, after):
+    now = s.pane_names()
+    expect(now == sorted(names), "after %s the panes are named %r, not %r" % (after, now, names))
+
+
+def added(events, parent, child):
+    return any(e[0] == "object:children-changed:add" and e[2] == ("panel", parent) and
+               e[3] is not None and e[3][1] == child for e in events)
+
+
+def removed(events):
+    return [e for e in events if e[0] == "object:children-changed:remove"]
+
+
+def splitter_value(accessible):
+    value = accessible.queryValue()
+    return (int(value.currentValue), int(value.minimumValue), int(value.maximumValue))
+
+
+def extent(accessible, horizontal):
+    box = accessible.queryComponent().getExtents(0)  # screen coordinates
+    return box.width if horizontal else box.height
+
+
+def check(s):
+    # The toolbar: a tool bar whose buttons carry their keys and keep the
+    # tooltip naming them.
+    toolbars = [a for a in s.frame if a.getRoleName() == "tool bar"]
+    expect(len(toolbars) == 1, "one tool bar in the window, not %d" % len(toolbars))
+    buttons = [b for b in toolbars[0] if b.getRoleName() == "push button"]
+    keys = []
+    for button in buttons:
+        action = button.queryAction()
+        names = [action.getName(i) for i in range(action.nActions)]
+        expect("Press" in names, "%r can be pressed (%r)" % (button.name, names))
+        binding = action.getKeyBinding(names.index("Press"))
+        expect(button.description.endswith("(%s)" % binding),
+               "%r: the tooltip %r names the keys %r" % (button.name, button.description, binding))
+        keys.append(binding)
+    expect(keys == TOOLBAR_KEYS, "toolbar key bindings %r" % keys)
+
+    # Create, split: the focus goes with the current pane, named for its
+    # place; the split pane hears its new children.
+    base = ("panel", "Pane 1 of 1, whole window, empty")
+    events = s.key("ctrl+shift+n", base)
+    expect(any(e[0] == "object:children-changed:add" and e[3] == base for e in events),
+           "the base pane is announced as a new child: %r" % events)
+    events = s.key("ctrl+shift+e", ("panel", "Pane 1 of 2, left, empty"))
+    for child in ("Pane 1 of 2, left, empty", "Pane 2 of 2, right, empty",
+                  "Splitter between left and right halves, left 50%"):
+        expect(added(events, "Left and right halves, whole window", child),
+               "a split announces its new child %r: %r" % (child, events))
+    expect_panes(s, ["Pane 1 of 2, left, empty", "Pane 2 of 2, right, empty"], "a split")
+
+    # Moving between panes: F6 and its reverse, and the four directions.
+    moves = [("F6", "Pane 2 of 2, right, empty"), ("shift+F6", "Pane 1 of 2, left, empty"),
+             ("ctrl+shift+l", "Pane 2 of 2, right, empty"),
+             ("ctrl+shift+h", "Pane 1 of 2, left, empty")]
+    for keys, name in moves:
+        s.key(keys, ("panel", name))
+    s.key("ctrl+shift+o", ("panel", "Pane 1 of 3, left top, empty"))
+    expect_panes(s, ["Pane 1 of 3, left top, empty", "Pane 2 of 3, left bottom, empty",
+                     "Pane 3 of 3, right, empty"], "a second split")
+    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, left bottom, empty"))
+    s.key("ctrl+shift+k", ("panel", "Pane 1 of 3, left top, empty"))
+
+    # The splitter between left and right: its value is the left half's
+    # width, as far as a drag could take it; a keyboard move changes it.
+    splitter = s.named("separator", "Splitter between left and right halves,")
+    expect(len(splitter) == 1, "one left-right splitter: %r" % [a.name for a in s.walk()])
+    splitter = splitter[0]
+    left = s.named("panel", "Top and bottom halves, left")[0]
+    whole = s.named("panel", "Left and right halves, whole window")[0]
+    width, thickness = extent(left, True), extent(splitter, True)
+    # All of the split pane's inside but the splitter and what the right
+    # half keeps.
+    most = extent(whole, True) - 2 - thickness - MIN_SIZE
+    value = splitter_value(splitter)
+    expect(value == (width, MIN_SIZE, most),
+           "splitter value (current, min, max) %r, not %r" % (value, (width, MIN_SIZE, most)))
+    def moved(what):
+        s.wait(lambda: any(e[0] == "object:property-change:accessible-value" and
+                           e[2][0] == "separator" for e in s.events) or None,
+               "a value change after " + what)
+
+    s.events = []
+    s.tool("key", "ctrl+shift+alt+l")
+    moved("moving the splitter with the keys")
+    expect(splitter_value(splitter) == (width + 10, MIN_SIZE, most),
+           "after a move right: %r" % (splitter_value(splitter),))
+    expect(extent(left, True) == width + 10, "the left half is 10 pixels wider")
+    # Dragged with the mouse, 30 pixels back.
+    box = splitter.queryComponent().getExtents(0)
+    x, y = box.x + box.width // 2, box.y + box.height // 2
+    s.events = []
+    s.tool("mousemove", str(x), str(y), "mousedown", "1")
+    s.tool("mousemove", str(x - 15), str(y))
+    s.tool("mousemove", str(x - 30), str(y), "mouseup", "1")
+    moved("dragging the splitter")
+    s.wait(lambda: splitter_value(splitter)[0] == width - 20 or None,
+           "the splitter dragged 30 pixels left")
+
+    # Content: an editor, a grid, each named after its pane, which says what
+    # it holds.
+    s.key("ctrl+shift+m", ("text", "Editor in pane 1 of 3, left top"))
+    expect_panes(s, ["Pane 1 of 3, left top, editor", "Pane 2 of 3, left bottom, empty",
+                     "Pane 3 of 3, right, empty"], "an editor")
+    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, left bottom, empty"))
+    s.key("ctrl+shift+g", ("table", "Grid in pane 2 of 3, left bottom"))
+    s.key("ctrl+shift+l", ("panel", "Pane 3 of 3, right, empty"))
+    s.key("ctrl+shift+h", ("text", "Editor in pane 1 of 3, left top"))  # the top of a tie
+    s.key("ctrl+shift+j", ("table", "Grid in pane 2 of 3, left bottom"))
+
+    # A removal: the sibling takes the place and every name follows; the
+    # tree hears its children go.
+    events = s.key("ctrl+shift+w", ("text", "Editor in pane 1 of 2, left"))
+    expect(removed(events), "a removal announces children gone: %r" % events)
+    expect_panes(s, ["Pane 1 of 2, left, editor", "Pane 2 of 2, right, empty"], "a removal")
+    expect(not s.named("table"), "no grid shows after its pane went")
+    # Undo brings pane and grid back, named for their place again.
+    s.key("ctrl+shift+t", ("table", "Grid in pane 2 of 3, left bottom"))
+    expect_panes(s, ["Pane 1 of 3, left top, editor", "Pane 2 of 3, left bottom, grid",
+                     "Pane 3 of 3, right, empty"], "an undo")
+    editors = [a.name for a in s.named("text")]
+    expect(editors == ["Editor in pane 1 of 3, left top"], "editors %r" % editors)
+
+    # Leave.
+    s.tool("key", "ctrl+q")
+    try:
+        status = s.app.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not leave on Ctrl+Q")
+    expect(status == 0, "the program left with status %s" % status)
+
+
+def inside(binary):
+    s = Session()
+    try:
+        s.open(binary)
+        check(s)
+        s.stderr.flush()
+        with open(s.stderr_path) as f:
+            said = [line for line in f.read().splitlines() if line.strip()]
+        expect(not said, "the program said on stderr:\n" + "\n".join(said))
+        return 0
+    except Failure as failure:
+        print("a11y: %s" % failure, flush=True)
+        return 1
+    finally:
+        s.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "--inside":
+        sys.exit(inside(sys.argv[2]))
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    sys.exit(outer(sys.argv[1]))
