@@ -127,6 +127,8 @@ def inside(box, frame):
 class Session:
     def __init__(self, binary, out, wrapper=()):
         self.out = out
+        self.binary = binary
+        self.wrapper = list(wrapper)
         self.xvfb = None
         self.app = None
         self.wm = None
@@ -150,6 +152,8 @@ class Session:
         runtime = tempfile.mkdtemp(prefix="panes-e2e-")
         os.chmod(runtime, 0o700)
         self.env["XDG_RUNTIME_DIR"] = runtime
+        # What the program keeps for the user (recovery copies) stays here.
+        self.env["XDG_DATA_HOME"] = os.path.join(runtime, "data")
         self.env.pop("WAYLAND_DISPLAY", None)
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         # A real window manager, as on a desktop: Openbox (LXDE, LXQt).
@@ -158,10 +162,29 @@ class Session:
         self.wait(self.wm_ready, "the window manager")
         self.stderr_path = os.path.join(out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
-        self.app = subprocess.Popen(list(wrapper) + [binary], env=self.env, stderr=self.stderr,
-                                    stdout=subprocess.DEVNULL)
-        self.wid = self.tool("search", "--sync", "--onlyvisible", "--classname", "^panes$").split()[0]
-        self.wait(lambda: self.geometry()[2:] == (688, 446) or None, "the window at its size")
+        self.launch()
+
+    def launch(self, *args):
+        """Starts the program (with args) and waits for its window, in the
+        screen's corner."""
+        self.note("start panes %s" % " ".join(args))
+        self.app = subprocess.Popen(self.wrapper + [self.binary] + list(args), env=self.env,
+                                    stderr=self.stderr, stdout=subprocess.DEVNULL)
+
+        def main_window():
+            # Its dialogs are the program's windows too; the main one is the
+            # one at the window's first size.
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^panes$"],
+                                   env=self.env, capture_output=True, text=True).stdout.split()
+            for wid in found:
+                self.wid = wid
+                try:
+                    if self.geometry()[2:] == (688, 446):
+                        return wid
+                except Failure:  # gone again meanwhile
+                    pass
+            return None
+        self.wait(main_window, "the window at its size", timeout=20)
         # Into the corner, so every size the tests give it stays on the screen
         # (asked again until it holds: a slow program may still be placed
         # by the window manager after the first ask).
@@ -198,6 +221,27 @@ class Session:
         data = subprocess.run(["import", "-window", self.wid, "-depth", "8", "ppm:-"],
                               env=self.env, capture_output=True, timeout=30 * PATIENCE).stdout
         return Image(data)
+
+    def dialog(self, title="Panes"):
+        """The id of a visible window of the program titled title other than
+        the main one, or None."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                               env=self.env, capture_output=True, text=True).stdout.split()
+        others = [w for w in found if w != self.wid]
+        return others[0] if others else None
+
+    def title(self):
+        return self.tool("getwindowname", self.wid).strip()
+
+    def ended(self, status=0):
+        """Waits for the program to end with status."""
+        try:
+            got = self.app.wait(timeout=10 * PATIENCE)
+        except subprocess.TimeoutExpired:
+            got = None
+        if got != status:
+            raise Failure("the program did not end with status %s (%s)" % (status, got))
+        self.app = None
 
     def alive(self):
         if self.app is None:
@@ -331,6 +375,16 @@ class Session:
             raise Failure("typing changed the screen outside the red frame %r: %r" % (frame, changed))
         if must_show and changed is None:
             raise Failure("typing into the framed pane %r showed nothing" % (frame,))
+
+    def afresh(self):
+        """The window as a fresh paint shows it (frames erased in white stay
+        until a repaint): resized and back."""
+        width, height = self.geometry()[2:]
+        for size in ((width + 1, height), (width, height)):
+            self.resize(*size)
+            self.wait(lambda: self.geometry()[2:] == size or None, "the window resized")
+        self.quiet()
+        return self.grab()
 
     def close(self):
         if self.app is not None and self.app.poll() is None:
@@ -545,14 +599,7 @@ def own_work(s):
     # Three removals, then three undos: the very same screen; a redo takes
     # the last one back out. (A window resized and back is painted afresh:
     # frames erased in white stay until then.)
-    def afresh():
-        width, height = s.geometry()[2:]
-        for size in ((width + 1, height), (width, height)):
-            s.resize(*size)
-            s.wait(lambda: s.geometry()[2:] == size or None, "the window resized")
-        s.quiet()
-        return s.grab()
-    whole, current = afresh(), s.frame_only()
+    whole, current = s.afresh(), s.frame_only()
     for _ in range(3):
         was = s.frame_only()
         s.key("ctrl+shift+w")
@@ -563,7 +610,7 @@ def own_work(s):
         s.frame(differs_from=was)
     if s.frame_only() != current:
         raise Failure("the undone removals did not bring the frame back to where it was")
-    changed = diff_box(whole, afresh())
+    changed = diff_box(whole, s.afresh())
     if changed is not None and not inside(changed, current):
         whole.save(os.path.join(s.out, "e2e-expected.ppm"))
         raise Failure("three removals undone do not give the same screen: %r differs" % (changed,))
@@ -571,6 +618,85 @@ def own_work(s):
     s.frame(differs_from=current)
     s.key("ctrl+shift+t")
     s.frame(equals=current)
+
+
+def workspace_files(s):
+    """Work kept in a file: saved and found again the same, recovered after a
+    crash, and a question before unsaved changes are left."""
+    folder = tempfile.mkdtemp(prefix="panes-files-", dir=s.env["XDG_RUNTIME_DIR"])
+    path = os.path.join(folder, "notes.panes")
+    s.launch(path)
+    s.wait(lambda: s.title() == "notes.panes \u2014 Panes" or None, "the file's name in the title")
+    s.press("create")
+    base = s.frame()
+    s.press("side")
+    left = s.frame(differs_from=base)
+    s.press("memo")
+    s.wait(lambda: is_white(s.grab().pixel(left[0] + 6, left[1] + 6)) or None, "an editor")
+    s.type("kept in a file")
+    s.key("F6")
+    right = s.frame(differs_from=left)
+    s.press("grid")
+    s.type("42")
+    s.key("Return")
+    s.frame(equals=right)
+    s.wait(lambda: s.title().startswith("*") or None, "unsaved changes in the title")
+    s.key("ctrl+s")
+    s.wait(lambda: os.path.exists(path) and not s.title().startswith("*") or None, "the file saved")
+    saved = s.afresh()
+    # Leaving a saved window asks nothing; the file brings back the screen.
+    s.press("leave")
+    s.ended(0)
+    s.launch(path)
+    s.frame(equals=right, typing=False)
+    changed = diff_box(saved, s.afresh())
+    if changed is not None:
+        raise Failure("the saved workspace opens differently: %r differs" % (changed,))
+    # Unsaved typing, then the program killed: the next start offers the
+    # recovery copy, and Return takes it.
+    s.key("shift+F6")
+    s.frame(equals=left, typing=False)
+    s.key("ctrl+End")
+    s.type(" and recovered")
+    # An opened editor has its caret at the start: so has this one now.
+    s.key("ctrl+Home")
+    time.sleep(3)
+    lost = s.afresh()
+    s.app.kill()
+    s.app.wait()
+    s.app = None
+    s.launch(path)
+    question = s.wait(lambda: s.dialog(), "the question whether to recover")
+    s.tool("windowactivate", "--sync", question)
+    s.tool("key", "Return")
+    s.wait(lambda: s.title().startswith("*notes.panes") or None, "the recovered changes, unsaved")
+    s.tool("windowactivate", "--sync", s.wid)
+    changed = diff_box(lost, s.afresh())
+    # The caret blinks: it alone may differ.
+    if changed is not None and changed[2] - changed[0] > 1:
+        raise Failure("the recovered workspace is not what was typed: %r differs" % (changed,))
+    # Leaving with unsaved changes asks; Escape (Cancel) keeps the window.
+    s.press("leave")
+    question = s.wait(lambda: s.dialog(), "the question before leaving")
+    s.tool("windowactivate", "--sync", question)
+    s.tool("key", "Escape")
+    s.wait(lambda: s.dialog() is None or None, "the question gone")
+    s.alive()
+    s.frame(typing=False)
+    # Return saves and leaves.
+    s.press("leave")
+    question = s.wait(lambda: s.dialog(), "the question before leaving")
+    s.tool("windowactivate", "--sync", question)
+    s.tool("key", "Return")
+    s.ended(0)
+    with open(path, encoding="utf-8") as f:
+        if "kept in a file and recovered" not in f.read():
+            raise Failure("the saved file lacks the recovered text")
+
+
+def leave(s):
+    s.press("leave")
+    s.ended(0)
 
 
 def random_actions(s, count, rng):
@@ -658,7 +784,7 @@ def main():
         for name, run in (("scenario", scenario), ("own work", own_work),
                           ("random", lambda s: random_actions(s, args.actions,
                                                               random.Random(args.seed))),
-                          ("leave", lambda s: s.press("leave"))):
+                          ("leave", leave), ("files", workspace_files)):
             start = time.time()
             try:
                 run(s)
@@ -674,14 +800,6 @@ def main():
                 print("  %-9s FAILED: %s\n  last actions: %s\n  screen: %s" % (
                     name, e, "; ".join(s.log[-8:]), shot), flush=True)
                 break
-        if failed == 0:
-            try:
-                status = s.app.wait(timeout=10 * PATIENCE)
-            except subprocess.TimeoutExpired:
-                status = None
-            if status != 0:
-                failed += 1
-                print("  leave did not end the program with status 0 (%s)" % status)
     finally:
         s.close()
     errors = open(s.stderr_path).read()
