@@ -371,14 +371,18 @@ void TMainPanel::Open(const TWorkspace& AWorkspace) {
   FHistory.Clear();
   FCurrent = nullptr;
   delete FRoot;
-  // Built apart, then shown in one go.
+  // Built and laid out apart, at the size it will have, then shown in one
+  // go: every widget placed while it shows costs Qt a walk up the tree.
   FRoot = new TSplitPanel(Owner(), nullptr);
   FRoot->FCurrentRef = &FCurrent;
   FRoot->SetText("BASEPANEL");
   FCurrent = FRoot;
+  FRoot->SetBounds(0, 0, ClientWidth(), ClientHeight());
   Build(AWorkspace.Panes, FRoot, this);
-  FRoot->SetParent(this);
+  FRoot->ResizeChildren();
+  SyncPeers();
   FRoot->SetAlign(alClient);
+  FRoot->SetParent(this);
   std::vector<TSplitPanel*> todo{FRoot};
   for (int index = 0; !todo.empty(); ++index) {
     TSplitPanel* pane = todo.back();

@@ -56,11 +56,19 @@ void PaintSpans(QPainter& APainter, const std::vector<TSpan>& ASpans, const QCol
 // clipped by every ancestor and minus every sibling stacked above it or above
 // one of its ancestors.
 QRegion ExposedRegion(QWidget* AWidget) {
-  QWidget* window = AWidget->window();
-  QRegion region(QRect(AWidget->mapTo(window, QPoint(0, 0)), AWidget->size()));
-  for (QWidget* w = AWidget; w != window && w->parentWidget() != nullptr; w = w->parentWidget()) {
-    QWidget* parent = w->parentWidget();
-    region &= QRect(parent->mapTo(window, QPoint(0, 0)), parent->size());
+  // The ancestors up to the window and where each lies in it, found in one
+  // walk: asking Qt to map each one would walk the tree again every time.
+  std::vector<QWidget*> chain;
+  for (QWidget* w = AWidget; w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget())
+    chain.push_back(w);
+  std::vector<QPoint> at(chain.size());
+  for (size_t i = chain.size() - 1; i-- > 0;) at[i] = at[i + 1] + chain[i]->pos();
+  QRegion region(QRect(at[0], AWidget->size()));
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    QWidget* w = chain[i];
+    QWidget* parent = chain[i + 1];
+    const QPoint origin = at[i + 1];
+    region &= QRect(origin, parent->size());
     const QObjectList& siblings = parent->children();
     bool above = false;
     for (QObject* o : siblings) {
@@ -70,7 +78,7 @@ QRegion ExposedRegion(QWidget* AWidget) {
       }
       auto* sibling = qobject_cast<QWidget*>(o);
       if (!above || sibling == nullptr || !sibling->isVisible() || sibling->isWindow()) continue;
-      region -= QRect(sibling->mapTo(window, QPoint(0, 0)), sibling->size());
+      region -= QRect(origin + sibling->pos(), sibling->size());
     }
   }
   return region;

@@ -458,7 +458,22 @@ void TWinControl::RemoveControl(TControl* AControl) {
 
 void TWinControl::Restack() {
   // Windowless controls are drawn by this control, below every windowed
-  // child; among windowed children the newest is on top.
+  // child; among windowed children the newest is on top. Qt puts a widget
+  // it re-parents on top already; raising costs it a walk up the tree, so
+  // only widgets out of order are raised.
+  const QObjectList& stacked = FPeer->children();
+  qsizetype next = 0;
+  bool ordered = true;
+  for (TControl* c : FControls) {
+    if (!c->IsWindowed()) continue;
+    const qsizetype at = stacked.indexOf(c->FPeer, next);
+    if (at < 0) {
+      ordered = false;
+      break;
+    }
+    next = at + 1;
+  }
+  if (ordered) return;
   for (TControl* c : FControls)
     if (c->IsWindowed()) c->FPeer->raise();
 }

@@ -1,0 +1,134 @@
+// Workspace files: opening one up to its first whole frame, next to building
+// the same panes and content through the commands; and saving one.
+#include <benchmark/benchmark.h>
+
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "app/SplitPanel.h"
+#include "app/Workspace.h"
+#include "bench/Trees.h"
+#include "widgets/Widgets.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const Paragraph =
+    "Notes kept in a pane: what was agreed, what is still open, and who does what next. "
+    "A paragraph as long as people write in a pane of their own, with 中文 in it too.";
+
+// Half the leaves an editor holding a paragraph, the rest a grid with a few
+// cells, through the commands a user gives.
+void FillByCommands(HostWindow& AWindow) {
+  TMainPanel* host = AWindow.Host;
+  bool editor = true;
+  std::vector<TSplitPanel*> leaves;
+  std::vector<TSplitPanel*> todo{host->FRoot};
+  while (!todo.empty()) {
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (pane->FFirst == nullptr) {
+      leaves.push_back(pane);
+      continue;
+    }
+    todo.push_back(pane->FSecond);
+    todo.push_back(pane->FFirst);
+  }
+  for (TSplitPanel* leaf : leaves) {
+    host->SetCurrent(leaf);
+    TControl* content = host->PutContent(editor ? ckMemo : ckGrid);
+    if (auto* grid = dynamic_cast<TStringGrid*>(content)) {
+      grid->SetCells(1, 1, "42");
+      grid->SetCells(2, 2, "分割");
+      grid->SetCells(3, 1, "done");
+    } else {
+      content->SetText(Paragraph);
+    }
+    editor = !editor;
+  }
+}
+
+std::unique_ptr<HostWindow> ShownWindow() {
+  auto window = std::make_unique<HostWindow>(kWide, kHigh);
+  window->Form->Show();
+  Application->ProcessMessages();
+  return window;
+}
+
+// What a workspace of ALeaves leaves with content looks like as a file.
+std::string WorkspaceText(Shape AShape, int ALeaves, bool AContent) {
+  auto window = std::make_unique<HostWindow>(kWide, kHigh);
+  GrowPanes(window.get(), AShape, ALeaves);
+  if (AContent) FillByCommands(*window);
+  return WriteWorkspace(window->Host->Workspace());
+}
+
+void Open(benchmark::State& AState, Shape AShape, bool AContent) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::string text = WorkspaceText(AShape, leaves, AContent);
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    auto window = ShownWindow();
+    AState.ResumeTiming();
+    TWorkspace workspace;
+    if (!ReadWorkspace(text, workspace).empty()) AState.SkipWithError("the workspace does not read");
+    window->Host->Open(workspace);
+    SyncPeers();
+    window->Form->Handle()->repaint();
+    AState.PauseTiming();
+    window.reset();
+    AState.ResumeTiming();
+  }
+  AState.counters["bytes"] = static_cast<double>(text.size());
+}
+
+void BuildByCommands(benchmark::State& AState, Shape AShape) {
+  const int leaves = static_cast<int>(AState.range(0));
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    auto window = ShownWindow();
+    AState.ResumeTiming();
+    GrowPanes(window.get(), AShape, leaves);
+    FillByCommands(*window);
+    SyncPeers();
+    window->Form->Handle()->repaint();
+    AState.PauseTiming();
+    window.reset();
+    AState.ResumeTiming();
+  }
+}
+
+void Save(benchmark::State& AState, Shape AShape, bool AContent) {
+  const int leaves = static_cast<int>(AState.range(0));
+  auto window = ShownWindow();
+  TWorkspace workspace;
+  ReadWorkspace(WorkspaceText(AShape, leaves, AContent), workspace);
+  window->Host->Open(workspace);
+  const std::string file = "/tmp/panes-bench-" + std::to_string(getpid()) + ".panes";
+  size_t bytes = 0;
+  for (auto _ : AState) {
+    // What Ctrl+S does: the value of the tree, its text, a safe write.
+    const std::string text = WriteWorkspace(window->Host->Workspace());
+    std::string problem;
+    if (!SaveToFile(file, text, problem)) AState.SkipWithError(problem.c_str());
+    bytes = text.size();
+  }
+  AState.counters["bytes"] = static_cast<double>(bytes);
+  std::remove(file.c_str());
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(Open, balanced_with_content, Shape::Balanced, true)
+    ->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BuildByCommands, balanced_with_content, Shape::Balanced)
+    ->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Save, balanced_with_content, Shape::Balanced, true)
+    ->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Open, chain, Shape::Chain, false)->Arg(1024)->Arg(2048)->Arg(4096)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Save, chain, Shape::Chain, false)->Arg(4096)->Unit(benchmark::kMillisecond);
