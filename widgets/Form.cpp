@@ -24,11 +24,13 @@ class TFormPeer : public TPlainPeer {
     const QSize size = AEvent->size();
     Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
   }
-  void moveEvent(QMoveEvent* AEvent) override {
+  void moveEvent(QMoveEvent* /*AEvent*/) override {
     // Moved by the user or the window manager: the model learns the place,
-    // or the next size change would put the window back where it was.
-    const QPoint pos = AEvent->pos();
-    Dispatch([&] { Form()->PeerMoved(pos.x(), pos.y()); });
+    // or the next size change would put the window back where it was. The
+    // event tells where the client area went; the model keeps the outer
+    // corner, which is what move() takes.
+    const QPoint corner = pos();
+    Dispatch([&] { Form()->PeerMoved(corner.x(), corner.y()); });
   }
   void closeEvent(QCloseEvent* AEvent) override {
     // The model decides; it hides the window itself when it agrees.
@@ -83,20 +85,36 @@ void TForm::Close() {
   if (Application != nullptr && Application->MainForm() == this) Application->Terminate();
 }
 
+// Pushing the model's place or size back here would undo what the window
+// manager just did: a maximised window would be moved back, or grown in
+// place past the screen's edge.
 void TForm::PeerResized(int AClientWidth, int AClientHeight) {
-  SetBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
+  AdoptPeerBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
 }
 
-void TForm::PeerMoved(int ALeft, int ATop) { SetBounds(ALeft, ATop, Width(), Height()); }
+void TForm::PeerMoved(int ALeft, int ATop) { AdoptPeerBounds(ALeft, ATop, Width(), Height()); }
 
 void TForm::PeerCloseRequest() { Close(); }
 
 void TForm::TextChanged() { Peer()->setWindowTitle(QString::fromStdString(Text())); }
 
 void TForm::PushPeerState() {
+  // Only what differs: each request may make the window manager drop a
+  // state it chose, such as maximised. Read before asking, as Qt may report
+  // back into the model while it moves the window.
+  const QPoint corner(Left(), Top());
   const TRect client = ClientRect();
-  Peer()->move(Left(), Top());
-  Peer()->resize(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height());
+  if (Peer()->pos() != corner) Peer()->move(corner);
+  if (Peer()->size() != size) Peer()->resize(size);
+}
+
+// A window's geometry() is its client area on the screen; the model keeps
+// the outer corner and the outer size.
+bool TForm::PeerOutOfDate() const {
+  const TRect client = ClientRect();
+  return Peer()->pos() != QPoint(Left(), Top()) ||
+         Peer()->size() != QSize(client.Width(), client.Height());
 }
 
 void TForm::UpdatePeerVisibility() {

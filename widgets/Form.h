@@ -30,10 +30,13 @@ class TForm : public TWinControl {
 
   TCloseEvent OnClose;
 
-  // Layer internals: the window system resized or wants to close the window.
+  // Layer internals: the window system resized, moved (ALeft, ATop: the
+  // outer corner) or wants to close the window. The model takes what the
+  // window system chose; only the program's own SetBounds moves the window.
   void PeerResized(int AClientWidth, int AClientHeight);
   void PeerMoved(int ALeft, int ATop);
   void PeerCloseRequest();
+  bool PeerOutOfDate() const override;
 
  protected:
   explicit TForm(TComponent* AOwner);

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <QScreen>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Rectangles compared as text, so a failure shows them readably.
+std::string Str(const TRect& r) {
+  return std::to_string(r.Left) + "," + std::to_string(r.Top) + " " + std::to_string(r.Width()) +
+         "x" + std::to_string(r.Height());
+}
+std::string Str(const QRect& r) { return Str(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}); }
+std::string Str(const QPoint& p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); }
+std::string Str(const QSize& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
+
+class Window : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FPanel = new TPanel(FForm.get());
+    FPanel->SetParent(FForm.get());
+    FPanel->SetAlign(alClient);
+  }
+  std::unique_ptr<TForm> FForm;
+  TPanel* FPanel = nullptr;
+};
+
+// Maximise did nothing: each size the window system gave was answered by
+// pushing the model's remembered place and size back over it.
+TEST_F(Window, MaximisedFullScreenAndRestoredWindowKeepsWhatTheWindowSystemGave) {
+  FForm->SetBounds(40, 30, 300, 200);
+  ShowAndSettle(FForm.get());
+  QWidget* window = FForm->Handle();
+  const QScreen* screen = window->screen();
+  const QRect normal = window->frameGeometry();
+  const TRect bounds = FForm->BoundsRect();
+  const struct {
+    Qt::WindowState State;
+    QRect Outer;
+  } steps[] = {
+      {Qt::WindowMaximized, screen->availableGeometry()},
+      {Qt::WindowNoState, normal},
+      {Qt::WindowFullScreen, screen->geometry()},
+      {Qt::WindowNoState, normal},
+      {Qt::WindowMaximized, screen->availableGeometry()},
+      {Qt::WindowNoState, normal},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.State);
+    window->setWindowState(step.State);
+    Settle();
+    EXPECT_EQ(window->windowState(), step.State);
+    EXPECT_EQ(Str(window->frameGeometry()), Str(step.Outer));
+    // The model and its layout follow the window.
+    EXPECT_EQ(Str(QPoint(FForm->Left(), FForm->Top())), Str(window->pos()));
+    EXPECT_EQ(Str(QSize(FForm->ClientWidth(), FForm->ClientHeight())), Str(window->size()));
+    EXPECT_EQ(Str(QSize(FPanel->Width(), FPanel->Height())), Str(window->size()));
+  }
+  EXPECT_EQ(Str(FForm->BoundsRect()), Str(bounds));
+  // The program's own change still moves the window.
+  FForm->SetBounds(60, 50, 400, 250);
+  Settle();
+  EXPECT_EQ(Str(window->pos()), "60,50");
+  EXPECT_EQ(Str(window->size()), Str(QSize(400 - TForm::FrameWidth, 250 - TForm::FrameHeight)));
+}
+
+}  // namespace
