@@ -1,9 +1,12 @@
 #include "widgets/Form.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <algorithm>
 #include <cctype>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
@@ -118,6 +121,42 @@ bool TForm::PeerOutOfDate() const {
 }
 
 void TForm::UpdatePeerVisibility() {
+  if (Visible() && !Peer()->isVisible()) PlaceOnScreen();
   if (Visible()) SyncPeers();
   Peer()->setVisible(Visible());
+}
+
+// A place from the layout may lie partly off a small screen, or off any
+// screen once the desktop scales the window up: the window opens wholly on
+// the screen it opens on.
+void TForm::PlaceOnScreen() {
+  const TRect bounds = BoundsRect();
+  QScreen* screen = QGuiApplication::screenAt(
+      QPoint(bounds.Left + bounds.Width() / 2, bounds.Top + bounds.Height() / 2));
+  if (screen == nullptr) screen = Peer()->screen();
+  if (screen == nullptr) return;
+  // Device-independent pixels, as the model's are.
+  const QRect area = screen->availableGeometry();
+  const TRect fitted =
+      FitInArea(bounds, {area.left(), area.top(), area.right() + 1, area.bottom() + 1}, MinWidth(),
+                MinHeight());
+  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height());
+}
+
+namespace {
+// One axis of FitInArea: the window's start and size along it.
+void FitAxis(int& AStart, int& ASize, int AAreaStart, int AAreaSize, int AMinSize) {
+  ASize = std::min(ASize, std::max(AAreaSize, AMinSize));
+  AStart = std::min(AStart, AAreaStart + AAreaSize - ASize);
+  AStart = std::max(AStart, AAreaStart);
+}
+}  // namespace
+
+TRect FitInArea(const TRect& ABounds, const TRect& AArea, int AMinWidth, int AMinHeight) {
+  if (AArea.Width() <= 0 || AArea.Height() <= 0) return ABounds;
+  int left = ABounds.Left, top = ABounds.Top;
+  int width = ABounds.Width(), height = ABounds.Height();
+  FitAxis(left, width, AArea.Left, AArea.Width(), AMinWidth);
+  FitAxis(top, height, AArea.Top, AArea.Height(), AMinHeight);
+  return {left, top, left + width, top + height};
 }

@@ -48,6 +48,14 @@ class TForm : public TWinControl {
   void UpdatePeerVisibility() override;
 
  private:
+  void PlaceOnScreen();
   int FMinWidth = 0;
   int FMinHeight = 0;
 };
+
+// Where a window of ABounds goes to lie wholly in AArea (a screen's free
+// area): where it is if it fits there, else moved as little as fits. It
+// shrinks only along a side where the area is smaller than the window, and
+// never below AMinWidth x AMinHeight; a window that still does not fit keeps
+// its top left corner in the area.
+TRect FitInArea(const TRect& ABounds, const TRect& AArea, int AMinWidth = 0, int AMinHeight = 0);

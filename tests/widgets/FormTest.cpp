@@ -21,6 +21,34 @@ std::string Str(const QRect& r) { return Str(TRect{r.left(), r.top(), r.right() 
 std::string Str(const QPoint& p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); }
 std::string Str(const QSize& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
 
+TRect Bounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  return {ALeft, ATop, ALeft + AWidth, ATop + AHeight};
+}
+
+TEST(WindowPlacement, WindowLiesWhollyInTheAreaMovedLeastAndShrunkOnlyWhereTooBig) {
+  const TRect screen = Bounds(0, 0, 800, 500);
+  const struct {
+    const char* Case;
+    TRect Window, Area;
+    int MinWidth, MinHeight;
+    TRect Expected;
+  } table[] = {
+      {"fits: stays", Bounds(249, 14, 500, 480), screen, 0, 0, Bounds(249, 14, 500, 480)},
+      {"off right and bottom", Bounds(249, 114, 696, 480), screen, 0, 0, Bounds(104, 20, 696, 480)},
+      {"off left and top", Bounds(-30, -5, 300, 200), screen, 0, 0, Bounds(0, 0, 300, 200)},
+      {"area not at the origin", Bounds(0, 0, 300, 200), Bounds(1600, 30, 1024, 738), 0, 0,
+       Bounds(1600, 30, 300, 200)},
+      {"taller than the area", Bounds(100, 50, 300, 900), screen, 0, 0, Bounds(100, 0, 300, 500)},
+      {"larger both ways", Bounds(10, 10, 1000, 900), screen, 0, 0, Bounds(0, 0, 800, 500)},
+      {"minimum wins over the area", Bounds(10, 10, 1000, 900), screen, 900, 150,
+       Bounds(0, 0, 900, 500)},
+      {"no area: as it was", Bounds(249, 114, 696, 480), Bounds(0, 0, 0, 0), 0, 0,
+       Bounds(249, 114, 696, 480)},
+  };
+  for (const auto& t : table)
+    EXPECT_EQ(Str(FitInArea(t.Window, t.Area, t.MinWidth, t.MinHeight)), Str(t.Expected)) << t.Case;
+}
+
 class Window : public testing::Test {
  protected:
   void SetUp() override {
@@ -32,6 +60,17 @@ class Window : public testing::Test {
   std::unique_ptr<TForm> FForm;
   TPanel* FPanel = nullptr;
 };
+
+// A window placed partly off its screen by its layout opened there, its
+// close button out of reach.
+TEST_F(Window, OpensWhollyOnItsScreen) {
+  const QRect area = FForm->Peer()->screen()->availableGeometry();
+  FForm->SetBounds(area.right() - 100, area.bottom() - 50, 400, 300);
+  ShowAndSettle(FForm.get());
+  EXPECT_EQ(Str(FForm->BoundsRect()),
+            Str(Bounds(area.right() + 1 - 400, area.bottom() + 1 - 300, 400, 300)));
+  EXPECT_EQ(Str(FForm->Handle()->pos()), Str(QPoint(FForm->Left(), FForm->Top())));
+}
 
 // Maximise did nothing: each size the window system gave was answered by
 // pushing the model's remembered place and size back over it.
