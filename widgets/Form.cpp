@@ -69,11 +69,17 @@ TRect TForm::ClientRect() const {
   return {0, 0, std::max(0, Width() - FrameWidth), std::max(0, Height() - FrameHeight)};
 }
 
+void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  // Qt keeps the window at its minimum size; a smaller model would lay the
+  // controls out for a window that is not there.
+  TWinControl::SetBounds(ALeft, ATop, std::max(AWidth, FMinWidth), std::max(AHeight, FMinHeight));
+}
+
 void TForm::SetConstraints(int AMinWidth, int AMinHeight) {
   FMinWidth = AMinWidth;
   FMinHeight = AMinHeight;
   Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth), std::max(0, AMinHeight - FrameHeight));
-  SetBounds(Left(), Top(), std::max(Width(), AMinWidth), std::max(Height(), AMinHeight));
+  SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TForm::Show() {

@@ -16,6 +16,8 @@ class TForm : public TWinControl {
   ~TForm() override;
 
   TRect ClientRect() const override;
+  // Keeps to the minimum size, as the window does.
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void SetClientSize(int AWidth, int AHeight) {
     SetBounds(Left(), Top(), AWidth + FrameWidth, AHeight + FrameHeight);
   }

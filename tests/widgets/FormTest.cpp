@@ -111,4 +111,22 @@ TEST_F(Window, MaximisedFullScreenAndRestoredWindowKeepsWhatTheWindowSystemGave)
   EXPECT_EQ(Str(window->size()), Str(QSize(400 - TForm::FrameWidth, 250 - TForm::FrameHeight)));
 }
 
+// Sized by the program below its minimum, the model laid its controls out
+// for a window smaller than the one Qt kept on the screen.
+TEST_F(Window, ProgramSizeBelowTheMinimumGivesTheMinimumInModelAndWindowAlike) {
+  FForm->SetConstraints(200, 150);
+  ShowAndSettle(FForm.get());
+  // Twice: the second time the window is at its minimum already, so Qt
+  // reports no change back.
+  const QSize client(200 - TForm::FrameWidth, 150 - TForm::FrameHeight);
+  for (int width : {50, 60}) {
+    FForm->SetClientSize(width, 40);
+    Settle();
+    EXPECT_EQ(FForm->Width(), 200);
+    EXPECT_EQ(FForm->Height(), 150);
+    EXPECT_EQ(Str(FForm->Handle()->size()), Str(client));
+    EXPECT_EQ(Str(QSize(FPanel->Width(), FPanel->Height())), Str(client));
+  }
+}
+
 }  // namespace
