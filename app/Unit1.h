@@ -54,6 +54,7 @@ class TForm1 : public TForm {
 
  private:
   void CreateActions();
+  void KeepToolbarWhole();
 
   TMainPanel* FMainPanel;
 };
