@@ -125,7 +125,11 @@ def inside(box, frame):
 
 
 class Session:
-    def __init__(self, binary, out, wrapper=()):
+    def __init__(self, binary, out, wrapper=(), screen="1600x1200", env=None, size=(688, 446),
+                 corner=True):
+        """screen: the virtual screen's size; env: more environment for the
+        program (QT_SCALE_FACTOR, say); size: the window's first size in the
+        screen's pixels; corner: move the window into the screen's corner."""
         self.out = out
         self.xvfb = None
         self.app = None
@@ -133,7 +137,7 @@ class Session:
         self.log = []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", screen + "x24", "-nolisten", "tcp"],
             pass_fds=[write], stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
@@ -158,14 +162,15 @@ class Session:
         self.wait(self.wm_ready, "the window manager")
         self.stderr_path = os.path.join(out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
-        self.app = subprocess.Popen(list(wrapper) + [binary], env=self.env, stderr=self.stderr,
-                                    stdout=subprocess.DEVNULL)
+        self.app = subprocess.Popen(list(wrapper) + [binary], env=dict(self.env, **(env or {})),
+                                    stderr=self.stderr, stdout=subprocess.DEVNULL)
         self.wid = self.tool("search", "--sync", "--onlyvisible", "--classname", "^panes$").split()[0]
-        self.wait(lambda: self.geometry()[2:] == (688, 446) or None, "the window at its size")
+        self.wait(lambda: self.geometry()[2:] == tuple(size) or None, "the window at its size")
         # Into the corner, so every size the tests give it stays on the screen.
-        self.tool("windowmove", self.wid, "0", "0")
-        self.wait(lambda: self.geometry()[0] < 20 and self.geometry()[1] < 60 or None,
-                  "the window in the corner")
+        if corner:
+            self.tool("windowmove", self.wid, "0", "0")
+            self.wait(lambda: self.geometry()[0] < 20 and self.geometry()[1] < 60 or None,
+                      "the window in the corner")
         self.tool("windowactivate", "--sync", self.wid)
 
     # --- the tools -----------------------------------------------------------
