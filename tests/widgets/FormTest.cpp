@@ -17,9 +17,13 @@ std::string Str(const TRect& r) {
   return std::to_string(r.Left) + "," + std::to_string(r.Top) + " " + std::to_string(r.Width()) +
          "x" + std::to_string(r.Height());
 }
-std::string Str(const QRect& r) { return Str(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}); }
+std::string Str(const QRect& r) {
+  return Str(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+}
 std::string Str(const QPoint& p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); }
-std::string Str(const QSize& s) { return std::to_string(s.width()) + "x" + std::to_string(s.height()); }
+std::string Str(const QSize& s) {
+  return std::to_string(s.width()) + "x" + std::to_string(s.height());
+}
 
 TRect Bounds(int ALeft, int ATop, int AWidth, int AHeight) {
   return {ALeft, ATop, ALeft + AWidth, ATop + AHeight};
