@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include <algorithm>
+
 TForm1* Form1 = nullptr;
 
 const TFormClassInfo& TForm1::ClassInfo() {
@@ -35,6 +37,18 @@ TForm1::TForm1(TComponent* Owner)
   FRecoveryTimer->SetInterval(2000);
   FRecoveryTimer->OnTimer = TNotifyEvent(this, &TForm1::RecoveryTimer);
   UpdateTitle();
+  KeepToolbarWhole();
+}
+
+void TForm1::KeepToolbarWhole() {
+  // The layout's minimum let the window get narrower than its toolbar, and
+  // the last buttons out of the mouse's reach: the client area keeps every
+  // button whole, with the toolbar's left margin on their right as well.
+  int right = 0;
+  for (const TButton* button : {Button1, Button2, Button3, Button4, Button5, Button6, Button7})
+    right = std::max(right, button->Left() + button->Width());
+  const int width = Panel1->Left() + right + Button1->Left() + FrameWidth;
+  SetConstraints(std::max(MinWidth(), width), MinHeight());
 }
 
 namespace {

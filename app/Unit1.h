@@ -94,6 +94,7 @@ class TForm1 : public TForm {
   void ForgetRecovery();
   // Puts AWorkspace into the window: its panes, or none.
   void ShowWorkspace(const TWorkspace& AWorkspace);
+  void KeepToolbarWhole();
 
   TMainPanel* FMainPanel;
   std::string FFileName;

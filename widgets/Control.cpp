@@ -270,6 +270,14 @@ void TControl::SetAlign(TAlign AAlign) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  ChangeBounds(ALeft, ATop, AWidth, AHeight, true);
+}
+
+void TControl::AdoptPeerBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  ChangeBounds(ALeft, ATop, AWidth, AHeight, false);
+}
+
+void TControl::ChangeBounds(int ALeft, int ATop, int AWidth, int AHeight, bool APush) {
   AWidth = std::max(0, AWidth);
   AHeight = std::max(0, AHeight);
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
@@ -278,7 +286,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   FTop = ATop;
   FWidth = AWidth;
   FHeight = AHeight;
-  RequestPeerSync();
+  if (APush) RequestPeerSync();
   if (FParent != nullptr && FVisible)
     FParent->AlignControls(this);
   else

@@ -108,11 +108,15 @@ class TControl : public TComponent {
   virtual void AlignChanged() {}
   virtual void UpdatePeerVisibility();
   void RequestPeerSync();
+  // Takes bounds the peer already has (the window system moved or resized
+  // it): the model and the layout follow, and nothing is pushed back.
+  void AdoptPeerBounds(int ALeft, int ATop, int AWidth, int AHeight);
 
  private:
   friend class TWinControl;
   friend struct TLayoutQueue;
   friend void SyncPeers();
+  void ChangeBounds(int ALeft, int ATop, int AWidth, int AHeight, bool APush);
 
   TWinControl* FParent = nullptr;
   TAlign FAlign = alNone;

@@ -1,9 +1,12 @@
 #include "widgets/Form.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <algorithm>
 #include <cctype>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
@@ -24,11 +27,13 @@ class TFormPeer : public TPlainPeer {
     const QSize size = AEvent->size();
     Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
   }
-  void moveEvent(QMoveEvent* AEvent) override {
+  void moveEvent(QMoveEvent* /*AEvent*/) override {
     // Moved by the user or the window manager: the model learns the place,
-    // or the next size change would put the window back where it was.
-    const QPoint pos = AEvent->pos();
-    Dispatch([&] { Form()->PeerMoved(pos.x(), pos.y()); });
+    // or the next size change would put the window back where it was. The
+    // event tells where the client area went; the model keeps the outer
+    // corner, which is what move() takes.
+    const QPoint corner = pos();
+    Dispatch([&] { Form()->PeerMoved(corner.x(), corner.y()); });
   }
   void closeEvent(QCloseEvent* AEvent) override {
     // The model decides; it hides the window itself when it agrees.
@@ -64,11 +69,17 @@ TRect TForm::ClientRect() const {
   return {0, 0, std::max(0, Width() - FrameWidth), std::max(0, Height() - FrameHeight)};
 }
 
+void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  // Qt keeps the window at its minimum size; a smaller model would lay the
+  // controls out for a window that is not there.
+  TWinControl::SetBounds(ALeft, ATop, std::max(AWidth, FMinWidth), std::max(AHeight, FMinHeight));
+}
+
 void TForm::SetConstraints(int AMinWidth, int AMinHeight) {
   FMinWidth = AMinWidth;
   FMinHeight = AMinHeight;
   Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth), std::max(0, AMinHeight - FrameHeight));
-  SetBounds(Left(), Top(), std::max(Width(), AMinWidth), std::max(Height(), AMinHeight));
+  SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TForm::Show() {
@@ -86,23 +97,75 @@ void TForm::Close() {
   if (Application != nullptr && Application->MainForm() == this) Application->Terminate();
 }
 
+// Pushing the model's place or size back here would undo what the window
+// manager just did: a maximised window would be moved back, or grown in
+// place past the screen's edge.
 void TForm::PeerResized(int AClientWidth, int AClientHeight) {
-  SetBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
+  AdoptPeerBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
 }
 
-void TForm::PeerMoved(int ALeft, int ATop) { SetBounds(ALeft, ATop, Width(), Height()); }
+void TForm::PeerMoved(int ALeft, int ATop) { AdoptPeerBounds(ALeft, ATop, Width(), Height()); }
 
 void TForm::PeerCloseRequest() { Close(); }
 
 void TForm::TextChanged() { Peer()->setWindowTitle(QString::fromStdString(Text())); }
 
 void TForm::PushPeerState() {
+  // Only what differs: each request may make the window manager drop a
+  // state it chose, such as maximised. Read before asking, as Qt may report
+  // back into the model while it moves the window.
+  const QPoint corner(Left(), Top());
   const TRect client = ClientRect();
-  Peer()->move(Left(), Top());
-  Peer()->resize(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height());
+  if (Peer()->pos() != corner) Peer()->move(corner);
+  if (Peer()->size() != size) Peer()->resize(size);
+}
+
+// A window's geometry() is its client area on the screen; the model keeps
+// the outer corner and the outer size.
+bool TForm::PeerOutOfDate() const {
+  const TRect client = ClientRect();
+  return Peer()->pos() != QPoint(Left(), Top()) ||
+         Peer()->size() != QSize(client.Width(), client.Height());
 }
 
 void TForm::UpdatePeerVisibility() {
+  if (Visible() && !Peer()->isVisible()) PlaceOnScreen();
   if (Visible()) SyncPeers();
   Peer()->setVisible(Visible());
+}
+
+// A place from the layout may lie partly off a small screen, or off any
+// screen once the desktop scales the window up: the window opens wholly on
+// the screen it opens on.
+void TForm::PlaceOnScreen() {
+  const TRect bounds = BoundsRect();
+  QScreen* screen = QGuiApplication::screenAt(
+      QPoint(bounds.Left + bounds.Width() / 2, bounds.Top + bounds.Height() / 2));
+  if (screen == nullptr) screen = Peer()->screen();
+  if (screen == nullptr) return;
+  // Device-independent pixels, as the model's are.
+  const QRect area = screen->availableGeometry();
+  const TRect fitted =
+      FitInArea(bounds, {area.left(), area.top(), area.right() + 1, area.bottom() + 1}, MinWidth(),
+                MinHeight());
+  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height());
+}
+
+namespace {
+// One axis of FitInArea: the window's start and size along it.
+void FitAxis(int& AStart, int& ASize, int AAreaStart, int AAreaSize, int AMinSize) {
+  ASize = std::min(ASize, std::max(AAreaSize, AMinSize));
+  AStart = std::min(AStart, AAreaStart + AAreaSize - ASize);
+  AStart = std::max(AStart, AAreaStart);
+}
+}  // namespace
+
+TRect FitInArea(const TRect& ABounds, const TRect& AArea, int AMinWidth, int AMinHeight) {
+  if (AArea.Width() <= 0 || AArea.Height() <= 0) return ABounds;
+  int left = ABounds.Left, top = ABounds.Top;
+  int width = ABounds.Width(), height = ABounds.Height();
+  FitAxis(left, width, AArea.Left, AArea.Width(), AMinWidth);
+  FitAxis(top, height, AArea.Top, AArea.Height(), AMinHeight);
+  return {left, top, left + width, top + height};
 }

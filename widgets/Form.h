@@ -16,6 +16,8 @@ class TForm : public TWinControl {
   ~TForm() override;
 
   TRect ClientRect() const override;
+  // Keeps to the minimum size, as the window does.
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void SetClientSize(int AWidth, int AHeight) {
     SetBounds(Left(), Top(), AWidth + FrameWidth, AHeight + FrameHeight);
   }
@@ -32,10 +34,13 @@ class TForm : public TWinControl {
   TCloseQueryEvent OnCloseQuery;
   TCloseEvent OnClose;
 
-  // Layer internals: the window system resized or wants to close the window.
+  // Layer internals: the window system resized, moved (ALeft, ATop: the
+  // outer corner) or wants to close the window. The model takes what the
+  // window system chose; only the program's own SetBounds moves the window.
   void PeerResized(int AClientWidth, int AClientHeight);
   void PeerMoved(int ALeft, int ATop);
   void PeerCloseRequest();
+  bool PeerOutOfDate() const override;
 
  protected:
   explicit TForm(TComponent* AOwner);
@@ -47,6 +52,14 @@ class TForm : public TWinControl {
   void UpdatePeerVisibility() override;
 
  private:
+  void PlaceOnScreen();
   int FMinWidth = 0;
   int FMinHeight = 0;
 };
+
+// Where a window of ABounds goes to lie wholly in AArea (a screen's free
+// area): where it is if it fits there, else moved as little as fits. It
+// shrinks only along a side where the area is smaller than the window, and
+// never below AMinWidth x AMinHeight; a window that still does not fit keeps
+// its top left corner in the area.
+TRect FitInArea(const TRect& ABounds, const TRect& AArea, int AMinWidth = 0, int AMinHeight = 0);

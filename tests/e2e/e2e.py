@@ -125,7 +125,11 @@ def inside(box, frame):
 
 
 class Session:
-    def __init__(self, binary, out, wrapper=()):
+    def __init__(self, binary, out, wrapper=(), screen="1600x1200", env=None, size=(688, 446),
+                 corner=True):
+        """screen: the virtual screen's size; env: more environment for the
+        program (QT_SCALE_FACTOR, say); size: the window's first size in the
+        screen's pixels; corner: move the window into the screen's corner."""
         self.out = out
         self.binary = binary
         self.wrapper = list(wrapper)
@@ -135,7 +139,7 @@ class Session:
         self.log = []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", screen + "x24", "-nolisten", "tcp"],
             pass_fds=[write], stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
@@ -162,13 +166,17 @@ class Session:
         self.wait(self.wm_ready, "the window manager")
         self.stderr_path = os.path.join(out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
+        self.app_env = env or {}
+        self.size = tuple(size)
+        self.corner = corner
         self.launch()
 
     def launch(self, *args):
         """Starts the program (with args) and waits for its window, in the
         screen's corner."""
         self.note("start panes %s" % " ".join(args))
-        self.app = subprocess.Popen(self.wrapper + [self.binary] + list(args), env=self.env,
+        self.app = subprocess.Popen(self.wrapper + [self.binary] + list(args),
+                                    env=dict(self.env, **self.app_env),
                                     stderr=self.stderr, stdout=subprocess.DEVNULL)
 
         def main_window():
@@ -179,12 +187,15 @@ class Session:
             for wid in found:
                 self.wid = wid
                 try:
-                    if self.geometry()[2:] == (688, 446):
+                    if self.geometry()[2:] == self.size:
                         return wid
                 except Failure:  # gone again meanwhile
                     pass
             return None
         self.wait(main_window, "the window at its size", timeout=20)
+        if not self.corner:
+            self.tool("windowactivate", "--sync", self.wid)
+            return
         # Into the corner, so every size the tests give it stays on the screen
         # (asked again until it holds: a slow program may still be placed
         # by the window manager after the first ask).

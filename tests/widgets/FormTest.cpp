@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <QScreen>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Rectangles compared as text, so a failure shows them readably.
+std::string Str(const TRect& r) {
+  return std::to_string(r.Left) + "," + std::to_string(r.Top) + " " + std::to_string(r.Width()) +
+         "x" + std::to_string(r.Height());
+}
+std::string Str(const QRect& r) {
+  return Str(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+}
+std::string Str(const QPoint& p) { return std::to_string(p.x()) + "," + std::to_string(p.y()); }
+std::string Str(const QSize& s) {
+  return std::to_string(s.width()) + "x" + std::to_string(s.height());
+}
+
+TRect Bounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  return {ALeft, ATop, ALeft + AWidth, ATop + AHeight};
+}
+
+TEST(WindowPlacement, WindowLiesWhollyInTheAreaMovedLeastAndShrunkOnlyWhereTooBig) {
+  const TRect screen = Bounds(0, 0, 800, 500);
+  const struct {
+    const char* Case;
+    TRect Window, Area;
+    int MinWidth, MinHeight;
+    TRect Expected;
+  } table[] = {
+      {"fits: stays", Bounds(249, 14, 500, 480), screen, 0, 0, Bounds(249, 14, 500, 480)},
+      {"off right and bottom", Bounds(249, 114, 696, 480), screen, 0, 0, Bounds(104, 20, 696, 480)},
+      {"off left and top", Bounds(-30, -5, 300, 200), screen, 0, 0, Bounds(0, 0, 300, 200)},
+      {"area not at the origin", Bounds(0, 0, 300, 200), Bounds(1600, 30, 1024, 738), 0, 0,
+       Bounds(1600, 30, 300, 200)},
+      {"taller than the area", Bounds(100, 50, 300, 900), screen, 0, 0, Bounds(100, 0, 300, 500)},
+      {"larger both ways", Bounds(10, 10, 1000, 900), screen, 0, 0, Bounds(0, 0, 800, 500)},
+      {"minimum wins over the area", Bounds(10, 10, 1000, 900), screen, 900, 150,
+       Bounds(0, 0, 900, 500)},
+      {"no area: as it was", Bounds(249, 114, 696, 480), Bounds(0, 0, 0, 0), 0, 0,
+       Bounds(249, 114, 696, 480)},
+  };
+  for (const auto& t : table)
+    EXPECT_EQ(Str(FitInArea(t.Window, t.Area, t.MinWidth, t.MinHeight)), Str(t.Expected)) << t.Case;
+}
+
+class Window : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FPanel = new TPanel(FForm.get());
+    FPanel->SetParent(FForm.get());
+    FPanel->SetAlign(alClient);
+  }
+  std::unique_ptr<TForm> FForm;
+  TPanel* FPanel = nullptr;
+};
+
+// A window placed partly off its screen by its layout opened there, its
+// close button out of reach.
+TEST_F(Window, OpensWhollyOnItsScreen) {
+  const QRect area = FForm->Peer()->screen()->availableGeometry();
+  FForm->SetBounds(area.right() - 100, area.bottom() - 50, 400, 300);
+  ShowAndSettle(FForm.get());
+  EXPECT_EQ(Str(FForm->BoundsRect()),
+            Str(Bounds(area.right() + 1 - 400, area.bottom() + 1 - 300, 400, 300)));
+  EXPECT_EQ(Str(FForm->Handle()->pos()), Str(QPoint(FForm->Left(), FForm->Top())));
+}
+
+// Maximise did nothing: each size the window system gave was answered by
+// pushing the model's remembered place and size back over it.
+TEST_F(Window, MaximisedFullScreenAndRestoredWindowKeepsWhatTheWindowSystemGave) {
+  FForm->SetBounds(40, 30, 300, 200);
+  ShowAndSettle(FForm.get());
+  QWidget* window = FForm->Handle();
+  const QScreen* screen = window->screen();
+  const QRect normal = window->frameGeometry();
+  const TRect bounds = FForm->BoundsRect();
+  const struct {
+    Qt::WindowState State;
+    QRect Outer;
+  } steps[] = {
+      {Qt::WindowMaximized, screen->availableGeometry()},
+      {Qt::WindowNoState, normal},
+      {Qt::WindowFullScreen, screen->geometry()},
+      {Qt::WindowNoState, normal},
+      {Qt::WindowMaximized, screen->availableGeometry()},
+      {Qt::WindowNoState, normal},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.State);
+    window->setWindowState(step.State);
+    Settle();
+    EXPECT_EQ(window->windowState(), step.State);
+    EXPECT_EQ(Str(window->frameGeometry()), Str(step.Outer));
+    // The model and its layout follow the window.
+    EXPECT_EQ(Str(QPoint(FForm->Left(), FForm->Top())), Str(window->pos()));
+    EXPECT_EQ(Str(QSize(FForm->ClientWidth(), FForm->ClientHeight())), Str(window->size()));
+    EXPECT_EQ(Str(QSize(FPanel->Width(), FPanel->Height())), Str(window->size()));
+  }
+  EXPECT_EQ(Str(FForm->BoundsRect()), Str(bounds));
+  // The program's own change still moves the window.
+  FForm->SetBounds(60, 50, 400, 250);
+  Settle();
+  EXPECT_EQ(Str(window->pos()), "60,50");
+  EXPECT_EQ(Str(window->size()), Str(QSize(400 - TForm::FrameWidth, 250 - TForm::FrameHeight)));
+}
+
+// Sized by the program below its minimum, the model laid its controls out
+// for a window smaller than the one Qt kept on the screen.
+TEST_F(Window, ProgramSizeBelowTheMinimumGivesTheMinimumInModelAndWindowAlike) {
+  FForm->SetConstraints(200, 150);
+  ShowAndSettle(FForm.get());
+  // Twice: the second time the window is at its minimum already, so Qt
+  // reports no change back.
+  const QSize client(200 - TForm::FrameWidth, 150 - TForm::FrameHeight);
+  for (int width : {50, 60}) {
+    FForm->SetClientSize(width, 40);
+    Settle();
+    EXPECT_EQ(FForm->Width(), 200);
+    EXPECT_EQ(FForm->Height(), 150);
+    EXPECT_EQ(Str(FForm->Handle()->size()), Str(client));
+    EXPECT_EQ(Str(QSize(FPanel->Width(), FPanel->Height())), Str(client));
+  }
+}
+
+}  // namespace
