@@ -6,6 +6,9 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 TJsonValue TJsonValue::Bool(bool AValue) {
   TJsonValue value;
@@ -140,27 +143,110 @@ bool FromQt(const QJsonValue& AQt, TJsonValue& AValue, int ADepth, int AMaxDepth
   }
 }
 
-QJsonValue ToQt(const TJsonValue& AValue) {
+// --- Writing ------------------------------------------------------------------
+// Written here rather than through Qt's writer, which is several times
+// slower and writes members sorted rather than in the order given; what is
+// written is read back by Qt's parser (the tests and the fuzzer make sure).
+
+void WriteString(const std::string& AText, std::string& AOut) {
+  AOut += '"';
+  for (const char c : AText) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '"':
+        AOut += "\\\"";
+        break;
+      case '\\':
+        AOut += "\\\\";
+        break;
+      case '\n':
+        AOut += "\\n";
+        break;
+      case '\t':
+        AOut += "\\t";
+        break;
+      case '\r':
+        AOut += "\\r";
+        break;
+      default:
+        if (byte < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+          AOut += escape;
+        } else {
+          AOut += c;
+        }
+    }
+  }
+  AOut += '"';
+}
+
+void WriteNumber(double ANumber, std::string& AOut) {
+  // JSON has no infinities or NaN: they are written as null.
+  if (!std::isfinite(ANumber)) {
+    AOut += "null";
+    return;
+  }
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, ANumber);
+  AOut.append(text, result.ptr);
+}
+
+bool Nested(const TJsonValue& AValue) {
+  for (const TJsonValue& item : AValue.Items)
+    if (item.Kind == TJsonValue::jkArray || item.Kind == TJsonValue::jkObject) return true;
+  for (const auto& member : AValue.Members)
+    if (member.second.Kind == TJsonValue::jkArray || member.second.Kind == TJsonValue::jkObject)
+      return true;
+  return false;
+}
+
+// The top level and lists of lists or objects one item a line; the rest on
+// one line each, so a pane reads as one line.
+void WriteValue(const TJsonValue& AValue, int ALevel, std::string& AOut) {
   switch (AValue.Kind) {
     case TJsonValue::jkBool:
-      return AValue.BoolValue;
+      AOut += AValue.BoolValue ? "true" : "false";
+      return;
     case TJsonValue::jkNumber:
-      return AValue.NumberValue;
+      WriteNumber(AValue.NumberValue, AOut);
+      return;
     case TJsonValue::jkString:
-      return QString::fromStdString(AValue.StringValue);
-    case TJsonValue::jkArray: {
-      QJsonArray array;
-      for (const TJsonValue& item : AValue.Items) array.append(ToQt(item));
-      return array;
-    }
-    case TJsonValue::jkObject: {
-      QJsonObject object;
-      for (const auto& [key, value] : AValue.Members) object.insert(QString::fromStdString(key), ToQt(value));
-      return object;
-    }
+      WriteString(AValue.StringValue, AOut);
+      return;
+    case TJsonValue::jkArray:
+    case TJsonValue::jkObject:
+      break;
     default:
-      return QJsonValue::Null;
+      AOut += "null";
+      return;
   }
+  const bool object = AValue.Kind == TJsonValue::jkObject;
+  const size_t count = object ? AValue.Members.size() : AValue.Items.size();
+  const bool lines = count > 0 && (ALevel == 0 || (ALevel < 2 && Nested(AValue)));
+  const std::string indent(static_cast<size_t>(2 * (ALevel + 1)), ' ');
+  AOut += object ? '{' : '[';
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) AOut += ',';
+    if (lines) {
+      AOut += '\n';
+      AOut += indent;
+    } else if (i > 0) {
+      AOut += ' ';
+    }
+    if (object) {
+      WriteString(AValue.Members[i].first, AOut);
+      AOut += ": ";
+      WriteValue(AValue.Members[i].second, ALevel + 1, AOut);
+    } else {
+      WriteValue(AValue.Items[i], ALevel + 1, AOut);
+    }
+  }
+  if (lines) {
+    AOut += '\n';
+    AOut.append(static_cast<size_t>(2 * ALevel), ' ');
+  }
+  AOut += object ? '}' : ']';
 }
 
 }  // namespace
@@ -190,8 +276,8 @@ bool ParseJson(std::string_view AText, TJsonValue& AValue, TJsonError& AError, i
 }
 
 std::string WriteJson(const TJsonValue& AValue) {
-  const QJsonValue top = ToQt(AValue);
-  const QJsonDocument document =
-      top.isArray() ? QJsonDocument(top.toArray()) : QJsonDocument(top.toObject());
-  return document.toJson(QJsonDocument::Indented).toStdString();
+  std::string text;
+  WriteValue(AValue, 0, text);
+  text += '\n';
+  return text;
 }

@@ -42,6 +42,7 @@ struct TJsonError {
 // that is not valid UTF-8 or not JSON, or is nested more than AMaxDepth
 // levels deep, gives false and AError.
 bool ParseJson(std::string_view AText, TJsonValue& AValue, TJsonError& AError, int AMaxDepth = 16);
-// Writes AValue, an object or an array, as indented UTF-8 JSON. A number
-// is written as the shortest text that reads back as the same double.
+// Writes AValue, an object or an array, as UTF-8 JSON, members in the order
+// given, one item of the top level a line. A number is written as the
+// shortest text that reads back as the same double.
 std::string WriteJson(const TJsonValue& AValue);
