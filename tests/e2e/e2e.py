@@ -631,6 +631,43 @@ def own_work(s):
     s.frame(equals=current)
 
 
+def room_and_zoom(s):
+    """Panes never shrink out of sight: sixty splits in a row keep a framed
+    pane at least a splitter's minimum; a deep pane zooms to the whole pane
+    area; a dragged splitter is on its pixel again after a resize and back."""
+    for _ in range(60):
+        was = s.frame_only()
+        s.key("ctrl+shift+o" if taller(was) else "ctrl+shift+e")
+        time.sleep(0.05)
+        now = s.frame_only()
+        # The paint box is the pane less its one-pixel bevel.
+        if now[2] - now[0] + 3 < 30 or now[3] - now[1] + 3 < 30:
+            raise Failure("a split left the current pane %r smaller than the minimum" % (now,))
+    deep = s.frame()
+    width, height = s.geometry()[2:]
+    s.key("ctrl+shift+x")
+    whole = (1, TOOLBAR + 1, width - 2, height - 2)
+    s.frame(equals=whole)
+    s.key("ctrl+shift+x")
+    s.frame(equals=deep)
+    # A drag of the splitter just right of (or below) the frame, then the
+    # window resized and back: the splitter is where the drag left it.
+    x, y = (deep[2] + 2, centre(deep)[1]) if deep[2] + 40 < width else (centre(deep)[0], deep[3] + 2)
+    s.drag(x, y, 13 if x == deep[2] + 2 else 0, 0 if x == deep[2] + 2 else 13)
+    dragged = s.frame(differs_from=deep)
+    s.resize(1300, 900)
+    s.wait(lambda: s.geometry()[2:] == (1300, 900) or None, "the window resized")
+    s.frame(differs_from=dragged, typing=False)
+    s.resize(width, height)
+    s.wait(lambda: s.geometry()[2:] == (width, height) or None, "the window resized back")
+    s.frame(equals=dragged)
+
+
+def taller(frame):
+    # Split along the longer side, as a person would.
+    return frame[3] - frame[1] > frame[2] - frame[0]
+
+
 def workspace_files(s):
     """Work kept in a file: saved and found again the same, recovered after a
     crash, and a question before unsaved changes are left."""
@@ -792,7 +829,7 @@ def main():
     passed, failed = 0, 0
     s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
     try:
-        for name, run in (("scenario", scenario), ("own work", own_work),
+        for name, run in (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
                           ("random", lambda s: random_actions(s, args.actions,
                                                               random.Random(args.seed))),
                           ("leave", leave), ("files", workspace_files)):
