@@ -9,7 +9,9 @@
 namespace {
 const char* const Filter = "Panes workspaces (*.panes);;All files (*)";
 
-std::string Quoted(const std::string& AFileName) { return "\u201c" + ExtractFileName(AFileName) + "\u201d"; }
+std::string Quoted(const std::string& AFileName) {
+  return "\u201c" + ExtractFileName(AFileName) + "\u201d";
+}
 
 // A stable, short mark of a path (FNV-1a), so every file has its own copy.
 std::string PathMark(const std::string& APath) {
@@ -136,9 +138,9 @@ bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion) {
 }
 
 void TForm1::OpenExecute(TObject* /*Sender*/) {
-  if (FModified &&
-      !SaveOrDiscardChanges(FFileName.empty() ? "Save the changes to this window first?"
-                                              : "Save the changes to " + Quoted(FFileName) + " first?"))
+  if (FModified && !SaveOrDiscardChanges(
+                       FFileName.empty() ? "Save the changes to this window first?"
+                                         : "Save the changes to " + Quoted(FFileName) + " first?"))
     return;
   std::string name = FFileName;
   if (!PromptForFileName(name, Filter, "panes", "Open a workspace", false)) return;
@@ -166,9 +168,10 @@ void TForm1::OpenAtStart(const std::string& AFileName) {
 void TForm1::OfferRecovery() {
   const std::string copy = RecoveryFileName();
   if (copy.empty() || FileTime(copy) <= FileTime(FFileName)) return;
-  const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation, {"Recover", "Discard"}, 0, -1,
-                                "Panes kept a copy of changes to " + Quoted(FFileName) +
-                                    " that were not saved when it last closed.");
+  const int answer =
+      MessageDlg("Recover unsaved changes?", mtConfirmation, {"Recover", "Discard"}, 0, -1,
+                 "Panes kept a copy of changes to " + Quoted(FFileName) +
+                     " that were not saved when it last closed.");
   if (answer == 1) {
     DeleteFile(copy);
     return;
@@ -176,10 +179,11 @@ void TForm1::OfferRecovery() {
   if (answer != 0) return;  // neither: the copy waits for the next time
   std::string bytes, problem;
   TWorkspace workspace;
-  if (LoadFromFile(copy, WorkspaceMaxBytes, bytes, problem)) problem = ReadWorkspace(bytes, workspace);
+  if (LoadFromFile(copy, WorkspaceMaxBytes, bytes, problem))
+    problem = ReadWorkspace(bytes, workspace);
   if (!problem.empty()) {
-    MessageDlg("The recovery copy of " + Quoted(FFileName) + " cannot be read.", mtError, {"OK"}, 0, 0,
-               "The reason: " + problem + ".\n\nThe copy: " + copy);
+    MessageDlg("The recovery copy of " + Quoted(FFileName) + " cannot be read.", mtError, {"OK"}, 0,
+               0, "The reason: " + problem + ".\n\nThe copy: " + copy);
     return;
   }
   ShowWorkspace(workspace);

@@ -351,7 +351,9 @@ void TMainPanel::DescribePanes() {
     TControl* content = pane->Content();
     const TContentKind kind = ContentKindOf(content);
     pane->SetAccessibleName("Pane " + number + ", " + place + ", " +
-                            (kind == ckMemo ? "editor" : kind == ckGrid ? "grid" : "empty"));
+                            (kind == ckMemo   ? "editor"
+                             : kind == ckGrid ? "grid"
+                                              : "empty"));
     if (content != nullptr)
       content->SetAccessibleName(std::string(kind == ckGrid ? "Grid" : "Editor") + " in pane " +
                                  number + ", " + place);
@@ -361,8 +363,8 @@ void TMainPanel::DescribePanes() {
 void TMainPanel::DescribeSplitter(TSplitPanel* APane) {
   if (APane->FSplitter == nullptr) return;
   std::vector<const char*> words;
-  for (const TSplitPanel* child = APane; TSplitPanel* parent = ParentPane(const_cast<TSplitPanel*>(child));
-       child = parent)
+  for (const TSplitPanel* child = APane;
+       TSplitPanel* parent = ParentPane(const_cast<TSplitPanel*>(child)); child = parent)
     words.push_back(HalfWord(parent, child));
   std::reverse(words.begin(), words.end());
   APane->FSplitter->SetAccessibleName(SplitterName(APane, PlaceName(words)));

@@ -473,7 +473,8 @@ void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
 bool TMainPanel::RoomToSplit(const TSplitPanel* APane, TAlign AAlign, float ARatio) {
   const bool stacked = AAlign == alTop || AAlign == alBottom;
   const int extent = stacked ? APane->Height() : APane->Width();
-  const int room = (stacked ? APane->ClientHeight() : APane->ClientWidth()) - TSplitter::DefaultThickness;
+  const int room =
+      (stacked ? APane->ClientHeight() : APane->ClientWidth()) - TSplitter::DefaultThickness;
   const int first = PaneShare(extent, ARatio);
   return first >= TSplitter::DefaultMinSize && room - first >= TSplitter::DefaultMinSize;
 }
@@ -544,7 +545,8 @@ void TMainPanel::UndoDelete() {
   // Beside whatever holds the old sibling's place now; where the tree has
   // since lost that place, beside the pane nearest to it on the way there.
   TSplitPanel* at = PaneAt(FRoot, removal.Place);
-  TSplitPanel* back = at->SplitAround(removal.Stacked ? alTop : alLeft, removal.Ratio, removal.WasFirst);
+  TSplitPanel* back =
+      at->SplitAround(removal.Stacked ? alTop : alLeft, removal.Ratio, removal.WasFirst);
   if (removal.Content != nullptr) {
     removal.Content->RemoveFreeNotification(this);
     back->InsertContent(removal.Content);

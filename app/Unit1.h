@@ -1,21 +1,21 @@
 #pragma once
 // The main window: a toolbar of seven commands over the area the panes live in.
 
-#include "app/SplitPanel.h"
 #include <memory>
 #include <string>
 
+#include "app/SplitPanel.h"
 #include "app/Workspace.h"
 #include "widgets/Action.h"
-#include "widgets/Files.h"
-#include "widgets/Timer.h"
 #include "widgets/Button.h"
+#include "widgets/Files.h"
 #include "widgets/Form.h"
 #include "widgets/FormStream.h"
 #include "widgets/Memo.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
 #include "widgets/StringGrid.h"
+#include "widgets/Timer.h"
 
 class TForm1 : public TForm {
  public:

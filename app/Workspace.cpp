@@ -91,16 +91,16 @@ class TReader {
     return true;
   }
 
-  const TJsonValue* Field(const TJsonValue& AObject, const std::string& AName, TJsonValue::TKind AKind,
-                          const std::string& AWhere) {
+  const TJsonValue* Field(const TJsonValue& AObject, const std::string& AName,
+                          TJsonValue::TKind AKind, const std::string& AWhere) {
     const TJsonValue* value = AObject.Find(AName);
     if (value == nullptr) {
       Fail(AWhere, "the field \"" + AName + "\" is missing");
       return nullptr;
     }
     if (value->Kind != AKind) {
-      static const char* const kinds[] = {"null", "true or false", "a number", "a string", "a list",
-                                          "an object"};
+      static const char* const kinds[] = {"null",     "true or false", "a number",
+                                          "a string", "a list",        "an object"};
       Fail(AWhere, "\"" + AName + "\" must be " + kinds[AKind]);
       return nullptr;
     }
@@ -112,8 +112,8 @@ class TReader {
     const TJsonValue* value = Field(AObject, AName, TJsonValue::jkNumber, AWhere);
     if (value == nullptr) return false;
     const double number = value->NumberValue;
-    if (!std::isfinite(number) || number != std::floor(number) || number < static_cast<double>(ALow) ||
-        number > static_cast<double>(AHigh))
+    if (!std::isfinite(number) || number != std::floor(number) ||
+        number < static_cast<double>(ALow) || number > static_cast<double>(AHigh))
       return Fail(AWhere, "\"" + AName + "\" must be a whole number from " + std::to_string(ALow) +
                               " to " + std::to_string(AHigh));
     AResult = static_cast<int>(number);
@@ -164,8 +164,7 @@ class TReader {
           return Fail(where, "every row of \"cells\" must be a list of " +
                                  std::to_string(GridColumns) + " texts");
         for (const TJsonValue& cell : row.Items) {
-          if (cell.Kind != TJsonValue::jkString)
-            return Fail(where, "every cell must be a text");
+          if (cell.Kind != TJsonValue::jkString) return Fail(where, "every cell must be a text");
           ANode.Content.Cells.push_back(cell.StringValue);
         }
       }
@@ -209,7 +208,8 @@ std::string WriteWorkspace(const TWorkspace& AWorkspace) {
   TJsonValue& area = document.Add("area", TJsonValue::Object());
   area.Add("width", TJsonValue::Number(AWorkspace.AreaWidth));
   area.Add("height", TJsonValue::Number(AWorkspace.AreaHeight));
-  document.Add("current", AWorkspace.Current >= 0 ? TJsonValue::Number(AWorkspace.Current) : TJsonValue());
+  document.Add("current",
+               AWorkspace.Current >= 0 ? TJsonValue::Number(AWorkspace.Current) : TJsonValue());
   TJsonValue& panes = document.Add("panes", TJsonValue::Array());
   panes.Items.reserve(AWorkspace.Panes.size());
   for (const TPaneNode& node : AWorkspace.Panes) panes.Append(PaneValue(node));
@@ -221,9 +221,10 @@ std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
   TJsonValue document;
   TJsonError error;
   if (!ParseJson(AText, document, error))
-    return error.Line > 0 ? "it is not JSON: " + error.Reason + " at line " + std::to_string(error.Line) +
-                                ", column " + std::to_string(error.Column)
-                          : "it is not JSON: " + error.Reason;
+    return error.Line > 0
+               ? "it is not JSON: " + error.Reason + " at line " + std::to_string(error.Line) +
+                     ", column " + std::to_string(error.Column)
+               : "it is not JSON: " + error.Reason;
   TReader reader;
   const TJsonValue* format = document.Find("format");
   if (document.Kind != TJsonValue::jkObject || format == nullptr ||
@@ -260,10 +261,12 @@ std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
   const TJsonValue* current = document.Find("current");
   if (current == nullptr) return "the field \"current\" is missing";
   if (workspace.Panes.empty()) {
-    if (current->Kind != TJsonValue::jkNull) return "\"current\" must be null when there are no panes";
+    if (current->Kind != TJsonValue::jkNull)
+      return "\"current\" must be null when there are no panes";
   } else {
     const long last = static_cast<long>(workspace.Panes.size()) - 1;
-    if (!reader.WholeNumber(document, "current", 0, last, "", workspace.Current)) return reader.Problem;
+    if (!reader.WholeNumber(document, "current", 0, last, "", workspace.Current))
+      return reader.Problem;
     if (!workspace.Panes[static_cast<size_t>(workspace.Current)].Leaf)
       return "\"current\" must name a pane that is not split";
   }

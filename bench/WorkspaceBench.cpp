@@ -1,13 +1,13 @@
 // Workspace files: opening one up to its first whole frame, next to building
 // the same panes and content through the commands; and saving one.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "app/SplitPanel.h"
 #include "app/Workspace.h"
@@ -76,7 +76,8 @@ void Open(benchmark::State& AState, Shape AShape, bool AContent) {
     auto window = ShownWindow();
     AState.ResumeTiming();
     TWorkspace workspace;
-    if (!ReadWorkspace(text, workspace).empty()) AState.SkipWithError("the workspace does not read");
+    if (!ReadWorkspace(text, workspace).empty())
+      AState.SkipWithError("the workspace does not read");
     window->Host->Open(workspace);
     SyncPeers();
     window->Form->Handle()->repaint();
@@ -134,16 +135,31 @@ void Save(benchmark::State& AState, Shape AShape, bool AContent, SavePart APart)
 }  // namespace
 
 BENCHMARK_CAPTURE(Open, balanced_with_content, Shape::Balanced, true)
-    ->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BuildByCommands, balanced_with_content, Shape::Balanced)
-    ->Arg(1024)->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Save, balanced_with_content, Shape::Balanced, true, SavePart::All)
-    ->Arg(1024)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Save, balanced_with_content_value, Shape::Balanced, true, SavePart::Value)
-    ->Arg(1024)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Save, balanced_with_content_text, Shape::Balanced, true, SavePart::Text)
-    ->Arg(1024)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Save, balanced_with_content_write, Shape::Balanced, true, SavePart::Write)
-    ->Arg(1024)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Open, chain, Shape::Chain, false)->Arg(1024)->Arg(2048)->Arg(4096)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Save, chain, Shape::Chain, false, SavePart::All)->Arg(4096)->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Open, chain, Shape::Chain, false)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Save, chain, Shape::Chain, false, SavePart::All)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond);

@@ -1,13 +1,13 @@
 #include "widgets/Application.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
-#include <QAccessible>
-#include <QAccessibleWidget>
-#include <QLabel>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
@@ -118,7 +118,8 @@ class TNoteLabel : public QLabel {
     for (const QRect& candidate : candidates) {
       const bool inside = &candidate == &candidates[0];
       if (!window.contains(candidate)) continue;
-      if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate) : !candidate.intersects(AArea)) {
+      if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate)
+                 : !candidate.intersects(AArea)) {
         at = &candidate;
         break;
       }
@@ -174,7 +175,8 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
   // At the control, where the eye already is.
   const TRect area = AAt->HandleRect();
   note->Show(QString::fromStdString(AText),
-             QRect(handle->mapTo(window, QPoint(area.Left, area.Top)), QSize(area.Width(), area.Height())));
+             QRect(handle->mapTo(window, QPoint(area.Left, area.Top)),
+                   QSize(area.Width(), area.Height())));
 }
 
 void TApplication::HideNote() {

@@ -20,8 +20,9 @@ QWidget* DialogParent() {
 
 void SetDialogAnswers(TDialogAnswers* AAnswers) { gAnswers = AAnswers; }
 
-int MessageDlg(const std::string& AText, TMsgDlgType AType, const std::vector<std::string>& AButtons,
-               int ADefault, int AEscape, const std::string& ADetail) {
+int MessageDlg(const std::string& AText, TMsgDlgType AType,
+               const std::vector<std::string>& AButtons, int ADefault, int AEscape,
+               const std::string& ADetail) {
   if (gAnswers != nullptr) {
     gAnswers->Shown.push_back(AText + (ADetail.empty() ? "" : "\n" + ADetail));
     if (gAnswers->Buttons.empty()) return ADefault;
@@ -65,7 +66,8 @@ int MessageDlg(const std::string& AText, TMsgDlgType AType, const std::vector<st
 }
 
 bool PromptForFileName(std::string& AFileName, const std::string& AFilter,
-                       const std::string& ADefaultExt, const std::string& ATitle, bool ASaveDialog) {
+                       const std::string& ADefaultExt, const std::string& ATitle,
+                       bool ASaveDialog) {
   if (gAnswers != nullptr) {
     gAnswers->Shown.push_back(ATitle);
     std::string answer;

@@ -10,8 +10,9 @@ enum TMsgDlgType { mtInformation, mtWarning, mtError, mtConfirmation };
 
 // Shows AText with the buttons named (in that order) and returns the index
 // of the one pressed: ADefault for Return, AEscape for Escape or closing.
-int MessageDlg(const std::string& AText, TMsgDlgType AType, const std::vector<std::string>& AButtons,
-               int ADefault, int AEscape, const std::string& ADetail = {});
+int MessageDlg(const std::string& AText, TMsgDlgType AType,
+               const std::vector<std::string>& AButtons, int ADefault, int AEscape,
+               const std::string& ADetail = {});
 
 // Asks for a file to open or to save to, starting at AFileName; true with
 // AFileName set when the user chose one. A name typed without an extension

@@ -160,7 +160,9 @@ void TBackgroundWriter::Write(const std::string& AFileName, std::string ABytes) 
   FQueue->Push({AFileName, std::move(ABytes), false});
 }
 
-void TBackgroundWriter::Delete(const std::string& AFileName) { FQueue->Push({AFileName, {}, true}); }
+void TBackgroundWriter::Delete(const std::string& AFileName) {
+  FQueue->Push({AFileName, {}, true});
+}
 
 void TBackgroundWriter::Wait() {
   std::unique_lock<std::mutex> lock(FQueue->Lock);

@@ -2,17 +2,17 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <algorithm>
-#include <cctype>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <algorithm>
+#include <cctype>
 
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
 #include "widgets/FormStream.h"
-#include "widgets/Resources.h"
 #include "widgets/Peer.h"
+#include "widgets/Resources.h"
 
 namespace {
 class TFormPeer : public TPlainPeer {

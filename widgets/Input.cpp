@@ -146,5 +146,3 @@ void WatchInput(TWinControl* AControl) {
   delete AControl->FInputWatch;
   AControl->FInputWatch = new TInputWatch(AControl);
 }
-
-

@@ -266,8 +266,8 @@ bool ParseJson(std::string_view AText, TJsonValue& AValue, TJsonError& AError, i
     Locate(AText, static_cast<size_t>(std::max(0, error.offset)), AError);
     return false;
   }
-  const QJsonValue top = document.isObject() ? QJsonValue(document.object())
-                                             : QJsonValue(document.array());
+  const QJsonValue top =
+      document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
   if (!FromQt(top, AValue, 0, AMaxDepth)) {
     AError.Reason = "values are nested more than " + std::to_string(AMaxDepth) + " levels deep";
     return false;

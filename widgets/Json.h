@@ -20,8 +20,8 @@ struct TJsonValue {
   TKind Kind = jkNull;
   bool BoolValue = false;
   double NumberValue = 0.0;
-  std::string StringValue;                                   // UTF-8
-  std::vector<TJsonValue> Items;                             // an array's
+  std::string StringValue;                                  // UTF-8
+  std::vector<TJsonValue> Items;                            // an array's
   std::vector<std::pair<std::string, TJsonValue>> Members;  // an object's
 
   // An object's member, or null when there is none.

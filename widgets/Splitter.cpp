@@ -154,4 +154,3 @@ void TSplitter::MouseUp(QMouseEvent* AEvent) {
 void TSplitter::DblClick(QMouseEvent* AEvent, int /*X*/, int /*Y*/) {
   if (AEvent->button() == Qt::LeftButton) PeerDblClick();
 }
-

@@ -1,8 +1,8 @@
 // Windowless controls: drawn by their parent's widget, which also hands them
 // the mouse input that lands on them.
 #include <QHelpEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QToolTip>
 

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <sstream>
@@ -103,7 +103,8 @@ std::string FocusProblem(TMainPanel* AHost) {
     for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
       if (!w->accessibleName().isEmpty()) where += " / " + w->accessibleName().toStdString();
     return std::string("the keyboard is on a ") + focus->metaObject()->className() +
-           " outside the current pane, in" + where + " (current: " + AHost->FCurrent->AccessibleName() + ")";
+           " outside the current pane, in" + where +
+           " (current: " + AHost->FCurrent->AccessibleName() + ")";
   }
   return {};
 }
@@ -177,7 +178,8 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
         log << step << ": undo them\n";
         const size_t removed = leaves - pane_tree::Leaves(w.Root()).size();
         for (size_t i = 0; i < removed; ++i) host->UndoDelete();
-        EXPECT_EQ(pane_tree::Dump(host), dump) << "undoing removals puts the panes back as they were";
+        EXPECT_EQ(pane_tree::Dump(host), dump)
+            << "undoing removals puts the panes back as they were";
         EXPECT_TRUE(Snapshot(w.Root()) == before) << "ratios or content differ after the undo";
       }
     } else if (op < 42) {
@@ -271,7 +273,8 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       host->ResizePanes();  // in case the size did not change
     } else {
       const TContentKind kind = pick(2) == 0 ? ckMemo : ckGrid;
-      log << step << ": put " << (kind == ckMemo ? "an editor" : "a grid") << " into the current pane\n";
+      log << step << ": put " << (kind == ckMemo ? "an editor" : "a grid")
+          << " into the current pane\n";
       TControl* had = host->FCurrent->Content();
       TControl* made = host->PutContent(kind);
       if (had != nullptr) {
@@ -311,8 +314,9 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       EXPECT_TRUE(host->Workspace().Panes == saved.Panes) << "shares or content differ";
       EXPECT_EQ(host->Workspace().Current, saved.Current);
       // Panes squeezed to nothing tie with their splitters (see zoom).
-      const bool squeezed = std::any_of(places.begin(), places.end(),
-                                        [](const TRect& r) { return r.Width() <= 0 || r.Height() <= 0; });
+      const bool squeezed = std::any_of(places.begin(), places.end(), [](const TRect& r) {
+        return r.Width() <= 0 || r.Height() <= 0;
+      });
       if (!squeezed) {
         EXPECT_EQ(Places(w.Root()), places) << "a pane or splitter moved";
       }

@@ -1,6 +1,7 @@
 // Workspace files through the main window: what a bad file does, saving
 // safely, the question at leaving and the recovery copy.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QTest>
@@ -11,7 +12,6 @@
 #include <limits>
 #include <memory>
 #include <random>
-#include <unistd.h>
 
 #include "app/Unit1.h"
 #include "tests/app/PaneTree.h"
@@ -91,7 +91,8 @@ TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   // current pane and pixels.
   auto other = std::make_unique<TForm1>(nullptr);
   ShowAndSettle(other.get());
-  ASSERT_TRUE(other->OpenFile(file.string())) << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
+  ASSERT_TRUE(other->OpenFile(file.string()))
+      << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
   TMainPanel* host = other->MainPanel();
   EXPECT_EQ(pane_tree::Dump(host), dump);
   EXPECT_TRUE(host->Workspace().Panes == saved.Panes);
@@ -110,7 +111,8 @@ TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   other->Close();
   EXPECT_TRUE(other->Visible());
   ASSERT_FALSE(FAnswers.Shown.empty());
-  EXPECT_NE(FAnswers.Shown.back().find("Save the changes to \u201cwork.panes\u201d"), std::string::npos);
+  EXPECT_NE(FAnswers.Shown.back().find("Save the changes to \u201cwork.panes\u201d"),
+            std::string::npos);
   // Save (Return) saves and leaves.
   FAnswers.Buttons = {0};
   other->Close();
@@ -168,12 +170,15 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
       {"ratio not a number", ratio("NaN"), "line"},
       {"unknown field", with("\"current\"", "\"kurrent\""), "unknown field \"kurrent\""},
       {"missing field", small + "\"panes\": [{\"leaf\": \"empty\"}]}", "\"current\" is missing"},
-      {"current not a leaf", small + "\"current\": 0, \"panes\": [{\"split\": \"left-right\", "
-                                     "\"ratio\": 0.5}, {\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
+      {"current not a leaf",
+       small + "\"current\": 0, \"panes\": [{\"split\": \"left-right\", "
+               "\"ratio\": 0.5}, {\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
        "not split"},
-      {"a pane too many", small + "\"current\": 0, \"panes\": [{\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
+      {"a pane too many",
+       small + "\"current\": 0, \"panes\": [{\"leaf\": \"empty\"}, {\"leaf\": \"empty\"}]}",
        "outside the tree"},
-      {"split lacking a half", with("\"leaf\": \"empty\"", "\"split\": \"top-bottom\", \"ratio\": 0.5"),
+      {"split lacking a half",
+       with("\"leaf\": \"empty\"", "\"split\": \"top-bottom\", \"ratio\": 0.5"),
        "a split lacks a half"},
       {"not UTF-8", with("notes", "no\xC3\x28tes"), "not valid UTF-8 at line"},
       {"a million levels", deep, "it is not JSON"},
@@ -193,7 +198,8 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
     EXPECT_FALSE(FForm->OpenFile(file.string()));
     ASSERT_EQ(FAnswers.Shown.size(), 1u) << "one message box";
     const std::string& message = FAnswers.Shown.front();
-    EXPECT_NE(message.find("\u201c" + file.filename().string() + "\u201d"), std::string::npos) << message;
+    EXPECT_NE(message.find("\u201c" + file.filename().string() + "\u201d"), std::string::npos)
+        << message;
     EXPECT_NE(message.find(c.Reason), std::string::npos) << message;
     EXPECT_EQ(Text(), dump) << "the window changed";
     EXPECT_TRUE(Host()->Workspace().Panes == before.Panes);
@@ -231,7 +237,8 @@ TEST_F(Workspaces, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges) {
   FAnswers.Shown.clear();
   EXPECT_FALSE(FForm->SaveTo(file.string()));
   ASSERT_EQ(FAnswers.Shown.size(), 1u);
-  EXPECT_NE(FAnswers.Shown.front().find("could not save \u201cwork.panes\u201d"), std::string::npos);
+  EXPECT_NE(FAnswers.Shown.front().find("could not save \u201cwork.panes\u201d"),
+            std::string::npos);
   EXPECT_EQ(ReadAll(file), old);
   EXPECT_TRUE(FForm->Modified());
   EXPECT_EQ(FForm->Text(), "*work.panes \u2014 Panes");
@@ -287,7 +294,8 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
   FForm->Close();
   FForm->FlushRecovery();
   EXPECT_FALSE(fs::exists(copy));
-  EXPECT_EQ(ReadAll(file).find("\"split\": \"top-bottom\""), ReadAll(file).rfind("\"split\": \"top-bottom\""))
+  EXPECT_EQ(ReadAll(file).find("\"split\": \"top-bottom\""),
+            ReadAll(file).rfind("\"split\": \"top-bottom\""))
       << "discarded changes were not saved";
 }
 
@@ -305,7 +313,8 @@ TEST(WorkspaceFormat, RatiosRoundTripBitForBitAndDeepChainsOpen) {
     workspace.Current = 1;
     TWorkspace back;
     ASSERT_EQ(ReadWorkspace(WriteWorkspace(workspace), back), "");
-    ASSERT_EQ(std::bit_cast<std::uint32_t>(back.Panes[0].Ratio), std::bit_cast<std::uint32_t>(split.Ratio))
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(back.Panes[0].Ratio),
+              std::bit_cast<std::uint32_t>(split.Ratio))
         << split.Ratio;
   }
   EXPECT_EQ(RatioText(0.5f), 0.5);

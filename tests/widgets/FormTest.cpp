@@ -89,12 +89,9 @@ TEST_F(Window, MaximisedFullScreenAndRestoredWindowKeepsWhatTheWindowSystemGave)
     Qt::WindowState State;
     QRect Outer;
   } steps[] = {
-      {Qt::WindowMaximized, screen->availableGeometry()},
-      {Qt::WindowNoState, normal},
-      {Qt::WindowFullScreen, screen->geometry()},
-      {Qt::WindowNoState, normal},
-      {Qt::WindowMaximized, screen->availableGeometry()},
-      {Qt::WindowNoState, normal},
+      {Qt::WindowMaximized, screen->availableGeometry()}, {Qt::WindowNoState, normal},
+      {Qt::WindowFullScreen, screen->geometry()},         {Qt::WindowNoState, normal},
+      {Qt::WindowMaximized, screen->availableGeometry()}, {Qt::WindowNoState, normal},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.State);
