@@ -708,7 +708,7 @@ def workspace_files(s):
     s.type(" and recovered")
     # An opened editor has its caret at the start: so has this one now.
     s.key("ctrl+Home")
-    time.sleep(3)
+    time.sleep(3 * PATIENCE)
     lost = s.afresh()
     s.app.kill()
     s.app.wait()
