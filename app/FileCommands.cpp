@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/Unit1.h"
+#include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 
 namespace {
@@ -50,9 +51,23 @@ void TForm1::WorkspaceChange(TObject* /*Sender*/) {
   if (!FFileName.empty() && !FRecoveryTimer->Enabled()) FRecoveryTimer->SetEnabled(true);
 }
 
+void TForm1::SetFileName(const std::string& AFileName) {
+  if (AFileName == FFileName) return;
+  FFileName = AFileName;
+  UpdateTitle();
+  if (FFileName.empty()) {
+    FRecoveryLock.Unlock();
+    return;
+  }
+  // Another window on the same file keeps its own unsaved changes: this
+  // one neither offers nor writes nor deletes their copy.
+  if (!FRecoveryLock.Lock(RecoveryFileName() + ".lock"))
+    Application->ShowNote(this, Quoted(FFileName) + " is open in another Panes window too");
+}
+
 void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   FRecoveryTimer->SetEnabled(false);
-  if (!FModified || FFileName.empty()) return;
+  if (!FModified || FFileName.empty() || !FRecoveryLock.Locked()) return;
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
   // Written on a thread of its own: typing never waits for the disk.
@@ -61,7 +76,7 @@ void TForm1::RecoveryTimer(TObject* /*Sender*/) {
 
 void TForm1::ForgetRecovery() {
   FRecoveryTimer->SetEnabled(false);
-  if (!FFileName.empty()) FWriter->Delete(RecoveryFileName());
+  if (!FFileName.empty() && FRecoveryLock.Locked()) FWriter->Delete(RecoveryFileName());
 }
 
 void TForm1::FlushRecovery() { FWriter->Wait(); }
@@ -87,7 +102,7 @@ bool TForm1::OpenFile(const std::string& AFileName) {
     return false;
   }
   ShowWorkspace(workspace);
-  FFileName = ExpandFileName(AFileName);
+  SetFileName(ExpandFileName(AFileName));
   SetModified(false);
   return true;
 }
@@ -104,7 +119,7 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   }
   const std::string saved = ExpandFileName(AFileName);
   if (saved != FFileName) ForgetRecovery();
-  FFileName = saved;
+  SetFileName(saved);
   ForgetRecovery();
   SetModified(false);
   return true;
@@ -159,24 +174,23 @@ void TForm1::OpenAtStart(const std::string& AFileName) {
     // After the message the window is empty and nameless.
     if (!OpenFile(name)) return;
   } else {
-    FFileName = name;  // a new file: the first save makes it
-    UpdateTitle();
+    SetFileName(name);  // a new file: the first save makes it
   }
   OfferRecovery();
 }
 
 void TForm1::OfferRecovery() {
   const std::string copy = RecoveryFileName();
-  if (copy.empty() || FileTime(copy) <= FileTime(FFileName)) return;
-  const int answer =
-      MessageDlg("Recover unsaved changes?", mtConfirmation, {"Recover", "Discard"}, 0, -1,
-                 "Panes kept a copy of changes to " + Quoted(FFileName) +
-                     " that were not saved when it last closed.");
+  if (copy.empty() || !FRecoveryLock.Locked() || FileTime(copy) <= FileTime(FFileName)) return;
+  const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation,
+                                {"Recover", "Discard", "Not now"}, 0, 2,
+                                "Panes kept a copy of changes to " + Quoted(FFileName) +
+                                    " that were not saved when it last closed.");
   if (answer == 1) {
     DeleteFile(copy);
     return;
   }
-  if (answer != 0) return;  // neither: the copy waits for the next time
+  if (answer != 0) return;  // not now: the copy waits for the next time
   std::string bytes, problem;
   TWorkspace workspace;
   if (LoadFromFile(copy, WorkspaceMaxBytes, bytes, problem))

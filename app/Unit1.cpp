@@ -152,7 +152,11 @@ TForm1::~TForm1() {
 }
 
 void TForm1::Button1Click(TObject* Sender) {
-  if (FMainPanel != nullptr) return;
+  // Pressed again, the button gives the keyboard back to the framed pane.
+  if (FMainPanel != nullptr) {
+    FMainPanel->SettleCurrent();
+    return;
+  }
   CreateHost();
   WorkspaceChange(Sender);
 }

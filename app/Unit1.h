@@ -94,6 +94,9 @@ class TForm1 : public TForm {
   void ForgetRecovery();
   // Puts AWorkspace into the window: its panes, or none.
   void ShowWorkspace(const TWorkspace& AWorkspace);
+  // The window's file from now on (empty: none); the recovery copy of a file
+  // belongs to the one window that holds its lock.
+  void SetFileName(const std::string& AFileName);
   void KeepToolbarWhole();
 
   TMainPanel* FMainPanel;
@@ -101,6 +104,7 @@ class TForm1 : public TForm {
   bool FModified = false;
   TTimer* FRecoveryTimer = nullptr;
   std::unique_ptr<TBackgroundWriter> FWriter;
+  TFileLock FRecoveryLock;
 };
 
 extern TForm1* Form1;

@@ -218,6 +218,7 @@ std::string WriteWorkspace(const TWorkspace& AWorkspace) {
 
 std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
   if (AText.size() > WorkspaceMaxBytes) return "the file is too large";
+  if (AText.find_first_not_of(" \t\r\n") == std::string_view::npos) return "the file is empty";
   TJsonValue document;
   TJsonError error;
   if (!ParseJson(AText, document, error))

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <condition_variable>
@@ -99,6 +100,27 @@ std::string StateFolder() {
   QDir().mkpath(folder);
   return folder.toStdString();
 }
+
+// --- TFileLock ------------------------------------------------------------------
+
+struct TFileLock::TLock {
+  std::unique_ptr<QLockFile> File;
+};
+
+TFileLock::TFileLock() : FLock(std::make_unique<TLock>()) {}
+TFileLock::~TFileLock() = default;
+
+bool TFileLock::Lock(const std::string& ALockFile) {
+  Unlock();
+  auto file = std::make_unique<QLockFile>(ToQ(ALockFile));
+  if (!file->tryLock()) return false;
+  FLock->File = std::move(file);
+  return true;
+}
+
+void TFileLock::Unlock() { FLock->File.reset(); }
+
+bool TFileLock::Locked() const { return FLock->File != nullptr; }
 
 // --- TBackgroundWriter -------------------------------------------------------
 

@@ -27,6 +27,27 @@ std::string ExpandFileName(const std::string& AFileName);
 // XDG base directories); made if missing.
 std::string StateFolder();
 
+// Tells other runs of the program that this one works on something: a lock
+// file, held until released or the program ends. A lock left by a program
+// that crashed is taken over.
+class TFileLock {
+ public:
+  TFileLock();
+  ~TFileLock();
+  TFileLock(const TFileLock&) = delete;
+  TFileLock& operator=(const TFileLock&) = delete;
+
+  // Releases what is held, then takes ALockFile unless another run holds
+  // it; true when taken.
+  bool Lock(const std::string& ALockFile);
+  void Unlock();
+  bool Locked() const;
+
+ private:
+  struct TLock;
+  std::unique_ptr<TLock> FLock;
+};
+
 // Writes files on a thread of its own, in the order asked, so the user never
 // waits for the disk. Each write is safe as SaveToFile's.
 class TBackgroundWriter {

@@ -61,8 +61,8 @@ void TrackFocus() {
   PreviousFocus() = QApplication::focusWidget();
 }
 
-// Moves the keyboard to the next (or previous) control in the tab chain that
-// lies outside APeer, as Tab would from a control that does not use Tab.
+}  // namespace
+
 void LeaveForNextInChain(QWidget* APeer, bool AForward) {
   QWidget* w = APeer;
   for (;;) {
@@ -75,6 +75,8 @@ void LeaveForNextInChain(QWidget* APeer, bool AForward) {
     }
   }
 }
+
+namespace {
 
 // Watches a peer and every widget inside it (an editor's viewport, a grid's
 // headings and cell editor): a mouse press anywhere raises the control's

@@ -2,29 +2,75 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <algorithm>
 
 #include "widgets/Peer.h"
 
-namespace {
-// Edits a cell only while the grid holds the keyboard: the edit a click on
-// the current cell starts comes due a moment later, when the user may have
-// moved on (to another pane, or the grid into an undo's keeping), and it
-// would take the keys with it.
 class TGridPeer : public QTableWidget {
  public:
-  using QTableWidget::QTableWidget;
+  explicit TGridPeer(TStringGrid* AGrid) : QTableWidget(4, 4), FGrid(AGrid) {}
+
+  // The cell editor while a cell is edited, else null.
+  QLineEdit* Editor() const {
+    if (state() != EditingState) return nullptr;
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+      if (editor->isVisible()) return editor;
+    return nullptr;
+  }
 
  protected:
   bool edit(const QModelIndex& AIndex, EditTrigger ATrigger, QEvent* AEvent) override {
+    // Only while the grid holds the keyboard: an edit that comes late (as
+    // Qt's edit of a clicked current cell did) must not take the keys from
+    // where the user has gone since (another pane, or the grid into an
+    // undo's keeping). Handled, by editing nothing (a refusal would only be
+    // reported).
     QWidget* focus = QApplication::focusWidget();
-    // Handled, by editing nothing (a refusal would only be reported).
     if (!isVisible() || focus == nullptr || (focus != this && !isAncestorOf(focus))) return true;
-    return QTableWidget::edit(AIndex, ATrigger, AEvent);
+    const bool handled = QTableWidget::edit(AIndex, ATrigger, AEvent);
+    if (QLineEdit* editor = Editor()) {
+      // Watched after the delegate, so Ctrl+Tab comes here first.
+      editor->removeEventFilter(this);
+      editor->installEventFilter(this);
+      QObject::connect(editor, &QLineEdit::textEdited, this, &TGridPeer::Edited, Qt::UniqueConnection);
+      // The key that opened the editor was its first typing.
+      if (ATrigger == AnyKeyPressed) Edited();
+    }
+    return handled;
   }
+
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    if (AEvent->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(AEvent);
+      const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+      if (tab && (key->modifiers() & Qt::ControlModifier)) {
+        // Ctrl+Tab leaves the grid while a cell is edited too; the cell
+        // keeps what was typed.
+        if (auto* editor = qobject_cast<QWidget*>(AObject)) {
+          commitData(editor);
+          closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+        const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+        LeaveForNextInChain(this, !back);
+        return true;
+      }
+    }
+    return QTableWidget::eventFilter(AObject, AEvent);
+  }
+
+ private:
+  // Typing in a cell changes the grid, before the cell takes the text.
+  void Edited() {
+    SafeCall([this] { FGrid->OnChange(FGrid); });
+  }
+
+  TStringGrid* FGrid;
 };
 
+namespace {
 QTableWidget* Table(QWidget* APeer) { return static_cast<QTableWidget*>(APeer); }
 
 // Fixed cells are the table's headings; the rest are its items.
@@ -49,7 +95,7 @@ QTableWidgetItem* CellItem(QTableWidget* ATable, int ACol, int ARow, bool ACreat
 }
 }  // namespace
 
-TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(4, 4)) {
+TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(this)) {
   QTableWidget* table = Table(Peer());
   for (int i = 0; i < 4; ++i) {
     table->setHorizontalHeaderItem(i, new QTableWidgetItem(QString()));
@@ -67,8 +113,11 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   table->setShowGrid(true);
   table->setSelectionMode(QAbstractItemView::SingleSelection);
   table->setSelectionBehavior(QAbstractItemView::SelectItems);
+  // Typing, F2 or a double-click edits a cell, as in a classic grid. Not a
+  // click on the current cell: Qt edits that a moment later, and keys typed
+  // meanwhile were lost.
   table->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                         QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+                         QAbstractItemView::EditKeyPressed);
   table->setCurrentCell(0, 0);
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
@@ -93,6 +142,10 @@ void TStringGrid::SetRow(int ARow) {
 std::string TStringGrid::Cells(int ACol, int ARow) const {
   if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount()) return {};
   if (ACol == 0 && ARow == 0) return FCorner;
+  // The cell being edited holds what has been typed so far.
+  if (QLineEdit* editor = static_cast<TGridPeer*>(Peer())->Editor();
+      editor != nullptr && ACol == Col() && ARow == Row())
+    return editor->text().toStdString();
   QTableWidgetItem* item = CellItem(Table(Peer()), ACol, ARow, false);
   return item != nullptr ? item->text().toStdString() : std::string();
 }

@@ -24,10 +24,12 @@ class TStringGrid : public TWinControl {
   void SetCol(int ACol);
   void SetRow(int ARow);
 
-  // Raised whenever a cell's text changes, by typing or by the program.
+  // Raised whenever a cell's text changes, by the program or the user, also
+  // while a cell is being typed into.
   TNotifyEvent OnChange;
 
-  // Out-of-range cells read as empty and ignore writes.
+  // Out-of-range cells read as empty and ignore writes. The cell being
+  // edited reads as what has been typed into it so far.
   std::string Cells(int ACol, int ARow) const;
   void SetCells(int ACol, int ARow, const std::string& AText);
 

@@ -16,6 +16,7 @@
 #include "app/Unit1.h"
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
+#include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Memo.h"
 #include "widgets/StringGrid.h"
@@ -101,10 +102,9 @@ TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   EXPECT_EQ(other->Text(), "work.panes \u2014 Panes");
   EXPECT_FALSE(other->Modified());
   EXPECT_TRUE(host->FCurrent->Content()->Handle()->hasFocus()) << "the keys go where the frame is";
-  // Typing marks the window as changed; leaving then asks, and Cancel
-  // (Escape) keeps the window.
+  // Typing marks the window as changed, even before a cell takes the text;
+  // leaving then asks, and Cancel (Escape) keeps the window.
   TypeText(host->FCurrent->Content(), "7");
-  PressKey(host->FCurrent->Content(), Qt::Key_Return);
   EXPECT_TRUE(other->Modified());
   EXPECT_EQ(other->Text(), "*work.panes \u2014 Panes");
   FAnswers.Buttons = {2};
@@ -113,7 +113,7 @@ TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   ASSERT_FALSE(FAnswers.Shown.empty());
   EXPECT_NE(FAnswers.Shown.back().find("Save the changes to \u201cwork.panes\u201d"),
             std::string::npos);
-  // Save (Return) saves and leaves.
+  // Save (Return) saves, the cell still being edited, and leaves.
   FAnswers.Buttons = {0};
   other->Close();
   EXPECT_FALSE(other->Visible());
@@ -268,6 +268,21 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
   EXPECT_FALSE(fs::exists(file)) << "nothing is saved unasked";
   const std::string dump = Text();
   const TWorkspace lost = Host()->Workspace();
+  // A second window on the same file leaves the first one's copy alone: it
+  // offers nothing, writes nothing and deletes nothing.
+  {
+    auto second = std::make_unique<TForm1>(nullptr);
+    ShowAndSettle(second.get());
+    FAnswers.Shown.clear();
+    second->OpenAtStart(file.string());
+    EXPECT_TRUE(FAnswers.Shown.empty()) << "another window's changes offered";
+    EXPECT_NE(Application->LastNote().find("open in another Panes window"), std::string::npos);
+    Click(second->Button1, 5, 5);
+    FAnswers.Buttons = {1};  // Discard at leaving
+    second->Close();
+    second->FlushRecovery();
+    EXPECT_TRUE(fs::exists(copy));
+  }
   FForm.reset();  // as a crash would leave it: the copy stays
 
   // The next start with the file offers it; Recover (Return) shows the

@@ -23,6 +23,10 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no cache beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e  # noqa: E402
+
 TOOLBAR_KEYS = ["Ctrl+Shift+N", "Ctrl+Shift+O", "Ctrl+Shift+E", "Ctrl+Shift+W", "Ctrl+Q",
                 "Ctrl+Shift+M", "Ctrl+Shift+G"]
 EVENTS = ["focus:", "object:state-changed:focused", "object:children-changed",
@@ -33,8 +37,7 @@ MIN_SIZE = 30
 DEBIAN_PYTHON = "/usr/bin/python3"
 
 
-class Failure(Exception):
-    pass
+Failure = e2e.Failure
 
 
 def outer(binary):
@@ -83,21 +86,9 @@ class Session:
         self.pyatspi = pyatspi
         self.context = GLib.MainContext.default()
         self.events = []
-        read, write = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                    "-nolisten", "tcp"], pass_fds=[write], stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        deadline = time.time() + 20
-        while not number.endswith(b"\n") and time.time() < deadline:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        if not number.strip():
-            raise Failure("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), QT_QPA_PLATFORM="xcb",
+        xvfb, display = e2e.start_xvfb("1280x1024")
+        self.processes.append(xvfb)
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=self.runtime)
         self.env.pop("WAYLAND_DISPLAY", None)
         self.start(["openbox", "--sm-disable"], env=self.env, stderr=subprocess.DEVNULL)

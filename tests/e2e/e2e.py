@@ -124,6 +124,60 @@ def inside(box, frame):
             and box[3] <= frame[3])
 
 
+def start_xvfb(screen="1600x1200"):
+    """A virtual X server on a free display: the process and the display's
+    name (":N")."""
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write), "-screen", "0", screen + "x24", "-nolisten", "tcp"],
+        pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    number = b""
+    deadline = time.time() + 20
+    while not number.endswith(b"\n") and time.time() < deadline:
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read)
+    if not number.strip():
+        xvfb.kill()
+        raise Failure("Xvfb did not start")
+    return xvfb, ":" + number.decode().strip()
+
+
+def run_stages(s, stages, shot, indent="  "):
+    """Runs each (name, function of the session) in turn, printing how it
+    went, up to the first failure (with the screen saved to shot): the
+    numbers passed and failed."""
+    passed, failed = 0, 0
+    for name, run in stages:
+        start = time.time()
+        try:
+            run(s)
+            print("%s%-15s ok (%.1f s)" % (indent, name, time.time() - start), flush=True)
+            passed += 1
+        except Failure as e:
+            failed += 1
+            try:
+                s.grab().save(shot)
+            except Exception:  # the program may be gone
+                shot = "(no screen)"
+            print("%s%-15s FAILED: %s\n%slast actions: %s\n%sscreen: %s" % (
+                indent, name, e, indent, "; ".join(s.log[-8:]), indent, shot), flush=True)
+            break
+    return passed, failed
+
+
+def stderr_written(s, indent="  "):
+    """1 if the program wrote anything on stderr (which is printed), else 0."""
+    errors = open(s.stderr_path).read()
+    if not errors.strip():
+        return 0
+    print("%sthe program wrote to stderr:\n%s" % (indent, errors), flush=True)
+    return 1
+
+
 class Session:
     def __init__(self, binary, out, wrapper=(), screen="1600x1200", env=None, size=(688, 446),
                  corner=True):
@@ -137,22 +191,8 @@ class Session:
         self.app = None
         self.wm = None
         self.log = []
-        read, write = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", screen + "x24", "-nolisten", "tcp"],
-            pass_fds=[write], stderr=subprocess.DEVNULL)
-        os.close(write)
-        number = b""
-        deadline = time.time() + 20
-        while not number.endswith(b"\n") and time.time() < deadline:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        if not number.strip():
-            raise Failure("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), QT_QPA_PLATFORM="xcb")
+        self.xvfb, display = start_xvfb(screen)
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         runtime = tempfile.mkdtemp(prefix="panes-e2e-")
         os.chmod(runtime, 0o700)
         self.env["XDG_RUNTIME_DIR"] = runtime
@@ -387,6 +427,12 @@ class Session:
         if must_show and changed is None:
             raise Failure("typing into the framed pane %r showed nothing" % (frame,))
 
+    def shows(self, frame, what, editor=True):
+        """Waits until the pane inside frame shows an editor (white just
+        inside its frame), or with editor=False a grid (its grey headings)."""
+        self.wait(lambda: is_white(self.grab().pixel(frame[0] + 4, frame[1] + 4)) == editor or None,
+                  what)
+
     def afresh(self):
         """The window as a fresh paint shows it (frames erased in white stay
         until a repaint): resized and back."""
@@ -452,8 +498,7 @@ def scenario(s):
     # An editor: it takes typing at once, CJK included, and stays framed.
     s.press("memo")
     box = s.frame()
-    s.wait(lambda: is_white(s.grab().pixel(box[0] + 4, box[1] + 4)) or None,
-           "the editor inside the framed pane")
+    s.shows(box, "the editor inside the framed pane")
     inside = s.grab()
     s.type("hello panes ")
     s.type("中文")
@@ -461,8 +506,7 @@ def scenario(s):
     # A split moves it into the new current half, text and all.
     s.press("stacked")
     half = s.frame(differs_from=box)
-    s.wait(lambda: is_white(s.grab().pixel(half[0] + 4, half[1] + 4)) or None,
-           "the editor in the current half after the split")
+    s.shows(half, "the editor in the current half after the split")
     # Select another pane, then click into the editor: its pane is current.
     s.click(half[0] + 20, half[3] + 30)
     other = s.frame(differs_from=half)
@@ -475,8 +519,7 @@ def scenario(s):
     s.press("grid")
     grid_box = s.frame()
     cell = (grid_box[0] + 2 + 64 + 32, grid_box[1] + 2 + 24 + 12)
-    s.wait(lambda: not is_white(s.grab().pixel(grid_box[0] + 4, grid_box[1] + 4)) or None,
-           "the grid's headings")
+    s.shows(grid_box, "the grid's headings", editor=False)
     before = s.grab()
     s.click(*cell)
     s.type("42")
@@ -504,7 +547,7 @@ def scenario(s):
     del gone
     s.press("memo")
     box = s.frame()
-    s.wait(lambda: is_white(s.grab().pixel(box[0] + 4, box[1] + 4)) or None, "a new editor")
+    s.shows(box, "a new editor")
 
     # The keyboard, while the editor has it: split, move about, zoom, undo.
     s.key("ctrl+shift+e")
@@ -557,14 +600,13 @@ def own_work(s):
     left = s.frame(differs_from=base)
     # An editor on the left; the frame moves right and the typing with it.
     s.key("ctrl+shift+m")
-    s.wait(lambda: is_white(s.grab().pixel(left[0] + 6, left[1] + 6)) or None, "an editor")
+    s.shows(left, "an editor")
     s.type("one")
     s.key("F6")
     right = s.frame(differs_from=left)
     # A second editor, of the right pane's own.
     s.key("ctrl+shift+m")
-    s.wait(lambda: is_white(s.grab().pixel(right[0] + 6, right[1] + 6)) or None,
-           "a second editor in the other pane")
+    s.shows(right, "a second editor in the other pane")
     s.type("two")
     s.frame(equals=right)
     if not is_white(s.grab().pixel(left[0] + 6, left[1] + 6)):
@@ -585,7 +627,7 @@ def own_work(s):
     s.key("ctrl+shift+j")
     bottom = s.frame(differs_from=top)
     s.key("ctrl+shift+g")
-    s.wait(lambda: not is_white(s.grab().pixel(bottom[0] + 4, bottom[1] + 4)) or None, "a grid")
+    s.shows(bottom, "a grid", editor=False)
     s.type("42")
     s.key("Return")
     cell = s.wait(lambda: highlight_box(s.grab(), bottom), "the grid's current cell")
@@ -680,7 +722,7 @@ def workspace_files(s):
     s.press("side")
     left = s.frame(differs_from=base)
     s.press("memo")
-    s.wait(lambda: is_white(s.grab().pixel(left[0] + 6, left[1] + 6)) or None, "an editor")
+    s.shows(left, "an editor")
     s.type("kept in a file")
     s.key("F6")
     right = s.frame(differs_from=left)
@@ -829,31 +871,13 @@ def main():
     passed, failed = 0, 0
     s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
     try:
-        for name, run in (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
-                          ("random", lambda s: random_actions(s, args.actions,
-                                                              random.Random(args.seed))),
-                          ("leave", leave), ("files", workspace_files)):
-            start = time.time()
-            try:
-                run(s)
-                print("  %-9s ok (%.1f s)" % (name, time.time() - start), flush=True)
-                passed += 1
-            except Failure as e:
-                failed += 1
-                shot = os.path.join(args.out, "e2e-failure.ppm")
-                try:
-                    s.grab().save(shot)
-                except Exception:  # the program may be gone
-                    shot = "(no screen)"
-                print("  %-9s FAILED: %s\n  last actions: %s\n  screen: %s" % (
-                    name, e, "; ".join(s.log[-8:]), shot), flush=True)
-                break
+        stages = (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
+                  ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
+                  ("leave", leave), ("files", workspace_files))
+        passed, failed = run_stages(s, stages, os.path.join(args.out, "e2e-failure.ppm"))
     finally:
         s.close()
-    errors = open(s.stderr_path).read()
-    if errors.strip():
-        failed += 1
-        print("  the program wrote to stderr:\n" + errors)
+    failed += stderr_written(s)
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
 

@@ -265,28 +265,12 @@ def main():
             failed += 1
             continue
         try:
-            for name, check in checks:
-                start = time.time()
-                try:
-                    check(s)
-                    print("    %-15s ok (%.1f s)" % (name, time.time() - start), flush=True)
-                    passed += 1
-                except Failure as e:
-                    failed += 1
-                    shot = os.path.join(args.out, "window-failure.ppm")
-                    try:
-                        s.grab().save(shot)
-                    except Exception:  # the program may be gone
-                        shot = "(no screen)"
-                    print("    %-15s FAILED: %s\n    last actions: %s\n    screen: %s" % (
-                        name, e, "; ".join(s.log[-8:]), shot), flush=True)
-                    break
+            ok, bad = e2e.run_stages(s, checks, os.path.join(args.out, "window-failure.ppm"),
+                                     indent="    ")
+            passed, failed = passed + ok, failed + bad
         finally:
             s.close()
-        errors = open(s.stderr_path).read()
-        if errors.strip():
-            failed += 1
-            print("    the program wrote to stderr:\n" + errors, flush=True)
+        failed += e2e.stderr_written(s, indent="    ")
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
 
