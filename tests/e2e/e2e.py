@@ -190,7 +190,15 @@ class Session:
         self.xvfb = None
         self.app = None
         self.wm = None
+        self.stderr = None
         self.log = []
+        try:
+            self.start(screen, env, size, corner)
+        except BaseException:
+            self.close()  # nothing started may outlive a failed start
+            raise
+
+    def start(self, screen, env, size, corner):
         self.xvfb, display = start_xvfb(screen)
         self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         runtime = tempfile.mkdtemp(prefix="panes-e2e-")
@@ -453,8 +461,11 @@ class Session:
         if self.xvfb is not None:
             self.xvfb.kill()
             self.xvfb.wait()
-        self.stderr.close()
-        shutil.rmtree(self.env.get("XDG_RUNTIME_DIR", ""), ignore_errors=True)
+        if self.stderr is not None:
+            self.stderr.close()
+        env = getattr(self, "env", {})
+        if env.get("XDG_RUNTIME_DIR"):
+            shutil.rmtree(env["XDG_RUNTIME_DIR"], ignore_errors=True)
 
 
 def centre(box):
@@ -868,8 +879,11 @@ def main():
     print("end-to-end seed %d, %d random actions (PANES_SEED, PANES_E2E_ACTIONS)" % (
         args.seed, args.actions), flush=True)
 
-    passed, failed = 0, 0
-    s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
+    try:
+        s = Session(os.path.abspath(args.binary), args.out, args.wrapper.split())
+    except Failure as e:
+        print("  could not start: %s" % e, flush=True)
+        return 1
     try:
         stages = (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
                   ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
