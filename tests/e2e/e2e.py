@@ -212,7 +212,7 @@ class Session:
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait(self.wm_ready, "the window manager")
-        self.stderr_path = os.path.join(out, "panes.stderr")
+        self.stderr_path = os.path.join(self.out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
         self.app_env = env or {}
         self.size = tuple(size)
