@@ -113,7 +113,10 @@ void TForm1::CreateActions() {
     toolbar[i]->SetShortCut(buttons[i].Keys);
   }
   Panel1->SetAccessibleRole(arToolBar);
-  for (const TCommand& command : others) add(command);
+  // The keys without a button of their own are named on the toolbar.
+  std::string more = "More keys:";
+  for (const TCommand& command : others) more += "\n" + add(command)->Hint();
+  Panel1->SetHint(more);
 }
 
 void TForm1::SelectPaneExecute(TObject* Sender) {

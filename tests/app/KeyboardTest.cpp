@@ -206,6 +206,10 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   // What the user and assistive technology are told.
   EXPECT_EQ(FForm->Button2->Hint(), "Split into top and bottom halves (Ctrl+Shift+O)");
   EXPECT_EQ(FForm->Button5->Hint(), "Leave the program (Ctrl+Q)");
+  for (const char* keys :
+       {"Save the workspace (Ctrl+S)", "(Ctrl+Shift+S)", "Open a workspace (Ctrl+O)",
+        "Go to the pane on the left (Ctrl+Shift+H)", "(Ctrl+Alt+Shift+J)"})
+    EXPECT_NE(FForm->Panel1->Hint().find(keys), std::string::npos) << keys;
   EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, left top, editor");
   EXPECT_EQ(memo->AccessibleName(), "Editor in pane 1 of 4, left top");
   EXPECT_EQ(Host()->FRoot->FSecond->AccessibleName(), "Left and right halves, right");
