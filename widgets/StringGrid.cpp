@@ -35,7 +35,8 @@ class TGridPeer : public QTableWidget {
       // Watched after the delegate, so Ctrl+Tab comes here first.
       editor->removeEventFilter(this);
       editor->installEventFilter(this);
-      QObject::connect(editor, &QLineEdit::textEdited, this, &TGridPeer::Edited, Qt::UniqueConnection);
+      QObject::connect(editor, &QLineEdit::textEdited, this, &TGridPeer::Edited,
+                       Qt::UniqueConnection);
       // The key that opened the editor was its first typing.
       if (ATrigger == AnyKeyPressed) Edited();
     }
