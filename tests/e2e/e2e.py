@@ -341,8 +341,22 @@ class Session:
         self.tool("key", "--delay", "15", *keys)
 
     def resize(self, width, height):
+        """Asks for a new size, then waits until the window has taken the size
+        it gets (the window manager keeps the minimum) and its picture holds
+        still: until the program repaints, the server still shows the old
+        panes, red frame and all, at their old places."""
         self.note("resize to %dx%d" % (width, height))
         self.tool("windowsize", self.wid, str(width), str(height))
+        last = [None, None]
+
+        def still():
+            size, picture = self.geometry()[2:], self.grab()
+            same = size == last[0] and last[1] is not None and picture.pixels == last[1].pixels
+            last[0], last[1] = size, picture
+            time.sleep(0.1)
+            return True if same else None
+
+        self.wait(still, "the window settle at its new size")
 
     # --- what a person sees ------------------------------------------------------
     def wait(self, check, what, timeout=5.0):
