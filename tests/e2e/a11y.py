@@ -86,12 +86,12 @@ class Session:
         self.pyatspi = pyatspi
         self.context = GLib.MainContext.default()
         self.events = []
-        xvfb, display = e2e.start_xvfb("1280x1024")
-        self.processes.append(xvfb)
-        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb",
-                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_RUNTIME_DIR=self.runtime)
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.start(["openbox", "--sm-disable"], env=self.env, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   XDG_RUNTIME_DIR=self.runtime)
+        env.pop("WAYLAND_DISPLAY", None)
+        xvfb, wm, self.env = e2e.start_desktop("1280x1024", env,
+                                               os.path.join(self.runtime, "openbox.log"))
+        self.processes += [xvfb, wm]
         # Listening before the program starts, so its bridge sends from the first.
         pyatspi.Registry.registerEventListener(self.record, *EVENTS)
         self.stderr_path = os.path.join(self.runtime, "panes.stderr")

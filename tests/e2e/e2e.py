@@ -146,6 +146,34 @@ def start_xvfb(screen="1600x1200"):
     return xvfb, ":" + number.decode().strip()
 
 
+def start_desktop(screen, env, log_path, attempts=3):
+    """Xvfb on a free display with Openbox managing it, ready: the two
+    processes and the environment for clients (env with DISPLAY). Openbox's
+    own messages go to log_path. A window manager that ends while starting
+    (it happens, rarely, on a loaded machine) is tried again on a fresh
+    server; its last messages tell why when every attempt failed."""
+    why = ""
+    for _ in range(attempts):
+        xvfb, display = start_xvfb(screen)
+        env = dict(env, DISPLAY=display)
+        with open(log_path, "w") as log:
+            wm = subprocess.Popen(["openbox", "--sm-disable"], env=env,
+                                  stdout=subprocess.DEVNULL, stderr=log)
+        deadline = time.time() + 20
+        while wm.poll() is None and time.time() < deadline:
+            out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                                 capture_output=True, text=True).stdout
+            if "window id" in out:
+                return xvfb, wm, env
+            time.sleep(0.03)
+        for process in (wm, xvfb):
+            process.kill()
+            process.wait()
+        with open(log_path) as log:
+            why = log.read().strip()[-400:] or "status %s" % wm.returncode
+    raise Failure("the window manager did not start: %s" % why)
+
+
 def run_stages(s, stages, shot, indent="  "):
     """Runs each (name, function of the session) in turn, printing how it
     went, up to the first failure (with the screen saved to shot): the
@@ -199,19 +227,16 @@ class Session:
             raise
 
     def start(self, screen, env, size, corner):
-        self.xvfb, display = start_xvfb(screen)
-        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         runtime = tempfile.mkdtemp(prefix="panes-e2e-")
         os.chmod(runtime, 0o700)
-        self.env["XDG_RUNTIME_DIR"] = runtime
+        self.env = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime)
         # What the program keeps for the user (recovery copies) stays here.
         self.env["XDG_DATA_HOME"] = os.path.join(runtime, "data")
         self.env.pop("WAYLAND_DISPLAY", None)
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         # A real window manager, as on a desktop: Openbox (LXDE, LXQt).
-        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.wait(self.wm_ready, "the window manager")
+        self.xvfb, self.wm, self.env = start_desktop(screen, self.env,
+                                                     os.path.join(self.out, "openbox.log"))
         self.stderr_path = os.path.join(self.out, "panes.stderr")
         self.stderr = open(self.stderr_path, "w")
         self.app_env = env or {}
@@ -257,13 +282,6 @@ class Session:
         self.tool("windowactivate", "--sync", self.wid)
 
     # --- the tools -----------------------------------------------------------
-    def wm_ready(self):
-        if self.wm.poll() is not None:
-            raise Failure("the window manager ended")
-        out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env,
-                             capture_output=True, text=True).stdout
-        return True if "window id" in out else None
-
     def tool(self, *args):
         result = subprocess.run(["xdotool"] + list(args), env=self.env, capture_output=True,
                                 text=True, timeout=30 * PATIENCE)
