@@ -19,8 +19,7 @@ const TFormClassInfo& TForm1::ClassInfo() {
        Handler("Button5Click", &TForm1::Button5Click),
        Handler("Button6Click", &TForm1::Button6Click),
        Handler("Button7Click", &TForm1::Button7Click),
-       Handler("Panel2Resize", &TForm1::Panel2Resize),
-       Handler("FormClose", &TForm1::FormClose)}};
+       Handler("Panel2Resize", &TForm1::Panel2Resize), Handler("FormClose", &TForm1::FormClose)}};
   return info;
 }
 
@@ -188,7 +187,12 @@ void TForm1::Button4Click(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->DeleteCurrent();
 }
 
-void TForm1::Button5Click(TObject* /*Sender*/) { Close(); }
+void TForm1::Button5Click(TObject* /*Sender*/) {
+  Close();
+  // Staying after all (the question at leaving was cancelled): the keys go
+  // back to the framed pane, not to the button that was pressed.
+  if (Visible() && FMainPanel != nullptr) FMainPanel->SettleCurrent();
+}
 
 // Each pane holds its own editor or grid (see TMainPanel::PutContent).
 void TForm1::Button6Click(TObject* /*Sender*/) {
