@@ -52,6 +52,9 @@ void TForm1::WorkspaceChange(TObject* /*Sender*/) {
 }
 
 void TForm1::SetFileName(const std::string& AFileName) {
+  // The file as this window last read or wrote it, to tell a change made
+  // by anyone else.
+  FFileStamp = FileStamp(AFileName);
   if (AFileName == FFileName) return;
   FFileName = AFileName;
   UpdateTitle();
@@ -67,7 +70,9 @@ void TForm1::SetFileName(const std::string& AFileName) {
 
 void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   FRecoveryTimer->SetEnabled(false);
-  if (!FModified || FFileName.empty() || !FRecoveryLock.Locked()) return;
+  if (!FModified || FFileName.empty()) return;
+  // Once the window that held the file's copy has gone, this one keeps it.
+  if (!FRecoveryLock.Locked() && !FRecoveryLock.Lock(RecoveryFileName() + ".lock")) return;
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
   // Written on a thread of its own: typing never waits for the disk.
@@ -80,6 +85,11 @@ void TForm1::ForgetRecovery() {
 }
 
 void TForm1::FlushRecovery() { FWriter->Wait(); }
+
+void TForm1::EndSession(TObject* Sender) {
+  RecoveryTimer(Sender);
+  FlushRecovery();
+}
 
 void TForm1::ShowWorkspace(const TWorkspace& AWorkspace) {
   if (AWorkspace.Panes.empty()) {
@@ -101,6 +111,9 @@ bool TForm1::OpenFile(const std::string& AFileName) {
                "The reason: " + problem + ".\n\nThe file: " + ExpandFileName(AFileName));
     return false;
   }
+  // Changes the user chose to discard for this file go only now: had the
+  // open failed or been cancelled, they would still be on the screen.
+  if (FModified) ForgetRecovery();
   ShowWorkspace(workspace);
   SetFileName(ExpandFileName(AFileName));
   SetModified(false);
@@ -108,6 +121,15 @@ bool TForm1::OpenFile(const std::string& AFileName) {
 }
 
 bool TForm1::SaveTo(const std::string& AFileName) {
+  // Another window or program wrote the file since this one did: saving
+  // would throw its work away unasked.
+  if (ExpandFileName(AFileName) == FFileName && FileStamp(FFileName) != FFileStamp &&
+      MessageDlg(
+          Quoted(FFileName) + " was changed by another program since Panes opened or saved it.",
+          mtWarning, {"Save over it", "Cancel"}, 1, 1,
+          "Saving replaces what the file holds now. To keep both, cancel and save under a "
+          "new name (Ctrl+Shift+S).") != 0)
+    return false;
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
   std::string problem;
@@ -137,7 +159,7 @@ void TForm1::SaveAsExecute(TObject* /*Sender*/) {
   if (PromptForFileName(name, Filter, "panes", "Save the workspace as", true)) SaveTo(name);
 }
 
-bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion) {
+bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDiscard) {
   const int answer = MessageDlg(AQuestion, mtWarning, {"Save", "Discard", "Cancel"}, 0, 2,
                                 "Your changes are lost if you do not save them.");
   if (answer == 0) {
@@ -146,16 +168,19 @@ bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion) {
     return PromptForFileName(name, Filter, "panes", "Save the workspace as", true) && SaveTo(name);
   }
   if (answer == 1) {
-    ForgetRecovery();
+    if (AForgetOnDiscard) ForgetRecovery();
     return true;
   }
   return false;
 }
 
 void TForm1::OpenExecute(TObject* /*Sender*/) {
+  // Discarded changes stay on the screen, and in their recovery copy, until
+  // another file is open in their place.
   if (FModified && !SaveOrDiscardChanges(
                        FFileName.empty() ? "Save the changes to this window first?"
-                                         : "Save the changes to " + Quoted(FFileName) + " first?"))
+                                         : "Save the changes to " + Quoted(FFileName) + " first?",
+                       false))
     return;
   std::string name = FFileName;
   if (!PromptForFileName(name, Filter, "panes", "Open a workspace", false)) return;

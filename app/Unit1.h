@@ -70,6 +70,9 @@ class TForm1 : public TForm {
   std::string RecoveryFileName() const;
   // Waits until the recovery copies asked for are on the disk.
   void FlushRecovery();
+  // The system ends the program (a logout, a shutdown): unsaved changes of
+  // a file go into the recovery copy at once, without a question.
+  void EndSession(TObject* Sender);
 
   explicit TForm1(TComponent* Owner);
   ~TForm1() override;
@@ -89,7 +92,8 @@ class TForm1 : public TForm {
   void UpdateTitle();
   // Save / Discard / Cancel for unsaved changes: false on Cancel (or a
   // failed save).
-  bool SaveOrDiscardChanges(const std::string& AQuestion);
+  // Discard forgets the recovery copy unless AForgetOnDiscard is false.
+  bool SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDiscard = true);
   void OfferRecovery();
   void ForgetRecovery();
   // Puts AWorkspace into the window: its panes, or none.
@@ -101,6 +105,7 @@ class TForm1 : public TForm {
 
   TMainPanel* FMainPanel;
   std::string FFileName;
+  std::string FFileStamp;
   bool FModified = false;
   TTimer* FRecoveryTimer = nullptr;
   std::unique_ptr<TBackgroundWriter> FWriter;

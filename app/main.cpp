@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
   try {
     Application->Initialize();
     Application->CreateForm(Form1);
+    Application->OnEndSession = TNotifyEvent(Form1, &TForm1::EndSession);
     // For installation checks: the program leaves by its own command.
     if (const char* after = std::getenv("PANES_LEAVE_AFTER_MS")) {
       auto* timer = new TTimer(Form1);
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
   } catch (const Exception& e) {
     Application->ShowException(e);
   }
+  const int status = Application->ExitCode();
   Application->Finalize();
-  return 0;
+  return status;
 }

@@ -1,5 +1,8 @@
 #include "widgets/Application.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -8,9 +11,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+#include <csignal>
+#include <memory>
 
 #include "widgets/Form.h"
 #include "widgets/Peer.h"
@@ -58,17 +64,50 @@ void TApplication::Initialize() {
   QApplication::setFont(font);
   const std::string_view icon = FindResource("MAINICON");
   QPixmap pixmap;
-  if (!icon.empty() &&
-      pixmap.loadFromData(reinterpret_cast<const uchar*>(icon.data()),
-                          static_cast<uint>(icon.size())))
+  if (!icon.empty() && pixmap.loadFromData(reinterpret_cast<const uchar*>(icon.data()),
+                                           static_cast<uint>(icon.size())))
     QApplication::setWindowIcon(QIcon(pixmap));
+}
+
+namespace {
+// A signal handler may do next to nothing: it passes the signal's number
+// down a socket, and the event loop takes it from there.
+int gSignalSocket[2] = {-1, -1};
+constexpr int EndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+void PassSignal(int ASignal) {
+  const char number = static_cast<char>(ASignal);
+  [[maybe_unused]] const auto written = ::write(gSignalSocket[0], &number, 1);
+}
+}  // namespace
+
+void TApplication::EndSession(int ASignal) {
+  FExitCode = 128 + ASignal;
+  try {
+    OnEndSession(this);
+  } catch (const Exception& e) {
+    HandleException(e);
+  }
+  // Not quit(): that closes every window first, and a window may ask.
+  FTerminated = true;
+  QCoreApplication::exit(FExitCode);
 }
 
 void TApplication::Run() {
   if (FMainForm == nullptr || FTerminated) return;
   FMainForm->Show();
   SyncPeers();
+  std::unique_ptr<QSocketNotifier> ending;
+  if (gSignalSocket[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalSocket) == 0) {
+    ending = std::make_unique<QSocketNotifier>(gSignalSocket[1], QSocketNotifier::Read);
+    QObject::connect(ending.get(), &QSocketNotifier::activated, [this] {
+      char number = 0;
+      if (::read(gSignalSocket[1], &number, 1) == 1) EndSession(number);
+    });
+    for (const int signal : EndSignals) std::signal(signal, PassSignal);
+  }
   QApplication::exec();
+  for (const int signal : EndSignals) std::signal(signal, SIG_DFL);
 }
 
 void TApplication::Terminate() {

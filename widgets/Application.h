@@ -33,8 +33,12 @@ class TApplication : public TComponent {
 
   TForm* MainForm() const { return FMainForm; }
 
-  // Shows the main form and runs the event loop until it closes.
+  // Shows the main form and runs the event loop until it closes. While it
+  // runs, the system asking the program to end (SIGTERM at a logout or a
+  // shutdown, SIGHUP, SIGINT) calls OnEndSession, which must ask nothing,
+  // and then ends the run; ExitCode() is then 128 + the signal's number.
   void Run();
+  int ExitCode() const { return FExitCode; }
   void Terminate();
   bool Terminated() const { return FTerminated; }
   // Handles the events waiting, then returns.
@@ -55,6 +59,7 @@ class TApplication : public TComponent {
   void HandleException(const Exception& AError);
 
   TExceptionEvent OnException;
+  TNotifyEvent OnEndSession;
 
   // Layer internal.
   void FormDestroyed(TForm* AForm);
@@ -64,7 +69,9 @@ class TApplication : public TComponent {
   bool FOwnsQtApp = false;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
+  int FExitCode = 0;
   std::string FLastNote;
+  void EndSession(int ASignal);
 };
 
 extern TApplication* Application;

@@ -1,5 +1,7 @@
 #include "widgets/Files.h"
 
+#include <sys/stat.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -83,6 +85,14 @@ bool FileExists(const std::string& AFileName) { return QFileInfo::exists(ToQ(AFi
 std::int64_t FileTime(const std::string& AFileName) {
   const QFileInfo info(ToQ(AFileName));
   return info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1;
+}
+
+std::string FileStamp(const std::string& AFileName) {
+  struct stat info {};
+  if (::stat(AFileName.c_str(), &info) != 0) return {};
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" +
+         std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+         std::to_string(info.st_mtim.tv_nsec);
 }
 
 bool DeleteFile(const std::string& AFileName) { return QFile::remove(ToQ(AFileName)); }

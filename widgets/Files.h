@@ -19,6 +19,10 @@ bool SaveToFile(const std::string& AFileName, const std::string& ABytes, std::st
 bool FileExists(const std::string& AFileName);
 // When the file was last written, in milliseconds since 1970; -1 if none.
 std::int64_t FileTime(const std::string& AFileName);
+// What the file system says of the file's present contents (device, inode,
+// size, time of the last write to the nanosecond): it differs once anyone
+// has written or replaced the file; empty if there is no file.
+std::string FileStamp(const std::string& AFileName);
 bool DeleteFile(const std::string& AFileName);
 // The file's name without its folder, and its full path.
 std::string ExtractFileName(const std::string& AFileName);

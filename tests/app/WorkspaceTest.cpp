@@ -312,6 +312,49 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
   EXPECT_EQ(ReadAll(file).find("\"split\": \"top-bottom\""),
             ReadAll(file).rfind("\"split\": \"top-bottom\""))
       << "discarded changes were not saved";
+
+  // Two windows on one file: neither saves over what the other saved
+  // unasked, and once the first has gone the second keeps the copy.
+  FForm = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(FForm.get());
+  FForm->OpenAtStart(file.string());
+  auto second = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(second.get());
+  second->OpenAtStart(file.string());
+  Press(FForm->Button3);
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  const std::string firsts = ReadAll(file);
+  Click(second->Button2, 5, 5);
+  FAnswers.Shown.clear();
+  FAnswers.Buttons = {1};  // Cancel
+  EXPECT_FALSE(second->SaveTo(file.string()));
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_NE(FAnswers.Shown[0].find("was changed by another program"), std::string::npos);
+  EXPECT_EQ(ReadAll(file), firsts);
+  EXPECT_TRUE(second->Modified());
+  FAnswers.Buttons = {0};  // Save over it
+  EXPECT_TRUE(second->SaveTo(file.string()));
+  EXPECT_NE(ReadAll(file), firsts);
+  FForm->FlushRecovery();
+  FForm = std::move(second);
+  Press(FForm->Button3);
+  QTest::qWait(2300);
+  FForm->FlushRecovery();
+  EXPECT_TRUE(fs::exists(copy)) << "the window left alone on the file keeps no copy";
+  // Open, Discard, then no file chosen: the changes stay, and so does
+  // their copy.
+  FAnswers.Buttons = {1};
+  FAnswers.FileNames = {""};
+  FForm->OpenExecute(nullptr);
+  FForm->FlushRecovery();
+  EXPECT_TRUE(FForm->Modified());
+  EXPECT_TRUE(fs::exists(copy)) << "changes on the screen lost their copy";
+  FAnswers.Buttons = {1};
+  FAnswers.FileNames = {file.string()};
+  FForm->OpenExecute(nullptr);
+  FForm->FlushRecovery();
+  EXPECT_FALSE(FForm->Modified());
+  EXPECT_FALSE(fs::exists(copy));
 }
 
 // Every ratio is written so that it reads back as the very same float.

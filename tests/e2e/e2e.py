@@ -808,6 +808,19 @@ def workspace_files(s):
     # The caret blinks: it alone may differ.
     if changed is not None and changed[2] - changed[0] > 1:
         raise Failure("the recovered workspace is not what was typed: %r differs" % (changed,))
+    # The system ending the program (a logout, a shutdown: SIGTERM) at once
+    # after typing, before the copy's two seconds: the typing is kept all
+    # the same, and the program leaves with 128 + 15.
+    s.type("logout ")
+    time.sleep(0.3 * PATIENCE)  # the keys reach the program
+    s.app.terminate()
+    s.ended(143)
+    s.launch(path)
+    question = s.wait(lambda: s.dialog(), "the question whether to recover after SIGTERM")
+    s.tool("windowactivate", "--sync", question)
+    s.tool("key", "Return")
+    s.wait(lambda: s.title().startswith("*notes.panes") or None, "the changes kept at SIGTERM")
+    s.tool("windowactivate", "--sync", s.wid)
     # Leaving with unsaved changes asks; Escape (Cancel) keeps the window.
     s.press("leave")
     question = s.wait(lambda: s.dialog(), "the question before leaving")
@@ -815,7 +828,8 @@ def workspace_files(s):
     s.tool("key", "Escape")
     s.wait(lambda: s.dialog() is None or None, "the question gone")
     s.alive()
-    s.frame(typing=False)
+    # The keys are back in the framed pane, not on the button pressed.
+    s.frame()
     # Return saves and leaves.
     s.press("leave")
     question = s.wait(lambda: s.dialog(), "the question before leaving")
@@ -823,7 +837,8 @@ def workspace_files(s):
     s.tool("key", "Return")
     s.ended(0)
     with open(path, encoding="utf-8") as f:
-        if "kept in a file and recovered" not in f.read():
+        text = f.read()
+        if "kept in a file and recovered" not in text or "logout " not in text:
             raise Failure("the saved file lacks the recovered text")
 
 
