@@ -753,6 +753,18 @@ def taller(frame):
     return frame[3] - frame[1] > frame[2] - frame[0]
 
 
+def recover(s, path, what):
+    """Starts the program with path, answers Recover (Return) to its question
+    and waits until the window shows the recovered changes (what), unsaved."""
+    s.launch(path)
+    question = s.wait(lambda: s.dialog(), "the question whether to recover")
+    s.tool("windowactivate", "--sync", question)
+    s.tool("key", "Return")
+    name = os.path.basename(path)
+    s.wait(lambda: s.title().startswith("*" + name) or None, what)
+    s.tool("windowactivate", "--sync", s.wid)
+
+
 def workspace_files(s):
     """Work kept in a file: saved and found again the same, recovered after a
     crash, and a question before unsaved changes are left."""
@@ -798,12 +810,7 @@ def workspace_files(s):
     s.app.kill()
     s.app.wait()
     s.app = None
-    s.launch(path)
-    question = s.wait(lambda: s.dialog(), "the question whether to recover")
-    s.tool("windowactivate", "--sync", question)
-    s.tool("key", "Return")
-    s.wait(lambda: s.title().startswith("*notes.panes") or None, "the recovered changes, unsaved")
-    s.tool("windowactivate", "--sync", s.wid)
+    recover(s, path, "the recovered changes, unsaved")
     changed = diff_box(lost, s.afresh())
     # The caret blinks: it alone may differ.
     if changed is not None and changed[2] - changed[0] > 1:
@@ -815,12 +822,7 @@ def workspace_files(s):
     time.sleep(0.3 * PATIENCE)  # the keys reach the program
     s.app.terminate()
     s.ended(143)
-    s.launch(path)
-    question = s.wait(lambda: s.dialog(), "the question whether to recover after SIGTERM")
-    s.tool("windowactivate", "--sync", question)
-    s.tool("key", "Return")
-    s.wait(lambda: s.title().startswith("*notes.panes") or None, "the changes kept at SIGTERM")
-    s.tool("windowactivate", "--sync", s.wid)
+    recover(s, path, "the changes kept at SIGTERM")
     # Leaving with unsaved changes asks; Escape (Cancel) keeps the window.
     s.press("leave")
     question = s.wait(lambda: s.dialog(), "the question before leaving")
