@@ -42,6 +42,9 @@ class Image:
     """An RGB screen grab: width, height and the raw bytes of a binary PPM."""
 
     def __init__(self, data):
+        # import prints nothing when the window is gone meanwhile.
+        if not data.startswith(b"P6") or len(data) < 16:
+            raise Failure("no screen grab (the window gone?)")
         parts, pos = [], 0
         while len(parts) < 4:
             while data[pos:pos + 1].isspace():
@@ -220,11 +223,29 @@ class Session:
         self.wm = None
         self.stderr = None
         self.log = []
-        try:
-            self.start(screen, env, size, corner)
-        except BaseException:
-            self.close()  # nothing started may outlive a failed start
-            raise
+        # A start that fails is tried once more, saying so: twice in many
+        # runs on a loaded machine a desktop's start went wrong before the
+        # program did anything (Openbox gone, the window never seen at its
+        # size), with nothing to tell why. What the screen showed is kept.
+        for attempt in (1, 2):
+            try:
+                self.start(screen, env, size, corner)
+                return
+            except Failure as e:
+                shot = os.path.join(out, "start-failure.ppm")
+                try:
+                    Image(subprocess.run(["import", "-window", "root", "ppm:-"], env=self.env,
+                                         capture_output=True, timeout=30).stdout).save(shot)
+                except Exception:  # no server to grab from
+                    shot = "(no screen)"
+                self.close()
+                if attempt == 2:
+                    raise
+                print("  (a start failed: %s; the screen is in %s; starting again)" % (e, shot),
+                      flush=True)
+            except BaseException:
+                self.close()  # nothing started may outlive a failed start
+                raise
 
     def start(self, screen, env, size, corner):
         runtime = tempfile.mkdtemp(prefix="panes-e2e-")
@@ -252,6 +273,8 @@ class Session:
                                     env=dict(self.env, **self.app_env),
                                     stderr=self.stderr, stdout=subprocess.DEVNULL)
 
+        seen = {}
+
         def main_window():
             # Its dialogs are the program's windows too; the main one is the
             # one at the window's first size.
@@ -260,12 +283,16 @@ class Session:
             for wid in found:
                 self.wid = wid
                 try:
-                    if self.geometry()[2:] == self.size:
+                    seen[wid] = self.geometry()
+                    if seen[wid][2:] == self.size:
                         return wid
                 except Failure:  # gone again meanwhile
                     pass
             return None
-        self.wait(main_window, "the window at its size", timeout=20)
+        try:
+            self.wait(main_window, "the window at its size", timeout=20)
+        except Failure as e:
+            raise Failure("%s %r; seen (x, y, width, height): %r" % (e, self.size, seen))
         if not self.corner:
             self.tool("windowactivate", "--sync", self.wid)
             return
