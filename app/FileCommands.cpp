@@ -205,6 +205,10 @@ void TForm1::OpenAtStart(const std::string& AFileName) {
 }
 
 void TForm1::OfferRecovery() {
+  // A copy still being written or deleted on the writer's thread (an open
+  // that discarded changes has just asked for its deletion) is settled
+  // before the disk is asked whether there is one.
+  FlushRecovery();
   const std::string copy = RecoveryFileName();
   if (copy.empty() || !FRecoveryLock.Locked() || FileTime(copy) <= FileTime(FFileName)) return;
   const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation,
