@@ -278,7 +278,7 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   AccessibleInterface(FForm->Button3)
       ->actionInterface()
       ->doAction(QAccessibleActionInterface::pressAction());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Dump() != unsplit; }, 2000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Dump() != unsplit; }, 10000));
   EXPECT_EQ(Dump(), "[[[AAA*+1 | BBB] / BBB] | [AAA | BBB]]");
 
   // Leave.
