@@ -1,7 +1,13 @@
 // The main window's workspace files: open, save, save as, the question at
 // leaving, and the recovery copy of unsaved changes.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "widgets/Application.h"
@@ -25,30 +31,90 @@ std::string PathMark(const std::string& APath) {
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
 }
-}  // namespace
 
-std::string TForm1::RecoveryFileName() const {
-  if (FFileName.empty()) return {};
-  return StateFolder() + "/" + ExtractFileName(FFileName) + "-" + PathMark(FFileName) +
-         ".recovery.panes";
+// Each file's recovery copies share a name up to the run that kept them;
+// those of windows without a file have a folder of their own, so no file's
+// name can pass for one of theirs.
+std::string CopiesFolder(const std::string& AFileName) {
+  return AFileName.empty() ? StateFolder() + "/untitled" : StateFolder();
 }
 
-void TForm1::UpdateTitle() {
-  if (FFileName.empty()) {
-    SetText("Panes");
-    return;
+std::string CopiesPrefix(const std::string& AFileName) {
+  return AFileName.empty() ? std::string()
+                           : ExtractFileName(AFileName) + "-" + PathMark(AFileName) + ".";
+}
+
+const char* const CopySuffix = ".recovery.panes";
+
+// A name no other run and no other copy of this run has.
+std::string RunMark() {
+  static int counter = 0;
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+  return std::to_string(static_cast<long long>(now)) + "-" +
+         std::to_string(static_cast<long long>(getpid())) + "-" + std::to_string(++counter);
+}
+
+// A recovery copy that no running window keeps, held while it is offered.
+struct TKeptCopy {
+  std::string Name;
+  std::int64_t Time = 0;
+  std::unique_ptr<TFileLock> Lock;
+};
+
+std::vector<TKeptCopy> KeptCopies(const std::string& AFileName, const std::string& AOwn) {
+  std::vector<TKeptCopy> copies;
+  for (std::string& name : FilesIn(CopiesFolder(AFileName), CopiesPrefix(AFileName), CopySuffix)) {
+    if (name == AOwn) continue;
+    auto lock = std::make_unique<TFileLock>();
+    // A window still running keeps its copy: that one is not left over.
+    if (!lock->Lock(name + ".lock")) continue;
+    const std::int64_t time = FileTime(name);
+    copies.push_back({std::move(name), time, std::move(lock)});
   }
-  SetText((FModified ? "*" : "") + ExtractFileName(FFileName) + " \u2014 Panes");
+  std::sort(copies.begin(), copies.end(), [](const TKeptCopy& A, const TKeptCopy& B) {
+    return A.Time != B.Time ? A.Time > B.Time : A.Name > B.Name;
+  });
+  return copies;
+}
+}  // namespace
+
+void TForm1::UpdateTitle() {
+  std::string title;
+  if (FFileName.empty()) {
+    if (UnsavedWork()) title = "*Untitled \u2014 ";
+  } else {
+    if (FModified) title = "*";
+    title += ExtractFileName(FFileName);
+    title += " \u2014 ";
+  }
+  title += "Panes";
+  SetText(title);
 }
 
 void TForm1::SetModified(bool AModified) {
   FModified = AModified;
+  // Opened or saved: nothing typed is left to keep.
+  if (!AModified) FTyped = false;
   UpdateTitle();
 }
 
-void TForm1::WorkspaceChange(TObject* /*Sender*/) {
-  if (!FModified) SetModified(true);
-  if (!FFileName.empty() && !FRecoveryTimer->Enabled()) FRecoveryTimer->SetEnabled(true);
+void TForm1::WorkspaceChange(TObject* Sender) {
+  const bool before = UnsavedWork();
+  // Text typed into an editor or a grid is work to keep, file or no file;
+  // panes alone, and empty editors and grids, are not.
+  if (!FTyped) {
+    const TContentValue value = ContentValueOf(dynamic_cast<const TControl*>(Sender));
+    FTyped = !value.Text.empty() ||
+             std::any_of(value.Cells.begin(), value.Cells.end(),
+                         [](const std::string& ACell) { return !ACell.empty(); });
+  }
+  FModified = true;
+  if (UnsavedWork() != before) UpdateTitle();
+  if (!UnsavedWork()) return;
+  KeepRecoveryCopy();
+  if (!FRecoveryTimer->Enabled()) FRecoveryTimer->SetEnabled(true);
 }
 
 void TForm1::SetFileName(const std::string& AFileName) {
@@ -56,32 +122,48 @@ void TForm1::SetFileName(const std::string& AFileName) {
   // by anyone else.
   FFileStamp = FileStamp(AFileName);
   if (AFileName == FFileName) return;
+  // A copy kept under the old name stays where it is; new changes get one
+  // of their own.
+  FlushRecovery();
+  FRecoveryCopy.clear();
+  FCopyLock.reset();
   FFileName = AFileName;
   UpdateTitle();
   if (FFileName.empty()) {
-    FRecoveryLock.Unlock();
+    FFileLock.Unlock();
     return;
   }
-  // Another window on the same file keeps its own unsaved changes: this
-  // one neither offers nor writes nor deletes their copy.
-  if (!FRecoveryLock.Lock(RecoveryFileName() + ".lock"))
+  if (!FFileLock.Lock(StateFolder() + "/" + CopiesPrefix(FFileName) + "lock"))
     Application->ShowNote(this, Quoted(FFileName) + " is open in another Panes window too");
+}
+
+void TForm1::KeepRecoveryCopy() {
+  if (!FRecoveryCopy.empty()) return;
+  const std::string folder = CopiesFolder(FFileName);
+  ForceDirectories(folder);
+  FRecoveryCopy = folder + "/" + CopiesPrefix(FFileName) + RunMark() + CopySuffix;
+  FCopyLock = std::make_unique<TFileLock>();
+  FCopyLock->Lock(FRecoveryCopy + ".lock");
 }
 
 void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   FRecoveryTimer->SetEnabled(false);
-  if (!FModified || FFileName.empty()) return;
-  // Once the window that held the file's copy has gone, this one keeps it.
-  if (!FRecoveryLock.Locked() && !FRecoveryLock.Lock(RecoveryFileName() + ".lock")) return;
+  if (!UnsavedWork()) return;
+  KeepRecoveryCopy();
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
   // Written on a thread of its own: typing never waits for the disk.
-  FWriter->Write(RecoveryFileName(), WriteWorkspace(workspace));
+  FWriter->Write(FRecoveryCopy, WriteWorkspace(workspace));
 }
 
 void TForm1::ForgetRecovery() {
   FRecoveryTimer->SetEnabled(false);
-  if (!FFileName.empty() && FRecoveryLock.Locked()) FWriter->Delete(RecoveryFileName());
+  if (FRecoveryCopy.empty()) return;
+  FWriter->Delete(FRecoveryCopy);
+  // Released only once the copy is gone, so no other run offers it meanwhile.
+  FlushRecovery();
+  FRecoveryCopy.clear();
+  FCopyLock.reset();
 }
 
 void TForm1::FlushRecovery() { FWriter->Wait(); }
@@ -111,9 +193,9 @@ bool TForm1::OpenFile(const std::string& AFileName) {
                "The reason: " + problem + ".\n\nThe file: " + ExpandFileName(AFileName));
     return false;
   }
-  // Changes the user chose to discard for this file go only now: had the
-  // open failed or been cancelled, they would still be on the screen.
-  if (FModified) ForgetRecovery();
+  // Changes the user chose to discard go only now: had the open failed or
+  // been cancelled, they would still be on the screen.
+  ForgetRecovery();
   ShowWorkspace(workspace);
   SetFileName(ExpandFileName(AFileName));
   SetModified(false);
@@ -130,6 +212,9 @@ bool TForm1::SaveTo(const std::string& AFileName) {
           "Saving replaces what the file holds now. To keep both, cancel and save under a "
           "new name (Ctrl+Shift+S).") != 0)
     return false;
+  // A cell still being typed into takes its text now: what the file holds
+  // is what the grid shows, whatever key comes next.
+  CommitCellEdits();
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
   std::string problem;
@@ -177,10 +262,11 @@ bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDi
 void TForm1::OpenExecute(TObject* /*Sender*/) {
   // Discarded changes stay on the screen, and in their recovery copy, until
   // another file is open in their place.
-  if (FModified && !SaveOrDiscardChanges(
-                       FFileName.empty() ? "Save the changes to this window first?"
-                                         : "Save the changes to " + Quoted(FFileName) + " first?",
-                       false))
+  if (UnsavedWork() &&
+      !SaveOrDiscardChanges(FFileName.empty()
+                                ? "Save the changes to this window first?"
+                                : "Save the changes to " + Quoted(FFileName) + " first?",
+                            false))
     return;
   std::string name = FFileName;
   if (!PromptForFileName(name, Filter, "panes", "Open a workspace", false)) return;
@@ -188,9 +274,12 @@ void TForm1::OpenExecute(TObject* /*Sender*/) {
 }
 
 void TForm1::FormCloseQuery(TObject* /*Sender*/, bool& CanClose) {
-  // A window without a file closes at once, as it always did.
-  if (!FModified || FFileName.empty()) return;
-  CanClose = SaveOrDiscardChanges("Save the changes to " + Quoted(FFileName) + " before leaving?");
+  // Nothing to lose (a window without a file and nothing typed into it):
+  // the window closes at once, as it always did.
+  if (!UnsavedWork()) return;
+  CanClose = SaveOrDiscardChanges(
+      FFileName.empty() ? std::string("Save the changes to this window before leaving?")
+                        : "Save the changes to " + Quoted(FFileName) + " before leaving?");
 }
 
 void TForm1::OpenAtStart(const std::string& AFileName) {
@@ -207,29 +296,48 @@ void TForm1::OpenAtStart(const std::string& AFileName) {
 void TForm1::OfferRecovery() {
   // A copy still being written or deleted on the writer's thread (an open
   // that discarded changes has just asked for its deletion) is settled
-  // before the disk is asked whether there is one.
+  // before the disk is asked which copies there are.
   FlushRecovery();
-  const std::string copy = RecoveryFileName();
-  if (copy.empty() || !FRecoveryLock.Locked() || FileTime(copy) <= FileTime(FFileName)) return;
-  const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation,
-                                {"Recover", "Discard", "Not now"}, 0, 2,
-                                "Panes kept a copy of changes to " + Quoted(FFileName) +
-                                    " that were not saved when it last closed.");
-  if (answer == 1) {
-    DeleteFile(copy);
+  std::vector<TKeptCopy> copies = KeptCopies(FFileName, FRecoveryCopy);
+  // Questions have their place on the screen.
+  if (!copies.empty() && !Visible()) Show();
+  const std::int64_t fileTime = FFileName.empty() ? -1 : FileTime(FFileName);
+  const std::string whose =
+      FFileName.empty() ? std::string("a window without a file") : Quoted(FFileName);
+  for (size_t i = 0; i < copies.size(); ++i) {
+    TKeptCopy& copy = copies[i];
+    std::string detail = "Panes kept a copy of changes to " + whose +
+                         " that were not saved when it last closed.\n\nKept at " +
+                         TimeText(copy.Time);
+    if (copies.size() > 1)
+      detail += " (copy " + std::to_string(i + 1) + " of " + std::to_string(copies.size()) +
+                ", newest first)";
+    detail += ".";
+    if (fileTime > copy.Time) detail += " The file has been saved since.";
+    const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation,
+                                  {"Recover", "Discard", "Not now"}, 0, 2, detail);
+    if (answer == 1) {
+      DeleteFile(copy.Name);
+      continue;
+    }
+    if (answer != 0) continue;  // not now: the copy waits for the next time
+    std::string bytes, problem;
+    TWorkspace workspace;
+    if (LoadFromFile(copy.Name, WorkspaceMaxBytes, bytes, problem))
+      problem = ReadWorkspace(bytes, workspace);
+    if (!problem.empty()) {
+      MessageDlg("The recovery copy of " + whose + " cannot be read.", mtError, {"OK"}, 0, 0,
+                 "The reason: " + problem + ".\n\nThe copy: " + copy.Name);
+      continue;
+    }
+    ShowWorkspace(workspace);
+    // The changes are back, still to be saved, and this window keeps them
+    // in the very copy they came from: nothing is lost if it ends too.
+    ForgetRecovery();
+    FRecoveryCopy = copy.Name;
+    FCopyLock = std::move(copy.Lock);
+    FTyped = true;
+    SetModified(true);
     return;
   }
-  if (answer != 0) return;  // not now: the copy waits for the next time
-  std::string bytes, problem;
-  TWorkspace workspace;
-  if (LoadFromFile(copy, WorkspaceMaxBytes, bytes, problem))
-    problem = ReadWorkspace(bytes, workspace);
-  if (!problem.empty()) {
-    MessageDlg("The recovery copy of " + Quoted(FFileName) + " cannot be read.", mtError, {"OK"}, 0,
-               0, "The reason: " + problem + ".\n\nThe copy: " + copy);
-    return;
-  }
-  ShowWorkspace(workspace);
-  // The changes are back, still to be saved.
-  SetModified(true);
 }

@@ -275,7 +275,8 @@ void TSplitPanel::AdoptSplit(TSplitPanel* ASibling) {
 
 // --- TMainPanel -------------------------------------------------------------
 
-TMainPanel::TMainPanel(TComponent* AOwner) : TWinControl(AOwner), FCurrent(nullptr), FRoot(nullptr) {
+TMainPanel::TMainPanel(TComponent* AOwner)
+    : TWinControl(AOwner), FCurrent(nullptr), FRoot(nullptr) {
   FRoot = new TSplitPanel(AOwner, nullptr);
   FRoot->FCurrentRef = &FCurrent;
   FRoot->SetParent(this);
@@ -337,9 +338,10 @@ void TMainPanel::AddContent(TSplitPanel* APane, TControl* AContent) {
 
 void TMainPanel::Changed() { OnChange(this); }
 
-void TMainPanel::ContentChange(TObject* /*Sender*/) {
-  // What a command does to content is the command's change.
-  if (FRebuilding == 0) Changed();
+void TMainPanel::ContentChange(TObject* Sender) {
+  // What a command does to content is the command's change; what the user
+  // does is told with the editor or grid it happened in.
+  if (FRebuilding == 0) OnChange(Sender);
 }
 
 TWorkspace TMainPanel::Workspace() const {

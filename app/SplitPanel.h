@@ -152,6 +152,8 @@ class TMainPanel : public TWinControl {
   TWorkspace Workspace() const;
   void Open(const TWorkspace& AWorkspace);
   // Raised when anything a workspace holds changes: panes, shares, content.
+  // The sender is the editor or grid whose content the user changed, else
+  // the host.
   TNotifyEvent OnChange;
   void Changed();
   void ContentChange(TObject* Sender);

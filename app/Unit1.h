@@ -50,14 +50,15 @@ class TForm1 : public TForm {
   void UndoDeleteExecute(TObject* Sender);
   void RedoDeleteExecute(TObject* Sender);
 
-  // Workspace files (FileCommands.cpp). Without a file name nothing is read
-  // or written.
+  // Workspace files (FileCommands.cpp). A window that never touches a file
+  // reads and writes none, unless text is typed into it: that is kept as a
+  // file's changes are, in a recovery copy, and asked about at leaving.
   void SaveExecute(TObject* Sender);
   void SaveAsExecute(TObject* Sender);
   void OpenExecute(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   // The file named on the command line: opened if it exists, else the name
-  // a first save uses. Offers a recovery copy newer than the file.
+  // a first save uses. Offers the recovery copies kept for it.
   void OpenAtStart(const std::string& AFileName);
   // Reads AFileName into the window; on a fault says why and changes nothing.
   bool OpenFile(const std::string& AFileName);
@@ -66,12 +67,19 @@ class TForm1 : public TForm {
   bool SaveTo(const std::string& AFileName);
   const std::string& FileName() const { return FFileName; }
   bool Modified() const { return FModified; }
-  // Where the recovery copy of the window's file is kept.
-  std::string RecoveryFileName() const;
+  // Changes that leaving would lose: any change to a file's workspace; in a
+  // window without a file, only once text has been typed into it.
+  bool UnsavedWork() const { return FModified && (!FFileName.empty() || FTyped); }
+  // Where this window keeps its unsaved changes: a copy of its own, never
+  // another window's or an earlier run's; empty until it has work to keep.
+  std::string RecoveryFileName() const { return FRecoveryCopy; }
+  // Offers, newest first, every recovery copy that no running window keeps:
+  // the window's file's, or without a file those of windows without one.
+  void OfferRecovery();
   // Waits until the recovery copies asked for are on the disk.
   void FlushRecovery();
-  // The system ends the program (a logout, a shutdown): unsaved changes of
-  // a file go into the recovery copy at once, without a question.
+  // The system ends the program (a logout, a shutdown): unsaved changes go
+  // into the recovery copy at once, without a question.
   void EndSession(TObject* Sender);
 
   explicit TForm1(TComponent* Owner);
@@ -94,8 +102,10 @@ class TForm1 : public TForm {
   // failed save).
   // Discard forgets the recovery copy unless AForgetOnDiscard is false.
   bool SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDiscard = true);
-  void OfferRecovery();
+  // Deletes this window's own recovery copy, and stops keeping one.
   void ForgetRecovery();
+  // Names and takes a recovery copy of this window's own.
+  void KeepRecoveryCopy();
   // Puts AWorkspace into the window: its panes, or none.
   void ShowWorkspace(const TWorkspace& AWorkspace);
   // The window's file from now on (empty: none); the recovery copy of a file
@@ -107,9 +117,15 @@ class TForm1 : public TForm {
   std::string FFileName;
   std::string FFileStamp;
   bool FModified = false;
+  // Text has been typed since the last open or save.
+  bool FTyped = false;
   TTimer* FRecoveryTimer = nullptr;
   std::unique_ptr<TBackgroundWriter> FWriter;
-  TFileLock FRecoveryLock;
+  // This window's own recovery copy, locked so no other run offers it.
+  std::string FRecoveryCopy;
+  std::unique_ptr<TFileLock> FCopyLock;
+  // Held by the first window on a file, so a second one can say so.
+  TFileLock FFileLock;
 };
 
 extern TForm1* Form1;

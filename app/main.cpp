@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
       // The window shows first, so questions and messages have their place.
       Form1->Show();
       Form1->OpenAtStart(file);
+    } else {
+      // Typed work of windows without a file that ended unsaved.
+      Form1->OfferRecovery();
     }
     Application->Run();
   } catch (const Exception& e) {

@@ -111,6 +111,29 @@ std::string StateFolder() {
   return folder.toStdString();
 }
 
+bool ForceDirectories(const std::string& AFolder) { return QDir().mkpath(ToQ(AFolder)); }
+
+std::vector<std::string> FilesIn(const std::string& AFolder, const std::string& APrefix,
+                                 const std::string& ASuffix) {
+  std::vector<std::string> names;
+  const QDir folder(ToQ(AFolder));
+  const QString prefix = ToQ(APrefix), suffix = ToQ(ASuffix);
+  for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+    const QString name = info.fileName();
+    if (name.size() >= prefix.size() + suffix.size() && name.startsWith(prefix) &&
+        name.endsWith(suffix))
+      names.push_back(info.absoluteFilePath().toStdString());
+  }
+  return names;
+}
+
+std::string TimeText(std::int64_t AMilliseconds) {
+  return QDateTime::fromMSecsSinceEpoch(AMilliseconds)
+      .toLocalTime()
+      .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+      .toStdString();
+}
+
 // --- TFileLock ------------------------------------------------------------------
 
 struct TFileLock::TLock {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Reads the whole file. Fails, with a reason a user understands, for a file
 // that is missing, a folder, unreadable or larger than AMaxBytes.
@@ -30,6 +31,15 @@ std::string ExpandFileName(const std::string& AFileName);
 // The folder where the program keeps its own state for the user (under the
 // XDG base directories); made if missing.
 std::string StateFolder();
+// Makes the folder and those above it where missing; true when it is there.
+bool ForceDirectories(const std::string& AFolder);
+// The files in AFolder whose names start with APrefix and end with
+// ASuffix, as full paths, in no particular order.
+std::vector<std::string> FilesIn(const std::string& AFolder, const std::string& APrefix,
+                                 const std::string& ASuffix);
+// A time in milliseconds since 1970 as the user reads it: local date and
+// time to the minute.
+std::string TimeText(std::int64_t AMilliseconds);
 
 // Tells other runs of the program that this one works on something: a lock
 // file, held until released or the program ends. A lock left by a program

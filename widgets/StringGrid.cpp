@@ -62,6 +62,25 @@ class TGridPeer : public QTableWidget {
     return QTableWidget::eventFilter(AObject, AEvent);
   }
 
+  void closeEditor(QWidget* AEditor, QAbstractItemDelegate::EndEditHint AHint) override {
+    // Escape puts back what the cell held: the typing that counted as a
+    // change is gone again, and that is a change too.
+    bool reverted = false;
+    if (auto* editor = qobject_cast<QLineEdit*>(AEditor);
+        editor != nullptr && AHint == QAbstractItemDelegate::RevertModelCache) {
+      const QTableWidgetItem* item = currentItem();
+      reverted = editor->text() != (item != nullptr ? item->text() : QString());
+    }
+    QTableWidget::closeEditor(AEditor, AHint);
+    if (reverted) Edited();
+  }
+
+ public:
+  // What was typed into the open cell goes into the cell.
+  void CommitEdit() {
+    if (QLineEdit* editor = Editor()) commitData(editor);
+  }
+
  private:
   // Typing in a cell changes the grid, before the cell takes the text.
   void Edited() {
@@ -158,4 +177,13 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& AText) {
     return;
   }
   CellItem(Table(Peer()), ACol, ARow, true)->setText(QString::fromStdString(AText));
+}
+
+void CommitCellEdits() {
+  for (QWidget* widget = QApplication::focusWidget(); widget != nullptr;
+       widget = widget->parentWidget())
+    if (auto* grid = dynamic_cast<TGridPeer*>(widget)) {
+      grid->CommitEdit();
+      return;
+    }
 }

@@ -36,3 +36,7 @@ class TStringGrid : public TWinControl {
  private:
   std::string FCorner;  // the top-left fixed cell has nowhere to show
 };
+
+// The cell being typed into, in the grid that holds the keyboard, takes what
+// was typed; the cell stays open for more.
+void CommitCellEdits();

@@ -12,6 +12,7 @@
 #include "app/Unit1.h"
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
+#include "widgets/Dialogs.h"
 #include "widgets/Peer.h"
 
 using namespace testing_support;
@@ -48,12 +49,16 @@ class Keyboard : public testing::Test {
     // Listening all along, so every change the keys make also runs the
     // layer's telling of it, up to the window's destruction.
     SetAccessibleEventSink(Hear);
+    // Typed work makes leaving ask: these windows discard it.
+    FAnswers.Buttons = {1, 1, 1, 1};
+    SetDialogAnswers(&FAnswers);
     FForm = std::make_unique<TForm1>(nullptr);
     ShowAndSettle(FForm.get());
   }
   void TearDown() override {
     FForm->Close();
     FForm.reset();
+    SetDialogAnswers(nullptr);
     SetAccessibleEventSink(nullptr);
     gHeard.clear();
   }
@@ -71,6 +76,7 @@ class Keyboard : public testing::Test {
     EXPECT_EQ(RedBox(box).size(), QSize(box->Width(), box->Height())) << Dump();
   }
   std::unique_ptr<TForm1> FForm;
+  TDialogAnswers FAnswers;
 };
 
 TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) {

@@ -12,6 +12,7 @@
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
 #include "widgets/Application.h"
+#include "widgets/Dialogs.h"
 #include "widgets/Memo.h"
 #include "widgets/StringGrid.h"
 
@@ -21,11 +22,18 @@ namespace {
 
 class MainWindow : public testing::Test {
  protected:
-  void SetUp() override { FForm = std::make_unique<TForm1>(nullptr); }
+  void SetUp() override {
+    // Typed work makes leaving ask: these windows discard it.
+    FAnswers.Buttons = {1, 1, 1, 1};
+    SetDialogAnswers(&FAnswers);
+    FForm = std::make_unique<TForm1>(nullptr);
+  }
   void TearDown() override {
     FForm->Close();
     FForm.reset();
+    SetDialogAnswers(nullptr);
   }
+  TDialogAnswers FAnswers;
   void Press(TButton* AButton) { Click(AButton, 5, 5); }
   TMainPanel* Host() const { return FForm->MainPanel(); }
   std::unique_ptr<TForm1> FForm;
@@ -136,7 +144,8 @@ TEST_F(MainWindow, SplittingAndClickingMoveTheRedFrameOnScreen) {
   EXPECT_EQ(pane_tree::Dump(Host()), "[[AAA* | BBB] / BBB]");
   TSplitPanel* topLeft = root->FFirst->FFirst;
   TSplitPanel* bottom = root->FSecond;
-  EXPECT_EQ(RedBox(topLeft->FPaintBox).size(), QSize(topLeft->FPaintBox->Width(), topLeft->FPaintBox->Height()));
+  EXPECT_EQ(RedBox(topLeft->FPaintBox).size(),
+            QSize(topLeft->FPaintBox->Width(), topLeft->FPaintBox->Height()));
   Click(bottom->FPaintBox, 40, 40);
   EXPECT_EQ(Host()->FCurrent, bottom);
   EXPECT_TRUE(RedBox(topLeft->FPaintBox).isEmpty());
@@ -318,7 +327,10 @@ TEST_F(MainWindow, SplittingAndDeletingAroundContentNeverHidesIt) {
   EXPECT_TRUE(memo->Focused());
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, fresh, grid}));
   Press(FForm->Button4);
+  FAnswers.Shown.clear();
   FForm->Close();  // must not free the editor again
+  ASSERT_EQ(FAnswers.Shown.size(), 1u) << "typed work, even kept for an undo, is asked about";
+  EXPECT_EQ(FAnswers.Shown[0].rfind("Save the changes to this window before leaving?", 0), 0u);
   FForm->Close();  // nor the host
   EXPECT_EQ(Host(), nullptr);
 }

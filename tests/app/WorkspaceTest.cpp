@@ -5,8 +5,11 @@
 
 #include <QApplication>
 #include <QTest>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -18,6 +21,7 @@
 #include "tests/support/Harness.h"
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
+#include "widgets/Files.h"
 #include "widgets/Memo.h"
 #include "widgets/StringGrid.h"
 
@@ -80,7 +84,7 @@ class Workspaces : public testing::Test {
 TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   Build();
   const fs::path file = FFolder / "work.panes";
-  EXPECT_EQ(FForm->Text(), "Panes");
+  EXPECT_EQ(FForm->Text(), "*Untitled \u2014 Panes") << "typed work, no file yet";
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   EXPECT_EQ(FForm->Text(), "work.panes \u2014 Panes");
   EXPECT_FALSE(FForm->Modified());
@@ -253,30 +257,37 @@ TEST_F(Workspaces, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges) {
   (void)mode;
 }
 
-TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
+// Waits until AForm's own recovery copy is on the disk (a busy machine may
+// run the two seconds' timer late); its name, or empty if none came.
+std::string KeptCopy(TForm1* AForm) {
+  const std::string copy = AForm->RecoveryFileName();
+  const bool kept = !copy.empty() && QTest::qWaitFor(
+                                         [&] {
+                                           AForm->FlushRecovery();
+                                           return fs::exists(copy);
+                                         },
+                                         15000);
+  return kept ? copy : std::string();
+}
+
+bool Asked(const TDialogAnswers& AAnswers, size_t AIndex, const std::string& AQuestion) {
+  return AIndex < AAnswers.Shown.size() && AAnswers.Shown[AIndex].rfind(AQuestion, 0) == 0;
+}
+
+TEST_F(Workspaces, UnsavedChangesAreKeptInRecoveryCopiesThatLaterStartsOffer) {
   const fs::path file = FFolder / "new.panes";
   FForm->OpenAtStart(file.string());
   EXPECT_EQ(FForm->Text(), "new.panes \u2014 Panes") << "a file still to be made";
   EXPECT_EQ(Host(), nullptr);
   Build();
   ASSERT_TRUE(FForm->Modified());
-  // About two seconds after the last change, a copy is on the disk (the
-  // wait is longer than that: a busy machine may run the timer late).
-  const std::string copy = FForm->RecoveryFileName();
-  auto copyWritten = [&copy](TForm1* AForm) {
-    return QTest::qWaitFor(
-        [&] {
-          AForm->FlushRecovery();
-          return fs::exists(copy);
-        },
-        15000);
-  };
-  ASSERT_TRUE(copyWritten(FForm.get()));
+  const std::string first = KeptCopy(FForm.get());
+  ASSERT_NE(first, "");
   EXPECT_FALSE(fs::exists(file)) << "nothing is saved unasked";
   const std::string dump = Text();
   const TWorkspace lost = Host()->Workspace();
   // A second window on the same file leaves the first one's copy alone: it
-  // offers nothing, writes nothing and deletes nothing.
+  // offers it not, and keeps its own changes apart.
   {
     auto second = std::make_unique<TForm1>(nullptr);
     ShowAndSettle(second.get());
@@ -285,65 +296,114 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
     EXPECT_TRUE(FAnswers.Shown.empty()) << "another window's changes offered";
     EXPECT_NE(Application->LastNote().find("open in another Panes window"), std::string::npos);
     Click(second->Button1, 5, 5);
+    const std::string own = KeptCopy(second.get());
+    EXPECT_NE(own, "");
+    EXPECT_NE(own, first);
     FAnswers.Buttons = {1};  // Discard at leaving
     second->Close();
     second->FlushRecovery();
-    EXPECT_TRUE(fs::exists(copy));
+    EXPECT_FALSE(fs::exists(own));
+    EXPECT_TRUE(fs::exists(first));
   }
   FForm.reset();  // as a crash would leave it: the copy stays
 
   // The next start with the file offers it; Recover (Return) shows the
-  // changes, unsaved.
-  FForm = std::make_unique<TForm1>(nullptr);
-  ShowAndSettle(FForm.get());
-  FAnswers.Shown.clear();
-  FForm->OpenAtStart(file.string());
+  // changes, unsaved, and the window keeps them in that very copy.
+  auto start = [&](std::deque<int> AAnswers) {
+    FForm = std::make_unique<TForm1>(nullptr);
+    ShowAndSettle(FForm.get());
+    FAnswers.Shown.clear();
+    FAnswers.Buttons = std::move(AAnswers);
+    FForm->OpenAtStart(file.string());
+  };
+  start({0});
   ASSERT_EQ(FAnswers.Shown.size(), 1u);
-  EXPECT_EQ(FAnswers.Shown.front().rfind("Recover unsaved changes?", 0), 0u);
+  EXPECT_TRUE(Asked(FAnswers, 0, "Recover unsaved changes?"));
   ASSERT_NE(Host(), nullptr);
   EXPECT_EQ(Text(), dump);
   EXPECT_TRUE(Host()->Workspace().Panes == lost.Panes);
   EXPECT_TRUE(FForm->Modified());
-  // Saving lets the copy go; Discard at leave does too.
+  EXPECT_EQ(FForm->RecoveryFileName(), first);
+  FForm.reset();
+
+  // Not now keeps the copy; new changes get one of their own, and the next
+  // start offers both, newest first, each with its time.
+  start({2});
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_FALSE(FForm->Modified());
+  Press(FForm->Button1);
+  Press(FForm->Button2);
+  const std::string second = KeptCopy(FForm.get());
+  ASSERT_NE(second, "");
+  EXPECT_NE(second, first);
+  EXPECT_TRUE(fs::exists(first)) << "the copy the user put off is gone";
+  FForm.reset();
+  start({2, 0});
+  ASSERT_EQ(FAnswers.Shown.size(), 2u);
+  EXPECT_TRUE(Asked(FAnswers, 0, "Recover unsaved changes?"));
+  EXPECT_NE(FAnswers.Shown[0].find("(copy 1 of 2, newest first)"), std::string::npos);
+  EXPECT_NE(FAnswers.Shown[1].find("(copy 2 of 2, newest first)"), std::string::npos);
+  EXPECT_NE(FAnswers.Shown[1].find("Kept at " +
+                                   std::to_string(1900 +
+                                                  [] {
+                                                    const std::time_t now = std::time(nullptr);
+                                                    return std::localtime(&now)->tm_year;
+                                                  }())),
+            std::string::npos);
+  EXPECT_EQ(Text(), dump) << "the older copy recovered";
+  EXPECT_TRUE(fs::exists(second));
+
+  // Saving lets the window's own copy go, no other; a copy older than the
+  // file says so; Discard deletes it.
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   FForm->FlushRecovery();
-  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_TRUE(fs::exists(second));
   Press(FForm->Button2);
-  EXPECT_TRUE(copyWritten(FForm.get()));
+  const std::string third = KeptCopy(FForm.get());
+  ASSERT_NE(third, "");
   FAnswers.Buttons = {1};
   FForm->Close();
   FForm->FlushRecovery();
-  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_FALSE(fs::exists(third));
   EXPECT_EQ(ReadAll(file).find("\"split\": \"top-bottom\""),
             ReadAll(file).rfind("\"split\": \"top-bottom\""))
       << "discarded changes were not saved";
+  FForm.reset();
+  const fs::file_time_type later = fs::file_time_type::clock::now() + std::chrono::seconds(5);
+  fs::last_write_time(file, later);
+  start({1});
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_NE(FAnswers.Shown[0].find("The file has been saved since."), std::string::npos);
+  EXPECT_FALSE(fs::exists(second));
+  FForm.reset();
+  start({});
+  EXPECT_TRUE(FAnswers.Shown.empty()) << "a discarded copy offered again";
 
   // Two windows on one file: neither saves over what the other saved
-  // unasked, and once the first has gone the second keeps the copy.
-  FForm = std::make_unique<TForm1>(nullptr);
-  ShowAndSettle(FForm.get());
-  FForm->OpenAtStart(file.string());
-  auto second = std::make_unique<TForm1>(nullptr);
-  ShowAndSettle(second.get());
-  second->OpenAtStart(file.string());
+  // unasked.
+  auto other = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(other.get());
+  other->OpenAtStart(file.string());
   Press(FForm->Button3);
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   const std::string firsts = ReadAll(file);
-  Click(second->Button2, 5, 5);
+  Click(other->Button2, 5, 5);
   FAnswers.Shown.clear();
   FAnswers.Buttons = {1};  // Cancel
-  EXPECT_FALSE(second->SaveTo(file.string()));
+  EXPECT_FALSE(other->SaveTo(file.string()));
   ASSERT_EQ(FAnswers.Shown.size(), 1u);
   EXPECT_NE(FAnswers.Shown[0].find("was changed by another program"), std::string::npos);
   EXPECT_EQ(ReadAll(file), firsts);
-  EXPECT_TRUE(second->Modified());
+  EXPECT_TRUE(other->Modified());
   FAnswers.Buttons = {0};  // Save over it
-  EXPECT_TRUE(second->SaveTo(file.string()));
+  EXPECT_TRUE(other->SaveTo(file.string()));
   EXPECT_NE(ReadAll(file), firsts);
   FForm->FlushRecovery();
-  FForm = std::move(second);
+  FForm = std::move(other);
   Press(FForm->Button3);
-  EXPECT_TRUE(copyWritten(FForm.get())) << "the window left alone on the file keeps no copy";
+  const std::string copy = KeptCopy(FForm.get());
+  ASSERT_NE(copy, "");
   // Open, Discard, then no file chosen: the changes stay, and so does
   // their copy.
   FAnswers.Buttons = {1};
@@ -363,6 +423,99 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInARecoveryCopyThatTheNextStartOffers) {
     EXPECT_NE(shown.rfind("Recover unsaved changes?", 0), 0u) << "the discarded changes offered";
   EXPECT_FALSE(FForm->Modified());
   EXPECT_FALSE(fs::exists(copy));
+}
+
+TEST_F(Workspaces, TypedWorkInAWindowWithoutAFileIsAskedAboutKeptAndRecovered) {
+  fs::remove_all(StateFolder() + "/untitled");  // other windows' leftovers
+  // Panes and an empty editor are no work to lose: no star, no copy.
+  Press(FForm->Button1);
+  Press(FForm->Button3);
+  Press(FForm->Button6);
+  EXPECT_EQ(FForm->Text(), "Panes");
+  EXPECT_FALSE(FForm->UnsavedWork());
+  EXPECT_EQ(FForm->RecoveryFileName(), "");
+  TypeText(Host()->FCurrent->Content(), "untitled notes");
+  EXPECT_EQ(FForm->Text(), "*Untitled \u2014 Panes");
+  EXPECT_TRUE(FForm->UnsavedWork());
+  // Every way of leaving asks; Cancel (Escape) stays.
+  const std::string question = "Save the changes to this window before leaving?";
+  for (auto leave :
+       {+[](TForm1* AForm) { AForm->Close(); }, +[](TForm1* AForm) { Click(AForm->Button5, 5, 5); },
+        +[](TForm1* AForm) { AForm->PeerCloseRequest(); }}) {
+    FAnswers.Shown.clear();
+    FAnswers.Buttons = {2};
+    leave(FForm.get());
+    EXPECT_TRUE(FForm->Visible());
+    EXPECT_TRUE(Asked(FAnswers, 0, question));
+  }
+  // A logout writes the copy at once, without a question.
+  FAnswers.Shown.clear();
+  FForm->EndSession(nullptr);
+  const std::string copy = FForm->RecoveryFileName();
+  EXPECT_TRUE(fs::exists(copy));
+  EXPECT_TRUE(FAnswers.Shown.empty());
+  const std::string dump = Text();
+  FForm.reset();  // then the program ends: the copy stays
+
+  // The next start without a file offers it: Not now keeps it, Recover
+  // shows it untitled and unsaved.
+  for (int answer : {2, 0}) {
+    FForm = std::make_unique<TForm1>(nullptr);
+    ShowAndSettle(FForm.get());
+    FAnswers.Shown.clear();
+    FAnswers.Buttons = {answer};
+    FForm->OfferRecovery();
+    ASSERT_EQ(FAnswers.Shown.size(), 1u);
+    EXPECT_TRUE(Asked(FAnswers, 0, "Recover unsaved changes?"));
+    EXPECT_NE(FAnswers.Shown[0].find("a window without a file"), std::string::npos);
+    EXPECT_TRUE(fs::exists(copy));
+  }
+  EXPECT_EQ(Text(), dump);
+  EXPECT_EQ(FForm->Text(), "*Untitled \u2014 Panes");
+  // Save (Return) asks for a name and saves there; the copy goes.
+  const fs::path file = FFolder / "named.panes";
+  FAnswers.Buttons = {0};
+  FAnswers.FileNames = {file.string()};
+  FForm->Close();
+  EXPECT_FALSE(FForm->Visible());
+  FForm->FlushRecovery();
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_NE(ReadAll(file).find("untitled notes"), std::string::npos);
+  FForm.reset();
+  FForm = std::make_unique<TForm1>(nullptr);
+  FAnswers.Shown.clear();
+  FForm->OfferRecovery();
+  EXPECT_TRUE(FAnswers.Shown.empty()) << "a saved window's copy offered";
+}
+
+TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
+  const fs::path file = FFolder / "plums.panes";
+  Press(FForm->Button1);
+  Press(FForm->Button7);
+  auto* grid = static_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  // Typed into a cell still open, saved, then Escape: the cell keeps what
+  // was saved, and nothing is left unsaved.
+  TypeText(grid, "Plums");
+  EXPECT_EQ(FForm->Text(), "*plums.panes \u2014 Panes");
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  PressKey(grid, Qt::Key_Escape);
+  EXPECT_EQ(grid->Cells(1, 1), "Plums");
+  EXPECT_EQ(FForm->Text(), "plums.panes \u2014 Panes");
+  EXPECT_NE(ReadAll(file).find("\"Plums\""), std::string::npos);
+  // A cell opened and closed again unchanged is no change.
+  PressKey(grid, Qt::Key_F2);
+  PressKey(grid, Qt::Key_Escape);
+  EXPECT_FALSE(FForm->Modified());
+  // Typing taken back with Escape is a change the copy must hear of: the
+  // cell shows what the file holds.
+  TypeText(grid, "Pears");
+  PressKey(grid, Qt::Key_Escape);
+  EXPECT_EQ(grid->Cells(1, 1), "Plums");
+  const std::string copy = KeptCopy(FForm.get());
+  ASSERT_NE(copy, "");
+  FForm->EndSession(nullptr);
+  EXPECT_EQ(ReadAll(copy).find("Pears"), std::string::npos) << "the copy holds a cancelled value";
 }
 
 // Every ratio is written so that it reads back as the very same float.

@@ -780,16 +780,53 @@ def taller(frame):
     return frame[3] - frame[1] > frame[2] - frame[0]
 
 
-def recover(s, path, what):
-    """Starts the program with path, answers Recover (Return) to its question
-    and waits until the window shows the recovered changes (what), unsaved."""
-    s.launch(path)
-    question = s.wait(lambda: s.dialog(), "the question whether to recover")
+def answer(s, *keys):
+    """Waits for the program's question and answers it with keys (Return:
+    the default; Escape: the last button; Tab then space: the next one)."""
+    question = s.wait(lambda: s.dialog(), "a question")
     s.tool("windowactivate", "--sync", question)
-    s.tool("key", "Return")
-    name = os.path.basename(path)
-    s.wait(lambda: s.title().startswith("*" + name) or None, what)
-    s.tool("windowactivate", "--sync", s.wid)
+    s.tool("key", "--delay", "100", *keys)
+    deadline = time.time() + 5 * PATIENCE
+    # The answer may end the program (Discard at leaving).
+    while s.app.poll() is None and s.dialog() == question:
+        if time.time() > deadline:
+            raise Failure("the question stayed after %s" % " ".join(keys))
+        time.sleep(0.03)
+    if s.app.poll() is None:
+        s.tool("windowactivate", "--sync", s.wid)
+
+
+def recover(s, path, what, title=None):
+    """Starts the program (with path, if any), answers Recover (Return) to its
+    question and waits until the window shows the recovered changes (what),
+    unsaved."""
+    if path:
+        s.launch(path)
+    else:
+        s.launch()
+    answer(s, "Return")
+    title = title or "*" + os.path.basename(path)
+    s.wait(lambda: s.title().startswith(title) or None, what)
+
+
+def crash(s):
+    """The program killed as a crash would end it, once its recovery copy has
+    had time to be written."""
+    time.sleep(3 * PATIENCE)
+    s.app.kill()
+    s.app.wait()
+    s.app = None
+
+
+def recovery_copies(s):
+    """What the recovery copies kept for the user hold."""
+    texts = []
+    for folder, _, names in os.walk(s.env["XDG_DATA_HOME"]):
+        for name in names:
+            if name.endswith(".recovery.panes"):
+                with open(os.path.join(folder, name), encoding="utf-8") as f:
+                    texts.append(f.read())
+    return texts
 
 
 def workspace_files(s):
@@ -871,7 +908,118 @@ def workspace_files(s):
             raise Failure("the saved file lacks the recovered text")
 
 
-def leave(s):
+def close_button(s):
+    """The window's close button, as the window manager tells the program."""
+    s.note("close button")
+    result = subprocess.run(["wmctrl", "-i", "-c", s.wid], env=s.env, capture_output=True,
+                            text=True, timeout=30 * PATIENCE)
+    if result.returncode != 0:
+        raise Failure("wmctrl: " + result.stderr.strip())
+
+
+def untitled_work(s):
+    """Typed work in a window without a file: the title says so, every way of
+    leaving asks, a crash keeps it for the next start, and Discard lets it
+    go, after which the program leaves at once as it always did."""
+    # What the random steps left: with typed work leaving asks, else not.
+    typed = s.title().startswith("*Untitled")
+    s.press("leave")
+    if typed:
+        answer(s, "Tab", "space")  # Discard
+    s.ended(0)
+    s.launch()
+    s.press("create")
+    base = s.frame(typing=False)
+    s.press("side")
+    left = s.frame(differs_from=base, typing=False)
+    s.press("memo")
+    s.shows(left, "an editor")
+    if s.title() != "Panes":
+        raise Failure("an empty editor counts as work: %r" % s.title())
+    s.type("untitled work")
+    s.wait(lambda: s.title().startswith("*Untitled") or None, "unsaved work in the title")
+    for way in (lambda: s.press("leave"), lambda: s.key("ctrl+q"), lambda: close_button(s)):
+        way()
+        answer(s, "Escape")  # Cancel
+        s.alive()
+    s.key("ctrl+Home")  # an opened editor has its caret at the start
+    lost = s.afresh()
+    crash(s)
+    recover(s, None, "the untitled work recovered", "*Untitled")
+    s.frame(equals=left, typing=False)
+    changed = diff_box(lost, s.afresh())
+    if changed is not None and changed[2] - changed[0] > 1:  # the caret blinks
+        raise Failure("the recovered window is not what was typed: %r differs" % (changed,))
+    s.press("leave")
+    answer(s, "Tab", "space")  # Discard
+    s.ended(0)
+    s.launch()
+    time.sleep(2 * PATIENCE)
+    if s.dialog() is not None:
+        raise Failure("discarded work was offered again")
+    s.press("leave")
+    s.ended(0)
+
+
+def later_and_escape(s):
+    """Not now keeps a recovery copy for later, whatever comes after; a cell
+    still open at a save and then escaped shows what the file holds."""
+    folder = tempfile.mkdtemp(prefix="panes-later-", dir=s.env["XDG_RUNTIME_DIR"])
+    path = os.path.join(folder, "later.panes")
+    for word, answers in (("FIRST", ()), ("SECOND", (("Escape",),))):
+        s.launch(path)
+        for keys in answers:
+            answer(s, *keys)  # Not now
+        s.press("create")
+        s.press("memo")
+        s.type(word)
+        s.wait(lambda: s.title().startswith("*") or None, "unsaved changes in the title")
+        crash(s)
+    kept = recovery_copies(s)
+    for word in ("FIRST", "SECOND"):
+        if not any(word in text for text in kept):
+            raise Failure("the copy with %s is gone: %r" % (word, kept))
+    # Both are offered, newest first: Not now to SECOND, Recover FIRST.
+    s.launch(path)
+    answer(s, "Escape")
+    answer(s, "Return")
+    s.wait(lambda: s.title().startswith("*later.panes") or None, "the older copy recovered")
+    s.key("ctrl+s")
+    s.wait(lambda: not s.title().startswith("*") or None, "the file saved")
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    if "FIRST" not in text or "SECOND" in text:
+        raise Failure("the wrong copy was recovered: %r" % text)
+    if not any("SECOND" in text for text in recovery_copies(s)):
+        raise Failure("the copy put off again was lost")
+    # Plums typed into a cell still open, saved, then Escape: the screen,
+    # the title and the file agree, and leaving asks nothing.
+    base = s.frame(typing=False)
+    s.press("side")
+    left = s.frame(differs_from=base, typing=False)
+    s.key("F6")
+    right = s.frame(differs_from=left, typing=False)
+    s.press("grid")
+    s.shows(right, "a grid", editor=False)
+    s.type("Plums")
+    s.key("ctrl+s")
+    s.wait(lambda: not s.title().startswith("*") or None, "the file saved")
+    s.key("Escape")
+    time.sleep(0.5 * PATIENCE)
+    if s.title().startswith("*"):
+        raise Failure("Escape after a save left the window unsaved: %r" % s.title())
+    with open(path, encoding="utf-8") as f:
+        if '"Plums"' not in f.read():
+            raise Failure("the saved file lacks the cell typed before the save")
+    shown = s.afresh()
+    s.press("leave")
+    s.ended(0)
+    s.launch(path)
+    answer(s, "Escape")  # SECOND is still kept: not now
+    s.frame(typing=False)
+    changed = diff_box(shown, s.afresh())
+    if changed is not None and changed[2] - changed[0] > 1:
+        raise Failure("the screen and the file disagree after Escape: %r differs" % (changed,))
     s.press("leave")
     s.ended(0)
 
@@ -963,7 +1111,8 @@ def main():
     try:
         stages = (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
                   ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
-                  ("leave", leave), ("files", workspace_files))
+                  ("untitled", untitled_work), ("files", workspace_files),
+                  ("later", later_and_escape))
         passed, failed = run_stages(s, stages, os.path.join(args.out, "e2e-failure.ppm"))
     finally:
         s.close()
