@@ -11,11 +11,24 @@
 
 // Reads the whole file. Fails, with a reason a user understands, for a file
 // that is missing, a folder, unreadable or larger than AMaxBytes.
+// Reasons fit "The reason: <reason>." and come from what the system says
+// (the error number, the permissions of the file and of its folder), e.g.
+// "you have no permission to read it", "its folder no longer exists".
 bool LoadFromFile(const std::string& AFileName, std::size_t AMaxBytes, std::string& ABytes,
                   std::string& AError);
 // Writes ABytes to the file safely; an existing file keeps its permissions,
-// and is left whole if anything fails.
+// and is left whole if anything fails. The reasons a save fails with, in
+// plain words: "the disk is full" (also when only the sync to the disk
+// finds it so), "its folder no longer exists", "the file is read-only; save
+// it elsewhere with Save As (Ctrl+Shift+S)", "its folder cannot be written;
+// save it elsewhere ..." and a few rarer ones; the system's own words last.
 bool SaveToFile(const std::string& AFileName, const std::string& ABytes, std::string& AError);
+
+// For tests: from now on SaveToFile's write of the bytes, or its sync of
+// them to the disk, fails with the error number AErrno (as a full disk
+// makes it fail: ENOSPC, EDQUOT); 0 makes the step work again.
+enum class TSaveStep { Write, Sync };
+void FailSaveStepForTests(TSaveStep AStep, int AErrno);
 
 bool FileExists(const std::string& AFileName);
 // When the file was last written, in milliseconds since 1970; -1 if none.

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -212,7 +213,8 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
       EXPECT_EQ(ReadAll(file), c.Bytes) << "the file changed";
     }
   }
-  // A file without read permission (root reads everything: not testable so).
+  // A file without read permission (root reads everything: not testable so;
+  // scripts/test runs the unit tests as an ordinary user too).
   if (geteuid() != 0) {
     fs::permissions(good, fs::perms::none);
     FAnswers.Shown.clear();
@@ -243,12 +245,27 @@ TEST_F(Workspaces, AFailedSaveKeepsTheOldFileAndTheUnsavedChanges) {
   ASSERT_EQ(FAnswers.Shown.size(), 1u);
   EXPECT_NE(FAnswers.Shown.front().find("could not save \u201cwork.panes\u201d"),
             std::string::npos);
+  EXPECT_NE(FAnswers.Shown.front().find("its folder cannot be written; save it elsewhere with "
+                                        "Save As (Ctrl+Shift+S)"),
+            std::string::npos)
+      << FAnswers.Shown.front();
   EXPECT_EQ(ReadAll(file), old);
   EXPECT_TRUE(FForm->Modified());
   EXPECT_EQ(FForm->Text(), "*work.panes \u2014 Panes");
   EXPECT_EQ(fs::directory_iterator(folder)->path(), file) << "no temporary left behind";
   std::system(("chattr -i " + folder.string() + " 2>/dev/null").c_str());
   fs::permissions(folder, fs::perms::owner_all);
+  // A full disk (the write made to fail as one does) says so, in words.
+  FailSaveStepForTests(TSaveStep::Write, ENOSPC);
+  FAnswers.Shown.clear();
+  EXPECT_FALSE(FForm->SaveTo(file.string()));
+  FailSaveStepForTests(TSaveStep::Write, 0);
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_NE(FAnswers.Shown.front().find("the disk is full"), std::string::npos)
+      << FAnswers.Shown.front();
+  EXPECT_EQ(ReadAll(file), old);
+  EXPECT_TRUE(FForm->Modified());
+  EXPECT_EQ(fs::directory_iterator(folder)->path(), file) << "no temporary left behind";
   // A save that succeeds keeps the file's permissions.
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   ASSERT_TRUE(FForm->SaveTo(file.string()));
