@@ -58,9 +58,9 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
 // the next one in the tab chain; this moves it to the window first.
 void KeepFocusInWindow(QWidget* APeer);
 
-// Moves the keyboard to the next (or previous) control in the tab chain that
-// lies outside APeer, as Tab would from a control that does not use Tab.
-void LeaveForNextInChain(QWidget* APeer, bool AForward);
+// Moves the keyboard to the next (or previous) control in tab order that can
+// take it, as Tab would from a control that does not use Tab.
+void LeaveForNextInChain(TWinControl* AControl, bool AForward);
 
 // For controls built on ready-made Qt widgets: presses anywhere inside raise
 // OnMouseDown, focus coming in raises OnEnter.
