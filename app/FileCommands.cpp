@@ -75,6 +75,7 @@ void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   if (!FRecoveryLock.Locked() && !FRecoveryLock.Lock(RecoveryFileName() + ".lock")) return;
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
+  StoreWindowState(workspace);
   // Written on a thread of its own: typing never waits for the disk.
   FWriter->Write(RecoveryFileName(), WriteWorkspace(workspace));
 }
@@ -92,6 +93,7 @@ void TForm1::EndSession(TObject* Sender) {
 }
 
 void TForm1::ShowWorkspace(const TWorkspace& AWorkspace) {
+  RestoreWindowState(AWorkspace);
   if (AWorkspace.Panes.empty()) {
     delete FMainPanel;
     FMainPanel = nullptr;
@@ -132,6 +134,7 @@ bool TForm1::SaveTo(const std::string& AFileName) {
     return false;
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
+  StoreWindowState(workspace);
   std::string problem;
   if (!SaveToFile(AFileName, WriteWorkspace(workspace), problem)) {
     MessageDlg("Panes could not save " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,
