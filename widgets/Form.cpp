@@ -38,6 +38,13 @@ class TFormPeer : public TPlainPeer {
     const QPoint corner = pos();
     Dispatch([&] { Form()->PeerMoved(corner.x(), corner.y()); });
   }
+  // Tab goes in the same order as Ctrl+Tab out of an editor or a grid: the
+  // controls', not the order Qt's widgets came into the window.
+  bool focusNextPrevChild(bool ANext) override {
+    bool moved = false;
+    Dispatch([&] { moved = FocusNextInWindow(Form(), ANext); });
+    return moved;
+  }
   void closeEvent(QCloseEvent* AEvent) override {
     // The model decides; it hides the window itself when it agrees.
     AEvent->ignore();

@@ -101,6 +101,23 @@ std::vector<TWinControl*> TabSequence(TWinControl* AWindow) {
 }
 }  // namespace
 
+namespace {
+// The keyboard to the control after (or before) AFrom in ASequence that can
+// take it, round and round; false if there is none.
+bool FocusAfter(const std::vector<TWinControl*>& ASequence, size_t AFrom, bool AForward) {
+  const size_t count = ASequence.size();
+  size_t i = AFrom;
+  for (size_t step = 1; step < count; ++step) {
+    i = AForward ? (i + 1) % count : (i + count - 1) % count;
+    if (TabStop(ASequence[i])) {
+      ASequence[i]->Peer()->setFocus(AForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
 // Qt's focus chain keeps widgets in the order they were made or came into
 // the window: a control that waits outside the window on its way to another
 // parent (content brought back by an undo) lands at the chain's end, and
@@ -111,16 +128,19 @@ void LeaveForNextInChain(TWinControl* AControl, bool AForward) {
   while (window->Parent() != nullptr) window = window->Parent();
   const std::vector<TWinControl*> sequence = TabSequence(window);
   const auto at = std::find(sequence.begin(), sequence.end(), AControl);
-  if (at == sequence.end()) return;
-  const size_t count = sequence.size();
-  size_t i = static_cast<size_t>(at - sequence.begin());
-  for (size_t step = 1; step < count; ++step) {
-    i = AForward ? (i + 1) % count : (i + count - 1) % count;
-    if (TabStop(sequence[i])) {
-      sequence[i]->Peer()->setFocus(AForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-      return;
-    }
-  }
+  if (at != sequence.end())
+    FocusAfter(sequence, static_cast<size_t>(at - sequence.begin()), AForward);
+}
+
+bool FocusNextInWindow(TWinControl* AWindow, bool AForward) {
+  SyncPeers();
+  const std::vector<TWinControl*> sequence = TabSequence(AWindow);
+  // The innermost control that has the keyboard comes last in the sequence.
+  const QWidget* focus = QApplication::focusWidget();
+  size_t from = 0;
+  for (size_t i = 0; i < sequence.size() && focus != nullptr; ++i)
+    if (sequence[i]->Peer() == focus || sequence[i]->Peer()->isAncestorOf(focus)) from = i;
+  return FocusAfter(sequence, from, AForward);
 }
 
 namespace {

@@ -326,6 +326,14 @@ TEST_F(Keyboard, CtrlTabVisitsEveryPanesContentInOrderAlsoAfterAnUndo) {
     EXPECT_EQ(walk(true), forward) << Dump();
     EXPECT_EQ(walk(false), back) << Dump();
   }
+  // Tab on the toolbar goes the same way: from its first button back to
+  // the last pane's content, from its last on to the first pane's.
+  FForm->Button1->SetFocus();
+  Keys(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), contents[2]->Handle());
+  FForm->Button7->SetFocus();
+  Keys(Qt::Key_Tab, Qt::NoModifier);
+  EXPECT_EQ(QApplication::focusWidget(), contents[0]->Handle());
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({contents.begin(), contents.end()}));
 }
 
