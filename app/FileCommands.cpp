@@ -152,6 +152,7 @@ void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   KeepRecoveryCopy();
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
+  StoreWindowState(workspace);
   // Written on a thread of its own: typing never waits for the disk.
   FWriter->Write(FRecoveryCopy, WriteWorkspace(workspace));
 }
@@ -174,6 +175,7 @@ void TForm1::EndSession(TObject* Sender) {
 }
 
 void TForm1::ShowWorkspace(const TWorkspace& AWorkspace) {
+  RestoreWindowState(AWorkspace);
   if (AWorkspace.Panes.empty()) {
     delete FMainPanel;
     FMainPanel = nullptr;
@@ -217,6 +219,7 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   CommitCellEdits();
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
+  StoreWindowState(workspace);
   std::string problem;
   if (!SaveToFile(AFileName, WriteWorkspace(workspace), problem)) {
     MessageDlg("Panes could not save " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,

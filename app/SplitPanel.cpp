@@ -399,8 +399,36 @@ void TMainPanel::Open(const TWorkspace& AWorkspace) {
     }
   }
   ResizePanes();
+  // Shares the file gives may squeeze the current pane out of sight, where
+  // it would take the keys unseen: the largest pane takes its place, and a
+  // note says so. The shares stay as the file has them.
+  const bool outOfSight = !InSight(FCurrent);
+  if (outOfSight) {
+    TSplitPanel* largest = FCurrent;
+    for (std::vector<TSplitPanel*> leaves{FRoot}; !leaves.empty();) {
+      TSplitPanel* pane = leaves.back();
+      leaves.pop_back();
+      if (pane->FFirst != nullptr && pane->FSecond != nullptr) {
+        leaves.push_back(pane->FSecond);
+        leaves.push_back(pane->FFirst);
+      } else if (pane->Width() * pane->Height() > largest->Width() * largest->Height()) {
+        largest = pane;
+      }
+    }
+    // A window too small for any pane to show keeps the file's.
+    if (InSight(largest)) FCurrent = largest;
+  }
   DescribePanes();
   SettleCurrent();
+  if (outOfSight && InSight(FCurrent))
+    Application->ShowNote(FCurrent,
+                          "The current pane was too small to see; this one is current instead");
+}
+
+bool TMainPanel::InSight(const TSplitPanel* APane) {
+  // Its red frame round at least one pixel.
+  return APane->FPaintBox != nullptr && APane->FPaintBox->Width() >= 3 &&
+         APane->FPaintBox->Height() >= 3;
 }
 
 namespace {

@@ -151,6 +151,8 @@ class TMainPanel : public TWinControl {
   // ReadWorkspace gives it) replaces the tree, and nothing can be undone.
   TWorkspace Workspace() const;
   void Open(const TWorkspace& AWorkspace);
+  // Whether a leaf shows on the screen: its frame round at least one pixel.
+  static bool InSight(const TSplitPanel* APane);
   // Raised when anything a workspace holds changes: panes, shares, content.
   // The sender is the editor or grid whose content the user changed, else
   // the host.

@@ -78,6 +78,11 @@ class TForm1 : public TForm {
   void OfferRecovery();
   // Waits until the recovery copies asked for are on the disk.
   void FlushRecovery();
+  // The window's client size and state into AWorkspace (WindowState.cpp);
+  // and back: the window takes those AWorkspace holds, if it holds them.
+  // Neither counts as a change.
+  void StoreWindowState(TWorkspace& AWorkspace) const;
+  void RestoreWindowState(const TWorkspace& AWorkspace);
   // The system ends the program (a logout, a shutdown): unsaved changes go
   // into the recovery copy at once, without a question.
   void EndSession(TObject* Sender);

@@ -1,8 +1,10 @@
 #include "app/Workspace.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 #include <vector>
 
@@ -14,6 +16,8 @@ constexpr int GridColumns = 5;
 constexpr int GridRows = 5;
 
 const char* SplitName(bool AStacked) { return AStacked ? "top-bottom" : "left-right"; }
+
+const char* const WindowStateNames[] = {"normal", "maximised", "full-screen"};
 
 TJsonValue PaneValue(const TPaneNode& ANode) {
   TJsonValue pane = TJsonValue::Object();
@@ -210,6 +214,12 @@ std::string WriteWorkspace(const TWorkspace& AWorkspace) {
   area.Add("height", TJsonValue::Number(AWorkspace.AreaHeight));
   document.Add("current",
                AWorkspace.Current >= 0 ? TJsonValue::Number(AWorkspace.Current) : TJsonValue());
+  if (AWorkspace.HasWindow) {
+    TJsonValue& window = document.Add("window", TJsonValue::Object());
+    window.Add("width", TJsonValue::Number(AWorkspace.WindowWidth));
+    window.Add("height", TJsonValue::Number(AWorkspace.WindowHeight));
+    window.Add("state", TJsonValue::String(WindowStateNames[AWorkspace.WindowState]));
+  }
   TJsonValue& panes = document.Add("panes", TJsonValue::Array());
   panes.Items.reserve(AWorkspace.Panes.size());
   for (const TPaneNode& node : AWorkspace.Panes) panes.Append(PaneValue(node));
@@ -236,9 +246,32 @@ std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
   if (version > WorkspaceVersion)
     return "it was written by a newer Panes (format version " + std::to_string(version) +
            "; this one reads version " + std::to_string(WorkspaceVersion) + ")";
-  if (!reader.OnlyFields(document, {"format", "version", "area", "current", "panes"}, ""))
+  // Version 2 added the window; what else it holds is as in version 1.
+  if (!reader.OnlyFields(
+          document,
+          version >= 2
+              ? std::set<std::string>{"format", "version", "area", "current", "panes", "window"}
+              : std::set<std::string>{"format", "version", "area", "current", "panes"},
+          ""))
     return reader.Problem;
   TWorkspace workspace;
+  if (const TJsonValue* window = document.Find("window")) {
+    if (window->Kind != TJsonValue::jkObject) return "\"window\" must be an object";
+    if (!reader.OnlyFields(*window, {"width", "height", "state"}, "window") ||
+        !reader.WholeNumber(*window, "width", 1, WorkspaceMaxWindowSize, "window",
+                            workspace.WindowWidth) ||
+        !reader.WholeNumber(*window, "height", 1, WorkspaceMaxWindowSize, "window",
+                            workspace.WindowHeight))
+      return reader.Problem;
+    const TJsonValue* state = reader.Field(*window, "state", TJsonValue::jkString, "window");
+    if (state == nullptr) return reader.Problem;
+    const auto named =
+        std::find(std::begin(WindowStateNames), std::end(WindowStateNames), state->StringValue);
+    if (named == std::end(WindowStateNames))
+      return "window: \"state\" must be \"normal\", \"maximised\" or \"full-screen\"";
+    workspace.WindowState = static_cast<TWindowState>(named - std::begin(WindowStateNames));
+    workspace.HasWindow = true;
+  }
   const TJsonValue* area = reader.Field(document, "area", TJsonValue::jkObject, "");
   if (area == nullptr || !reader.OnlyFields(*area, {"width", "height"}, "area") ||
       !reader.WholeNumber(*area, "width", 0, 1000000, "area", workspace.AreaWidth) ||
@@ -246,9 +279,18 @@ std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
     return reader.Problem;
   const TJsonValue* panes = reader.Field(document, "panes", TJsonValue::jkArray, "");
   if (panes == nullptr) return reader.Problem;
-  if (panes->Items.size() > WorkspaceMaxPanes)
-    return "there are too many panes (" + std::to_string(panes->Items.size()) + "; at most " +
-           std::to_string(WorkspaceMaxPanes) + ")";
+  if (panes->Items.size() > WorkspaceMaxPanes) {
+    // Counted as the user counts panes: the leaves, not the splits.
+    const size_t leaves = static_cast<size_t>(
+        std::count_if(panes->Items.begin(), panes->Items.end(), [](const TJsonValue& AItem) {
+          return AItem.Kind != TJsonValue::jkObject || AItem.Find("split") == nullptr;
+        }));
+    if (leaves > WorkspaceMaxLeaves)
+      return "there are too many panes (" + std::to_string(leaves) + "; at most " +
+             std::to_string(WorkspaceMaxLeaves) + ")";
+    return "the panes do not form one tree: " + std::to_string(panes->Items.size() - leaves) +
+           " splits for " + std::to_string(leaves) + " panes";
+  }
   workspace.Panes.resize(panes->Items.size());
   for (size_t i = 0; i < panes->Items.size(); ++i)
     if (!reader.Pane(panes->Items[i], i, workspace.Panes[i])) return reader.Problem;

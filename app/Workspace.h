@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/PaneValue.h"
+#include "widgets/Types.h"
 
 struct TWorkspace {
   // The pane area's size when saved: at this size every pane and splitter
@@ -18,14 +19,25 @@ struct TWorkspace {
   TPaneTree Panes;
   // Which of Panes is current: a leaf's index, or -1 without panes.
   int Current = -1;
+  // The window, where the file says (version 2 on): its client size in its
+  // normal state (what it comes back to from maximised or full screen) and
+  // its state.
+  bool HasWindow = false;
+  int WindowWidth = 0;
+  int WindowHeight = 0;
+  TWindowState WindowState = wsNormal;
 };
 
 constexpr const char* WorkspaceFormat = "panes-workspace";
-constexpr int WorkspaceVersion = 1;
-// What a reader takes at most: a file this large, this many panes, a chain
-// this deep (the tree's own operations recurse on its depth).
+constexpr int WorkspaceVersion = 2;
+// What a reader takes at most: a file this large, this many entries in its
+// list of panes (splits and leaves: 8,192 panes as a user counts them), a
+// chain this deep (the tree's own operations recurse on its depth), a window
+// this wide or high.
 constexpr std::size_t WorkspaceMaxBytes = std::size_t{64} << 20;
 constexpr std::size_t WorkspaceMaxPanes = 16383;
+constexpr std::size_t WorkspaceMaxLeaves = (WorkspaceMaxPanes + 1) / 2;
+constexpr int WorkspaceMaxWindowSize = 32767;
 constexpr std::size_t WorkspaceMaxDepth = 8192;
 
 std::string WriteWorkspace(const TWorkspace& AWorkspace);

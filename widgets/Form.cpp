@@ -23,8 +23,11 @@ class TFormPeer : public TPlainPeer {
   // Qt fills a window's background (the form's colour) before it paints.
   void PaintFace(QPainter& /*APainter*/, QPaintEvent* /*AEvent*/) override {}
   TForm* Form() const { return static_cast<TForm*>(FControl); }
-  void resizeEvent(QResizeEvent* AEvent) override {
-    const QSize size = AEvent->size();
+  void resizeEvent(QResizeEvent* /*AEvent*/) override {
+    // The window's size now, not the event's: where two changes queue up (a
+    // resize, then maximised), Qt hands the first one's size with the
+    // second one's geometry in place, and has no event for the second.
+    const QSize size = this->size();
     Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
   }
   void moveEvent(QMoveEvent* /*AEvent*/) override {
@@ -34,6 +37,13 @@ class TFormPeer : public TPlainPeer {
     // corner, which is what move() takes.
     const QPoint corner = pos();
     Dispatch([&] { Form()->PeerMoved(corner.x(), corner.y()); });
+  }
+  // Tab goes in the same order as Ctrl+Tab out of an editor or a grid: the
+  // controls', not the order Qt's widgets came into the window.
+  bool focusNextPrevChild(bool ANext) override {
+    bool moved = false;
+    Dispatch([&] { moved = FocusNextInWindow(Form(), ANext); });
+    return moved;
   }
   void closeEvent(QCloseEvent* AEvent) override {
     // The model decides; it hides the window itself when it agrees.
@@ -129,8 +139,27 @@ bool TForm::PeerOutOfDate() const {
          Peer()->size() != QSize(client.Width(), client.Height());
 }
 
+// The window manager owns the state: the user maximises and restores the
+// window through its frame, so it is read from the window, not kept.
+TWindowState TForm::WindowState() const {
+  const Qt::WindowStates state = Peer()->windowState();
+  if (state & Qt::WindowFullScreen) return wsFullScreen;
+  if (state & Qt::WindowMaximized) return wsMaximized;
+  return wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState AState) {
+  if (AState == WindowState()) return;
+  static const Qt::WindowState states[] = {Qt::WindowNoState, Qt::WindowMaximized,
+                                           Qt::WindowFullScreen};
+  // The model's size must be on the window before the window manager
+  // remembers it as the size to come back to.
+  SyncPeers();
+  Peer()->setWindowState(states[AState]);
+}
+
 void TForm::UpdatePeerVisibility() {
-  if (Visible() && !Peer()->isVisible()) PlaceOnScreen();
+  if (Visible() && !Peer()->isVisible()) FitOnScreen();
   if (Visible()) SyncPeers();
   Peer()->setVisible(Visible());
 }
@@ -138,7 +167,7 @@ void TForm::UpdatePeerVisibility() {
 // A place from the layout may lie partly off a small screen, or off any
 // screen once the desktop scales the window up: the window opens wholly on
 // the screen it opens on.
-void TForm::PlaceOnScreen() {
+void TForm::FitOnScreen() {
   const TRect bounds = BoundsRect();
   QScreen* screen = QGuiApplication::screenAt(
       QPoint(bounds.Left + bounds.Width() / 2, bounds.Top + bounds.Height() / 2));

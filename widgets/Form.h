@@ -22,6 +22,15 @@ class TForm : public TWinControl {
     SetBounds(Left(), Top(), AWidth + FrameWidth, AHeight + FrameHeight);
   }
   void SetConstraints(int AMinWidth, int AMinHeight);
+
+  // Normal, maximised or full screen, as the window system has it now.
+  TWindowState WindowState() const;
+  // Asks the window system for AState; the window's size follows once it
+  // has done so (at once for a hidden window when it shows).
+  void SetWindowState(TWindowState AState);
+  // Moves and shrinks the window as little as it takes to lie wholly on its
+  // screen (see FitInArea), as it does when it first shows.
+  void FitOnScreen();
   int MinWidth() const { return FMinWidth; }
   int MinHeight() const { return FMinHeight; }
 
@@ -52,7 +61,6 @@ class TForm : public TWinControl {
   void UpdatePeerVisibility() override;
 
  private:
-  void PlaceOnScreen();
   int FMinWidth = 0;
   int FMinHeight = 0;
 };

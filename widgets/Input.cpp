@@ -6,6 +6,8 @@
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QPointer>
+#include <algorithm>
+#include <vector>
 
 #include "widgets/Peer.h"
 
@@ -63,17 +65,82 @@ void TrackFocus() {
 
 }  // namespace
 
-void LeaveForNextInChain(QWidget* APeer, bool AForward) {
-  QWidget* w = APeer;
-  for (;;) {
-    w = AForward ? w->nextInFocusChain() : w->previousInFocusChain();
-    if (w == nullptr || w == APeer) return;
-    if (APeer->isAncestorOf(w) || w->window() != APeer->window()) continue;
-    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled()) {
-      w->setFocus(AForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-      return;
+namespace {
+// A control the keyboard can come to by Tab.
+bool TabStop(const TWinControl* AControl) {
+  const QWidget* peer = AControl->Peer();
+  return (peer->focusPolicy() & Qt::TabFocus) && peer->isVisible() && peer->isEnabled();
+}
+
+// The shown windowed controls of AWindow's tree in tab order: the children of
+// a control by their tab order where they have one, the others after them as
+// they lie, top to bottom, then left to right. Walked without recursion, as
+// a tree of panes may be thousands of levels deep.
+std::vector<TWinControl*> TabSequence(TWinControl* AWindow) {
+  std::vector<TWinControl*> sequence;
+  std::vector<TWinControl*> todo{AWindow};
+  std::vector<TWinControl*> children;
+  while (!todo.empty()) {
+    TWinControl* control = todo.back();
+    todo.pop_back();
+    sequence.push_back(control);
+    children.clear();
+    for (int i = 0; i < control->ControlCount(); ++i)
+      if (auto* child = dynamic_cast<TWinControl*>(control->Controls(i));
+          child != nullptr && child->Visible())
+        children.push_back(child);
+    std::stable_sort(children.begin(), children.end(), [](const auto* a, const auto* b) {
+      const bool ordered = a->TabOrder() >= 0, otherOrdered = b->TabOrder() >= 0;
+      if (ordered != otherOrdered) return ordered;
+      if (ordered) return a->TabOrder() < b->TabOrder();
+      return a->Top() != b->Top() ? a->Top() < b->Top() : a->Left() < b->Left();
+    });
+    todo.insert(todo.end(), children.rbegin(), children.rend());
+  }
+  return sequence;
+}
+}  // namespace
+
+namespace {
+// The keyboard to the control after (or before) AFrom in ASequence that can
+// take it, round and round; false if there is none.
+bool FocusAfter(const std::vector<TWinControl*>& ASequence, size_t AFrom, bool AForward) {
+  const size_t count = ASequence.size();
+  size_t i = AFrom;
+  for (size_t step = 1; step < count; ++step) {
+    i = AForward ? (i + 1) % count : (i + count - 1) % count;
+    if (TabStop(ASequence[i])) {
+      ASequence[i]->Peer()->setFocus(AForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+      return true;
     }
   }
+  return false;
+}
+}  // namespace
+
+// Qt's focus chain keeps widgets in the order they were made or came into
+// the window: a control that waits outside the window on its way to another
+// parent (content brought back by an undo) lands at the chain's end, and
+// Ctrl+Tab skipped it. The order comes from the controls instead.
+void LeaveForNextInChain(TWinControl* AControl, bool AForward) {
+  SyncPeers();
+  TWinControl* window = AControl;
+  while (window->Parent() != nullptr) window = window->Parent();
+  const std::vector<TWinControl*> sequence = TabSequence(window);
+  const auto at = std::find(sequence.begin(), sequence.end(), AControl);
+  if (at != sequence.end())
+    FocusAfter(sequence, static_cast<size_t>(at - sequence.begin()), AForward);
+}
+
+bool FocusNextInWindow(TWinControl* AWindow, bool AForward) {
+  SyncPeers();
+  const std::vector<TWinControl*> sequence = TabSequence(AWindow);
+  // The innermost control that has the keyboard comes last in the sequence.
+  const QWidget* focus = QApplication::focusWidget();
+  size_t from = 0;
+  for (size_t i = 0; i < sequence.size() && focus != nullptr; ++i)
+    if (sequence[i]->Peer() == focus || sequence[i]->Peer()->isAncestorOf(focus)) from = i;
+  return FocusAfter(sequence, from, AForward);
 }
 
 namespace {
@@ -112,7 +179,7 @@ class TInputWatch : public QObject {
         const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
         if (!tab || !(key->modifiers() & Qt::ControlModifier)) break;
         const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
-        LeaveForNextInChain(FControl->Peer(), !back);
+        LeaveForNextInChain(FControl, !back);
         return true;
       }
       case QEvent::FocusIn: {

@@ -58,9 +58,13 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
 // the next one in the tab chain; this moves it to the window first.
 void KeepFocusInWindow(QWidget* APeer);
 
-// Moves the keyboard to the next (or previous) control in the tab chain that
-// lies outside APeer, as Tab would from a control that does not use Tab.
-void LeaveForNextInChain(QWidget* APeer, bool AForward);
+// Moves the keyboard to the next (or previous) control in tab order that can
+// take it, as Tab would from a control that does not use Tab.
+void LeaveForNextInChain(TWinControl* AControl, bool AForward);
+// Tab and Shift+Tab in AWindow: the keyboard moves from the control that has
+// it to the next (or previous) one in the same order; false if none can
+// take it.
+bool FocusNextInWindow(TWinControl* AWindow, bool AForward);
 
 // For controls built on ready-made Qt widgets: presses anywhere inside raise
 // OnMouseDown, focus coming in raises OnEnter.

@@ -55,7 +55,7 @@ class TGridPeer : public QTableWidget {
           closeEditor(editor, QAbstractItemDelegate::NoHint);
         }
         const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
-        LeaveForNextInChain(this, !back);
+        LeaveForNextInChain(FGrid, !back);
         return true;
       }
     }

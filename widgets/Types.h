@@ -33,6 +33,10 @@ enum TShiftFlag : unsigned {
 };
 using TShiftState = unsigned;
 
+// How a window lies on the screen; a minimised window keeps the state it
+// comes back to.
+enum TWindowState { wsNormal, wsMaximized, wsFullScreen };
+
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 enum TOperation { opInsert, opRemove };

@@ -292,4 +292,55 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   EXPECT_FALSE(FForm->Visible());
 }
 
+// Ctrl+Tab goes through the panes' editors and grids in the panes' order,
+// then to the toolbar; a pane brought back by an undo was skipped.
+TEST_F(Keyboard, CtrlTabVisitsEveryPanesContentInOrderAlsoAfterAnUndo) {
+  Ctrl(Qt::Key_N);
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_M);
+  Ctrl(Qt::Key_L);
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_L);
+  Ctrl(Qt::Key_M);
+  Ctrl(Qt::Key_H);
+  Ctrl(Qt::Key_G);  // the middle pane's grid is made last
+  TSplitPanel* right = Host()->FRoot->FSecond;
+  const std::vector<TControl*> contents = {Host()->FRoot->FFirst->Content(),
+                                           right->FFirst->Content(), right->FSecond->Content()};
+  auto walk = [&](bool AForward) {
+    std::vector<QWidget*> seen;
+    Host()->SetCurrent(AForward ? Host()->FRoot->FFirst : Host()->FRoot->FSecond->FSecond);
+    for (int i = 0; i < 3; ++i) {
+      Keys(Qt::Key_Tab, AForward ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+      seen.push_back(QApplication::focusWidget());
+    }
+    return seen;
+  };
+  const std::vector<QWidget*> forward = {contents[1]->Handle(), contents[2]->Handle(),
+                                         FForm->Button1->Handle()};
+  const std::vector<QWidget*> back = {contents[1]->Handle(), contents[0]->Handle(),
+                                      FForm->Button7->Handle()};
+  EXPECT_EQ(walk(true), forward);
+  EXPECT_EQ(walk(false), back);
+  for (int removed = 0; removed < 3; ++removed) {
+    SCOPED_TRACE("pane " + std::to_string(removed + 1) + " removed and brought back");
+    const TSplitPanel* panes[] = {Host()->FRoot->FFirst, Host()->FRoot->FSecond->FFirst,
+                                  Host()->FRoot->FSecond->FSecond};
+    Host()->SetCurrent(const_cast<TSplitPanel*>(panes[removed]));
+    Ctrl(Qt::Key_W);
+    Ctrl(Qt::Key_T);
+    EXPECT_EQ(walk(true), forward) << Dump();
+    EXPECT_EQ(walk(false), back) << Dump();
+  }
+  // Tab on the toolbar goes the same way: from its first button back to
+  // the last pane's content, from its last on to the first pane's.
+  FForm->Button1->SetFocus();
+  Keys(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), contents[2]->Handle());
+  FForm->Button7->SetFocus();
+  Keys(Qt::Key_Tab, Qt::NoModifier);
+  EXPECT_EQ(QApplication::focusWidget(), contents[0]->Handle());
+  EXPECT_TREE_SOUND(Host(), pane_tree::Holding({contents.begin(), contents.end()}));
+}
+
 }  // namespace

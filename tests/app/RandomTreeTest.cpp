@@ -309,10 +309,23 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       TWorkspace read;
       ASSERT_EQ(ReadWorkspace(WriteWorkspace(saved), read), "");
       for (TControl* c : alive) mayDie.insert(c);  // new controls show the same content
+      // A current pane squeezed out of sight gives way to the largest pane.
+      const bool inSight = TMainPanel::InSight(host->FCurrent);
       host->Open(read);
-      EXPECT_EQ(pane_tree::Dump(host), dump);
+      auto unframed = [](std::string ADump) {
+        ADump.erase(std::remove(ADump.begin(), ADump.end(), '*'), ADump.end());
+        return ADump;
+      };
+      EXPECT_EQ(unframed(pane_tree::Dump(host)), unframed(dump));
       EXPECT_TRUE(host->Workspace().Panes == saved.Panes) << "shares or content differ";
-      EXPECT_EQ(host->Workspace().Current, saved.Current);
+      if (inSight) {
+        EXPECT_EQ(host->Workspace().Current, saved.Current);
+      } else {
+        const auto leaves = pane_tree::Leaves(w.Root());
+        EXPECT_TRUE(TMainPanel::InSight(host->FCurrent) ||
+                    std::none_of(leaves.begin(), leaves.end(), TMainPanel::InSight))
+            << pane_tree::Dump(host);
+      }
       // Panes squeezed to nothing tie with their splitters (see zoom).
       const bool squeezed = std::any_of(places.begin(), places.end(), [](const TRect& r) {
         return r.Width() <= 0 || r.Height() <= 0;

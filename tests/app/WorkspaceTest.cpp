@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <tuple>
 
 #include "app/Unit1.h"
 #include "tests/app/PaneTree.h"
@@ -160,13 +162,19 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
     std::string Bytes;  // written to the file, unless a folder
     const char* Reason;
   };
+  // 20,000 panes as the user counts them: 19,999 splits and their leaves.
+  std::string many = small + "\"current\": 19999, \"panes\": [";
+  for (int i = 0; i < 19999; ++i) many += "{\"split\": \"top-bottom\", \"ratio\": 0.5}, ";
+  for (int i = 0; i < 20000; ++i)
+    many += i > 0 ? ", {\"leaf\": \"empty\"}" : "{\"leaf\": \"empty\"}";
+  many += "]}";
   std::string deep = "{\"a\":";
   for (int i = 0; i < 1000000; ++i) deep += '[';
   const TCase cases[] = {
       {"not JSON", "hello, panes", "at line 1, column "},
       {"truncated", valid.substr(0, valid.size() / 2), "it is not JSON"},
       {"not ours", "{\"format\": \"something else\", \"version\": 1}", "not a Panes workspace"},
-      {"newer", with("\"version\": 1", "\"version\": 2"), "newer Panes (format version 2"},
+      {"newer", with("\"version\": 2", "\"version\": 3"), "newer Panes (format version 3"},
       {"wrong type", ratio("\"half\""), "pane 1: \"ratio\" must be a number"},
       {"ratio above one", ratio("1.5"), "pane 1: \"ratio\" must lie between 0 and 1"},
       {"ratio zero", ratio("0"), "between 0 and 1"},
@@ -187,6 +195,7 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
        "a split lacks a half"},
       {"not UTF-8", with("notes", "no\xC3\x28tes"), "not valid UTF-8 at line"},
       {"a million levels", deep, "it is not JSON"},
+      {"20,000 panes", many, "too many panes (20000; at most 8192)"},
       {"100 MB", std::string(100u << 20, ' '), "too large (100 MB"},
       {"a folder", "", "a folder"},
   };
@@ -533,6 +542,179 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
   ASSERT_NE(copy, "");
   FForm->EndSession(nullptr);
   EXPECT_EQ(ReadAll(copy).find("Pears"), std::string::npos) << "the copy holds a cancelled value";
+}
+
+// The window's client size and state go with the workspace and come back
+// with it; resizing the window is no change to save, yet a save keeps it.
+TEST_F(Workspaces, TheWindowReopensAtItsSizeAndStateAndEveryPaneOnItsPixel) {
+  Build();
+  FForm->SetClientSize(720, 500);
+  Settle();
+  const fs::path file = FFolder / "sized.panes";
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  FForm->SetClientSize(700, 480);
+  Settle();
+  EXPECT_FALSE(FForm->Modified()) << "resizing is not typed work";
+  EXPECT_EQ(FForm->Text(), "sized.panes \u2014 Panes");
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  const std::string dump = Text();
+  const TRect splitter = Host()->FRoot->FSplitter->BoundsRect();
+  const TRect current = Host()->FCurrent->BoundsRect();
+
+  auto other = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(other.get());
+  ASSERT_TRUE(other->OpenFile(file.string()));
+  Settle();
+  EXPECT_EQ(std::pair(other->ClientWidth(), other->ClientHeight()), std::pair(700, 480));
+  EXPECT_EQ(other->WindowState(), wsNormal);
+  EXPECT_EQ(pane_tree::Dump(other->MainPanel()), dump);
+  EXPECT_EQ(other->MainPanel()->FRoot->FSplitter->BoundsRect(), splitter);
+  EXPECT_EQ(other->MainPanel()->FCurrent->BoundsRect(), current);
+  EXPECT_FALSE(other->Modified());
+
+  // Maximised, then opened again: maximised, at the very same size.
+  other->SetWindowState(wsMaximized);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other->ClientWidth() > 700; }, 5000));
+  EXPECT_FALSE(other->Modified());
+  ASSERT_TRUE(other->SaveTo(file.string()));
+  const std::pair maximised(other->ClientWidth(), other->ClientHeight());
+  const TRect maximisedSplitter = other->MainPanel()->FRoot->FSplitter->BoundsRect();
+  other.reset();
+  ASSERT_TRUE(FForm->OpenFile(file.string()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return FForm->ClientWidth() == maximised.first; }, 5000));
+  Settle();
+  EXPECT_EQ(FForm->WindowState(), wsMaximized);
+  EXPECT_EQ(std::pair(FForm->ClientWidth(), FForm->ClientHeight()), maximised);
+  EXPECT_EQ(Host()->FRoot->FSplitter->BoundsRect(), maximisedSplitter);
+
+  // A normal window larger than the screen opens where it fits, as at
+  // start; a file that does not name the window leaves it as it is.
+  std::string text = ReadAll(file);
+  text.replace(text.find("\"maximised\""), 11, "\"normal\"");
+  text.replace(text.find("\"width\": " + std::to_string(maximised.first)),
+               9 + std::to_string(maximised.first).size(), "\"width\": 9000");
+  WriteAll(file, text);
+  ASSERT_TRUE(FForm->OpenFile(file.string()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return FForm->WindowState() == wsNormal; }, 5000));
+  Settle();
+  const QRect screen = FForm->Handle()->screen()->availableGeometry();
+  EXPECT_LE(FForm->Width(), screen.width());
+  EXPECT_GE(FForm->Left(), screen.left());
+  EXPECT_LE(FForm->Left() + FForm->Width(), screen.left() + screen.width());
+  const TRect before = FForm->BoundsRect();
+  text.replace(text.find("\"window\""),
+               text.find('}', text.find("\"window\"")) - text.find("\"window\"") + 2, "");
+  WriteAll(file, text);
+  ASSERT_TRUE(FForm->OpenFile(file.string())) << text;
+  Settle();
+  EXPECT_EQ(FForm->BoundsRect(), before);
+}
+
+// Shares that squeeze the current pane out of sight keep their place in the
+// file, but the keys go to a pane the user can see, and a note says so.
+TEST_F(Workspaces, AFileNeverOpensWithTheCurrentPaneOutOfSight) {
+  const fs::path file = FFolder / "squeezed.panes";
+  WriteAll(file,
+           "{\"format\": \"panes-workspace\", \"version\": 2, \"area\": {\"width\": 688, "
+           "\"height\": 389}, \"current\": 1, \"panes\": [{\"split\": \"left-right\", \"ratio\": "
+           "1e-30}, {\"leaf\": \"editor\", \"text\": \"hidden\"}, {\"split\": \"top-bottom\", "
+           "\"ratio\": 0.25}, {\"leaf\": \"empty\"}, {\"leaf\": \"grid\", \"cells\": [[\"\", \"\", "
+           "\"\", \"\", \"\"], [\"\", \"\", \"\", \"\", \"\"], [\"\", \"\", \"\", \"\", \"\"], "
+           "[\"\", \"\", \"\", \"\", \"\"], [\"\", \"\", \"\", \"\", \"\"]], \"col\": 1, \"row\": "
+           "1}]}");
+  ASSERT_TRUE(FForm->OpenFile(file.string()));
+  Settle();
+  EXPECT_EQ(Host()->FRoot->FFirst->Width(), 0) << "the file's share is kept";
+  EXPECT_EQ(Host()->FRoot->FRatio, 1e-30f);
+  EXPECT_EQ(Host()->FCurrent, Host()->FRoot->FSecond->FSecond) << "the largest pane";
+  EXPECT_TRUE(static_cast<TWinControl*>(Host()->FCurrent->Content())->Focused());
+  EXPECT_NE(Application->LastNote().find("too small to see"), std::string::npos);
+  EXPECT_FALSE(FForm->Modified());
+  EXPECT_TREE_SOUND(
+      Host(), pane_tree::Holding({Host()->FRoot->FFirst->Content(), Host()->FCurrent->Content()}));
+}
+
+// Version 1 files read as they always did; version 2 adds the window, which
+// a version 2 file may leave out. Every window member is checked.
+TEST(WorkspaceFormat, VersionsAndTheWindowMembersReadOrAreRefusedWithAReason) {
+  auto file = [](int AVersion, const std::string& AWindow) {
+    return "{\"format\": \"panes-workspace\", \"version\": " + std::to_string(AVersion) +
+           ", \"area\": {\"width\": 688, \"height\": 389}, \"current\": 2, " +
+           (AWindow.empty() ? "" : "\"window\": " + AWindow + ", ") +
+           "\"panes\": [{\"split\": \"left-right\", \"ratio\": 0.25}, {\"leaf\": \"empty\"}, "
+           "{\"leaf\": \"editor\", \"text\": \"x\"}]}";
+  };
+  const std::string sized = "{\"width\": 1100, \"height\": 700, \"state\": ";
+  struct TCase {
+    const char* Name;
+    std::string Text;
+    const char* Problem;  // empty: read
+    bool HasWindow;
+    int Width, Height;
+    TWindowState State;
+  };
+  const TCase cases[] = {
+      {"version 1", file(1, ""), "", false, 0, 0, wsNormal},
+      {"version 2 without the window", file(2, ""), "", false, 0, 0, wsNormal},
+      {"normal", file(2, sized + "\"normal\"}"), "", true, 1100, 700, wsNormal},
+      {"maximised", file(2, sized + "\"maximised\"}"), "", true, 1100, 700, wsMaximized},
+      {"full screen", file(2, sized + "\"full-screen\"}"), "", true, 1100, 700, wsFullScreen},
+      {"smallest and largest", file(2, "{\"width\": 1, \"height\": 32767, \"state\": \"normal\"}"),
+       "", true, 1, 32767, wsNormal},
+      {"window in version 1", file(1, sized + "\"normal\"}"), "unknown field \"window\"", false, 0,
+       0, wsNormal},
+      {"newer version", file(3, ""), "newer Panes (format version 3; this one reads version 2)",
+       false, 0, 0, wsNormal},
+      {"window not an object", file(2, "[1100, 700]"), "\"window\" must be an object", false, 0, 0,
+       wsNormal},
+      {"unknown window member",
+       file(2, "{\"width\": 1, \"height\": 1, \"state\": \"normal\", \"left\": 0}"),
+       "window: there is an unknown field \"left\"", false, 0, 0, wsNormal},
+      {"no state", file(2, "{\"width\": 1100, \"height\": 700}"),
+       "window: the field \"state\" is missing", false, 0, 0, wsNormal},
+      {"no width", file(2, "{\"height\": 700, \"state\": \"normal\"}"),
+       "window: the field \"width\" is missing", false, 0, 0, wsNormal},
+      {"width zero", file(2, "{\"width\": 0, \"height\": 700, \"state\": \"normal\"}"),
+       "window: \"width\" must be a whole number from 1 to 32767", false, 0, 0, wsNormal},
+      {"height too large", file(2, "{\"width\": 9, \"height\": 32768, \"state\": \"normal\"}"),
+       "window: \"height\" must be a whole number from 1 to 32767", false, 0, 0, wsNormal},
+      {"width a fraction", file(2, "{\"width\": 9.5, \"height\": 9, \"state\": \"normal\"}"),
+       "\"width\" must be a whole number", false, 0, 0, wsNormal},
+      {"width a text", file(2, "{\"width\": \"9\", \"height\": 9, \"state\": \"normal\"}"),
+       "window: \"width\" must be a number", false, 0, 0, wsNormal},
+      {"state unknown", file(2, sized + "\"minimised\"}"),
+       "window: \"state\" must be \"normal\", \"maximised\" or \"full-screen\"", false, 0, 0,
+       wsNormal},
+      {"state not a text", file(2, sized + "2}"), "window: \"state\" must be a string", false, 0, 0,
+       wsNormal},
+  };
+  TWorkspace first;
+  ASSERT_EQ(ReadWorkspace(cases[0].Text, first), "");
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TWorkspace read = first;
+    read.Current = -7;  // left as it was when refused
+    const std::string problem = ReadWorkspace(c.Text, read);
+    if (*c.Problem != '\0') {
+      EXPECT_NE(problem.find(c.Problem), std::string::npos) << problem;
+      EXPECT_EQ(read.Current, -7);
+      continue;
+    }
+    ASSERT_EQ(problem, "");
+    EXPECT_TRUE(read.Panes == first.Panes) << "the panes read as version 1 reads them";
+    EXPECT_EQ(read.Current, first.Current);
+    EXPECT_EQ(read.HasWindow, c.HasWindow);
+    if (!c.HasWindow) continue;
+    EXPECT_EQ(std::tuple(read.WindowWidth, read.WindowHeight, read.WindowState),
+              std::tuple(c.Width, c.Height, c.State));
+    // Written back, it reads the same, as version 2.
+    const std::string again = WriteWorkspace(read);
+    EXPECT_NE(again.find("\"version\": 2"), std::string::npos) << again;
+    TWorkspace back;
+    ASSERT_EQ(ReadWorkspace(again, back), "");
+    EXPECT_EQ(std::tuple(back.HasWindow, back.WindowWidth, back.WindowHeight, back.WindowState),
+              std::tuple(true, c.Width, c.Height, c.State));
+  }
 }
 
 // Every ratio is written so that it reads back as the very same float.

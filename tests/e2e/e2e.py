@@ -709,14 +709,22 @@ def own_work(s):
         raise Failure("a split moved the grid's current cell: %r, was %r" % (
             highlight_box(s.grab(), half), cell))
     # F6 leaves the grid (its cell is not overwritten: the frame check sees
-    # any letter outside the frame); Ctrl+Tab leaves it for the toolbar.
+    # any letter outside the frame). Ctrl+Tab leaves it for the next editor
+    # or grid in the panes' order, the frame with it; from the last one, for
+    # the toolbar, where Shift+Tab comes back; Ctrl+Shift+Tab goes back.
     s.key("F6")
     s.frame(differs_from=half)
     s.key("shift+F6")
     s.frame(equals=half)
     s.key("ctrl+Tab")
-    s.frame_only(equals=half)
-    s.typing_lands_in(half, must_show=False)
+    s.frame(equals=right)
+    s.key("ctrl+Tab")
+    s.frame_only(equals=right)
+    s.typing_lands_in(right, must_show=False)
+    s.key("shift+Tab")
+    s.frame(equals=right)
+    s.key("ctrl+shift+Tab")
+    s.frame(equals=half)
     s.key("F6")
     s.frame(differs_from=half)
     # Three removals, then three undos: the very same screen; a redo takes

@@ -9,7 +9,9 @@ screen and comes back to its old geometry, and the panes follow every size.
 At QT_SCALE_FACTOR=2 on a 1600 x 1000 screen the window opens wholly on the
 screen. Made as small as it goes, at scale 1 and 2, the window keeps all
 seven toolbar buttons in reach: StringGrid puts a grid into the base pane
-and leave ends the program with status 0. The program must print nothing on
+and leave ends the program with status 0. A workspace saved at 1100x700
+reopens at that size with every pane on its pixel, and one saved maximised
+reopens maximised at the same size. The program must print nothing on
 stderr.
 """
 
@@ -222,6 +224,74 @@ def smallest_keeps_every_button(s, scale):
     s.wait(lambda: white_share(s.grab()) > 0.3 or None, "a grid from the StringGrid button")
 
 
+def saved_window_reopens(s):
+    """A workspace keeps the window's size and state: saved at 1100x700 it
+    reopens at 1100x700, every pane on its pixel; saved maximised, it
+    reopens maximised at the same size. Resizing is no change to save (no
+    `*`), yet a save keeps the new size."""
+    folder = tempfile.mkdtemp(prefix="panes-window-", dir=s.env["XDG_RUNTIME_DIR"])
+    path = os.path.join(folder, "sized.panes")
+    name = os.path.basename(path)
+    leaves(s, 1)
+    s.launch(path)
+    s.wait(lambda: s.title() == name + " \u2014 Panes" or None, "the file's name in the title")
+    press(s, "create", 1)
+    expect(s, "the base pane", lambda: panes_fill(s))
+    press(s, "side", 1)
+    s.key("ctrl+s")
+    s.wait(lambda: os.path.exists(path) and not s.title().startswith("*") or None, "the file saved")
+    s.resize(1100, 700)
+    if client(s)[2:] != (1100, 700):
+        raise Failure("the window is %dx%d, not 1100x700" % client(s)[2:])
+    if s.title().startswith("*"):
+        raise Failure("resizing the window marked it changed: %r" % s.title())
+    s.key("ctrl+s")
+
+    def saved(width, height, state):
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        want = '"window": {"width": %d, "height": %d, "state": "%s"}' % (width, height, state)
+        return True if want in text else None
+
+    s.wait(lambda: saved(1100, 700, "normal"), "the file saved at 1100x700")
+    s.quiet()
+    picture = s.grab()
+    leaves(s, 1)
+
+    s.size = (1100, 700)
+    s.launch(path)
+    expect(s, "the window reopened at 1100x700",
+           lambda: None if client(s)[2:] == (1100, 700) and not states(s) & MAXIMISED
+           else "at %r, %s" % (client(s), sorted(states(s))))
+    s.quiet()
+    changed = e2e.diff_box(picture, s.grab())
+    if changed is not None:
+        raise Failure("the panes reopened elsewhere: %r differs" % (changed,))
+
+    wmctrl(s, "add", "maximized_vert", "maximized_horz")
+    expect(s, "the window maximised",
+           lambda: None if MAXIMISED <= states(s) and outer(s) == work_area(s)
+           else "at %r, %s" % (outer(s), sorted(states(s))))
+    maximised = client(s)[2:]
+    if s.title().startswith("*"):
+        raise Failure("maximising the window marked it changed: %r" % s.title())
+    s.key("ctrl+s")
+    s.wait(lambda: saved(maximised[0], maximised[1], "maximised"), "the file saved maximised")
+    s.quiet()
+    picture = s.grab()
+    leaves(s, 1)
+
+    s.size = maximised
+    s.launch(path)
+    expect(s, "the window reopened maximised at %dx%d" % maximised,
+           lambda: None if MAXIMISED <= states(s) and client(s)[2:] == maximised
+           else "at %r, %s" % (client(s), sorted(states(s))))
+    s.quiet()
+    changed = e2e.diff_box(picture, s.grab())
+    if changed is not None:
+        raise Failure("the maximised panes reopened elsewhere: %r differs" % (changed,))
+
+
 def leaves(s, scale):
     press(s, "leave", scale)
     try:
@@ -248,6 +318,9 @@ def main():
             ("opens in place", lambda s: opens_on_screen(s, (249, 114))),
             ("maximise", maximise_restore_full_screen),
             ("smallest", lambda s: smallest_keeps_every_button(s, 1)),
+            ("leave", lambda s: leaves(s, 1)))),
+        ("workspace", dict(corner=False), (
+            ("saved size and state reopen", saved_window_reopens),
             ("leave", lambda s: leaves(s, 1)))),
         ("scale 2", dict(screen="1600x1000", env={"QT_SCALE_FACTOR": "2"}, size=(1376, 892),
                          corner=False), (

@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
   TWorkspace again;
   if (!ReadWorkspace(WriteWorkspace(workspace), again).empty() ||
       !(again.Panes == workspace.Panes) || again.Current != workspace.Current ||
-      again.AreaWidth != workspace.AreaWidth) {
+      again.AreaWidth != workspace.AreaWidth || again.HasWindow != workspace.HasWindow ||
+      again.WindowWidth != workspace.WindowWidth || again.WindowHeight != workspace.WindowHeight ||
+      again.WindowState != workspace.WindowState) {
     std::cerr << "what was written does not read back the same\n";
     std::abort();
   }
