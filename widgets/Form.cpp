@@ -11,6 +11,7 @@
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
 #include "widgets/FormStream.h"
+#include "widgets/Menu.h"
 #include "widgets/Peer.h"
 #include "widgets/Resources.h"
 
@@ -24,8 +25,9 @@ class TFormPeer : public TPlainPeer {
   void PaintFace(QPainter& /*APainter*/, QPaintEvent* /*AEvent*/) override {}
   TForm* Form() const { return static_cast<TForm*>(FControl); }
   void resizeEvent(QResizeEvent* AEvent) override {
+    // The window holds the menu bar above the client area.
     const QSize size = AEvent->size();
-    Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
+    Dispatch([&] { Form()->PeerResized(size.width(), size.height() - Form()->PeerClientTop()); });
   }
   void moveEvent(QMoveEvent* /*AEvent*/) override {
     // Moved by the user or the window manager: the model learns the place,
@@ -62,6 +64,8 @@ void TForm::InitInheritedComponent(const TFormClassInfo& AInfo) {
 }
 
 TForm::~TForm() {
+  // The menu, destroyed with the form's other components, outlives its bar.
+  if (FMenu != nullptr) FMenu->FormDestroyed();
   if (Application != nullptr) Application->FormDestroyed(this);
 }
 
@@ -78,13 +82,31 @@ void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 void TForm::SetConstraints(int AMinWidth, int AMinHeight) {
   FMinWidth = AMinWidth;
   FMinHeight = AMinHeight;
-  Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth), std::max(0, AMinHeight - FrameHeight));
+  Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth),
+                         std::max(0, AMinHeight - FrameHeight) + FMenuHeight);
   SetBounds(Left(), Top(), Width(), Height());
 }
 
-void TForm::Show() {
-  SetVisible(true);
+void TForm::SetMenu(TMainMenu* AMenu) {
+  FMenu = AMenu;
+  const int height = AMenu != nullptr ? AMenu->Height() : 0;
+  if (height != FMenuHeight) {
+    FMenuHeight = height;
+    SetConstraints(FMinWidth, FMinHeight);
+    // The client area keeps its place in the model; on the screen it moves
+    // below the bar, and the window grows by as much.
+    PeerClientMoved();
+    RequestPeerSync();
+  }
+  PlaceMenu();
 }
+
+void TForm::PlaceMenu() {
+  if (FMenu != nullptr && FMenu->Peer() != nullptr)
+    FMenu->Peer()->setGeometry(0, 0, Peer()->width(), FMenuHeight);
+}
+
+void TForm::Show() { SetVisible(true); }
 
 void TForm::Close() {
   bool canClose = true;
@@ -102,6 +124,7 @@ void TForm::Close() {
 // place past the screen's edge.
 void TForm::PeerResized(int AClientWidth, int AClientHeight) {
   AdoptPeerBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
+  PlaceMenu();
 }
 
 void TForm::PeerMoved(int ALeft, int ATop) { AdoptPeerBounds(ALeft, ATop, Width(), Height()); }
@@ -116,9 +139,10 @@ void TForm::PushPeerState() {
   // back into the model while it moves the window.
   const QPoint corner(Left(), Top());
   const TRect client = ClientRect();
-  const QSize size(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height() + FMenuHeight);
   if (Peer()->pos() != corner) Peer()->move(corner);
   if (Peer()->size() != size) Peer()->resize(size);
+  PlaceMenu();
 }
 
 // A window's geometry() is its client area on the screen; the model keeps
@@ -126,7 +150,7 @@ void TForm::PushPeerState() {
 bool TForm::PeerOutOfDate() const {
   const TRect client = ClientRect();
   return Peer()->pos() != QPoint(Left(), Top()) ||
-         Peer()->size() != QSize(client.Width(), client.Height());
+         Peer()->size() != QSize(client.Width(), client.Height() + FMenuHeight);
 }
 
 void TForm::UpdatePeerVisibility() {
@@ -139,7 +163,9 @@ void TForm::UpdatePeerVisibility() {
 // screen once the desktop scales the window up: the window opens wholly on
 // the screen it opens on.
 void TForm::PlaceOnScreen() {
-  const TRect bounds = BoundsRect();
+  // The window on the screen is taller than the model's by the menu bar.
+  TRect bounds = BoundsRect();
+  bounds.Bottom += FMenuHeight;
   QScreen* screen = QGuiApplication::screenAt(
       QPoint(bounds.Left + bounds.Width() / 2, bounds.Top + bounds.Height() / 2));
   if (screen == nullptr) screen = Peer()->screen();
@@ -148,8 +174,8 @@ void TForm::PlaceOnScreen() {
   const QRect area = screen->availableGeometry();
   const TRect fitted =
       FitInArea(bounds, {area.left(), area.top(), area.right() + 1, area.bottom() + 1}, MinWidth(),
-                MinHeight());
-  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height());
+                MinHeight() + FMenuHeight);
+  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height() - FMenuHeight);
 }
 
 namespace {

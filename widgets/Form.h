@@ -3,6 +3,7 @@
 #include "widgets/Control.h"
 
 struct TFormClassInfo;
+class TMainMenu;
 
 // A top-level window. Width and Height are its outer size: a 4-pixel frame
 // and a 30-pixel caption bar surround the client area children live in.
@@ -25,6 +26,11 @@ class TForm : public TWinControl {
   int MinWidth() const { return FMinWidth; }
   int MinHeight() const { return FMinHeight; }
 
+  // The bar of menus above the client area (see Menu.h), or null. The
+  // client area keeps its size; the window grows by the bar's height.
+  TMainMenu* Menu() const { return FMenu; }
+  void SetMenu(TMainMenu* AMenu);
+
   void Show();
   // Asks OnCloseQuery whether the window may close, then OnClose; unless
   // either refuses, hides the window, and closing the main form ends the
@@ -41,6 +47,9 @@ class TForm : public TWinControl {
   void PeerMoved(int ALeft, int ATop);
   void PeerCloseRequest();
   bool PeerOutOfDate() const override;
+  int PeerClientTop() const override { return FMenuHeight; }
+  // The window's frame and caption, and the menu bar, round the client area.
+  int PeerFrameHeight() const { return FrameHeight + FMenuHeight; }
 
  protected:
   explicit TForm(TComponent* AOwner);
@@ -53,6 +62,9 @@ class TForm : public TWinControl {
 
  private:
   void PlaceOnScreen();
+  void PlaceMenu();
+  TMainMenu* FMenu = nullptr;
+  int FMenuHeight = 0;
   int FMinWidth = 0;
   int FMinHeight = 0;
 };
