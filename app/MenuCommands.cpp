@@ -31,10 +31,9 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&File", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&File", "&Leave", "Leave the program", Ctrl | 'Q', &F::Button5Click, 0, nullptr, 5, true},
 
-      {"&Edit", "&Undo", "Undo typing in the editor or grid", Ctrl | 'Z', &F::EditExecute, ecUndo,
-       &F::CanEdit, 0, false},
-      {"&Edit", "&Redo", "Redo typing in the editor or grid", CtrlShift | 'Z', &F::EditExecute,
-       ecRedo, &F::CanEdit, 0, false},
+      {"&Edit", "&Undo", "Undo typing", Ctrl | 'Z', &F::EditExecute, ecUndo, &F::CanEdit, 0, false},
+      {"&Edit", "&Redo", "Redo typing", CtrlShift | 'Z', &F::EditExecute, ecRedo, &F::CanEdit, 0,
+       false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "Cu&t", "Cut the selected text", Ctrl | 'X', &F::EditExecute, ecCut, &F::CanEdit, 0,
        false},
@@ -251,14 +250,16 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   std::vector<std::vector<std::string>> rows;
   for (const TCommand& command : Commands())
     if (command.Keys != 0)
-      rows.push_back({ShortCutToText(command.Keys), command.What,
-                      std::string(command.Bound ? "" : "in an editor or a grid")});
+      rows.push_back(
+          {ShortCutToText(command.Keys),
+           command.What + std::string(command.Bound ? "" : " (in an editor or a grid)")});
   // What the window itself gives, beyond its commands.
-  rows.push_back({"F10", "Open the menu", ""});
-  rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu", ""});
-  rows.push_back(
-      {"Ctrl+Tab / Ctrl+Shift+Tab", "Leave an editor or a grid", "in an editor or a grid"});
-  ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does", "Where"}, rows);
+  rows.push_back({"F10", "Open the menu"});
+  rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});
+  rows.push_back({"Ctrl+Tab, Ctrl+Shift+Tab",
+                  "Leave an editor or a grid for the next or "
+                  "previous control"});
+  ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does"}, rows);
 }
 
 void TForm1::AboutExecute(TObject* /*Sender*/) {

@@ -120,6 +120,7 @@ void ShowTableDlg(const std::string& ATitle, const std::vector<std::string>& AHe
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setWordWrap(false);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
   for (size_t r = 0; r < ARows.size(); ++r)
     for (size_t c = 0; c < ARows[r].size() && c < AHeadings.size(); ++c)
       table->setItem(static_cast<int>(r), static_cast<int>(c),
@@ -133,7 +134,10 @@ void ShowTableDlg(const std::string& ATitle, const std::vector<std::string>& AHe
   layout->addWidget(buttons);
   int width = table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth();
   for (int c = 0; c < table->columnCount(); ++c) width += table->columnWidth(c);
-  dialog.resize(std::min(width + 40, 900), 520);
+  const int height = table->horizontalHeader()->sizeHint().height() +
+                     table->rowCount() * table->verticalHeader()->defaultSectionSize() +
+                     buttons->sizeHint().height() + 40;
+  dialog.resize(std::min(width + 40, 900), std::min(height, 640));
   table->setFocus();
   dialog.exec();
 }
