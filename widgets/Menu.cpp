@@ -9,7 +9,9 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QShortcut>
+#include <QStyleFactory>
 #include <QTextEdit>
 #include <algorithm>
 
@@ -160,6 +162,20 @@ QWidget* EditTarget() {
   QWidget* focus = QApplication::focusWidget();
   return focus != nullptr && !IsMenu(focus) ? focus : gEditTarget.data();
 }
+
+// A bar that never holds the keyboard by itself. Qt's bar takes the focus
+// when a menu opened by Alt and a letter is closed with Escape, and keeps
+// it: the entries' keys would then be live beside the window's own
+// bindings of the same keys, and Qt runs neither of two owners of a key.
+class TBarStyle : public QProxyStyle {
+ public:
+  TBarStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+  int styleHint(StyleHint AHint, const QStyleOption* AOption, const QWidget* AWidget,
+                QStyleHintReturn* AReturn) const override {
+    if (AHint == SH_MenuBar_AltKeyNavigation) return 0;
+    return QProxyStyle::styleHint(AHint, AOption, AWidget, AReturn);
+  }
+};
 }  // namespace
 
 struct TMainMenu::TPeers {
@@ -173,6 +189,9 @@ TMainMenu::TMainMenu(TForm* AOwner)
   WatchEditTarget();
   QWidget* window = AOwner->Peer();
   auto* bar = new QMenuBar(window);
+  auto* style = new TBarStyle;
+  style->setParent(bar);
+  bar->setStyle(style);
   // The desktop's menu font, not the form's.
   QFont font = QApplication::font();
   font.setResolveMask(QFont::AllPropertiesResolved);

@@ -673,7 +673,8 @@ def menu_titles(image, bar_height):
 def menus(s):
     """The menu bar: F10 opens the first menu, the arrows go on to Panes and
     its underlined letter runs a split; a click opens Panes and a click on
-    its last item zooms. The keys are back in the framed pane after each."""
+    its last item zooms; Alt+P opens it and Escape closes it. The keys are
+    back in the framed pane after each."""
     was = s.frame()
     s.key("F10")
     s.wait(lambda: s.popups() or None, "a menu opened by F10")
@@ -699,6 +700,15 @@ def menus(s):
     s.frame(equals=(1, s.menu + TOOLBAR + 1, width - 2, height - 2))
     s.key("ctrl+shift+x")
     s.frame(equals=top)
+    # Alt and an underlined letter opens a menu; closed with Escape, it
+    # leaves the keys to the window (Qt's bar kept them, and the window's
+    # keys went dead).
+    s.key("alt+p")
+    s.wait(lambda: s.popups() or None, "the Panes menu opened by Alt+P")
+    s.key("Escape")
+    s.wait(lambda: not s.popups() or None, "the menu closed by Escape")
+    s.key("ctrl+shift+e")
+    s.frame(differs_from=top)
 
 
 def highlight_box(image, frame):
