@@ -89,6 +89,8 @@ void TMenuItem::MakeSubmenu() {
   entry->setText(FPeers->Action->text());
   entry->setEnabled(FEnabled);
   entry->setStatusTip(FPeers->Action->statusTip());
+  entry->setShortcut(FPeers->Action->shortcut());
+  entry->setShortcutContext(FPeers->Action->shortcutContext());
   menu->setTitle(entry->text());
   QObject::connect(menu, &QMenu::aboutToShow, menu,
                    [this] { Dispatch([this] { OnPopup(this); }); });

@@ -214,8 +214,9 @@ class Session:
     def __init__(self, binary, out, wrapper=(), screen="1600x1200", env=None, size=(688, 446),
                  corner=True):
         """screen: the virtual screen's size; env: more environment for the
-        program (QT_SCALE_FACTOR, say); size: the first size of the window's client
-        area (the window is taller by its menu bar) in the screen's pixels; corner: move the window into the screen's corner."""
+        program (QT_SCALE_FACTOR, say); size: the first size of the window's
+        client area in the screen's pixels (the window is taller by its menu
+        bar); corner: move the window into the screen's corner."""
         self.out = out
         self.binary = binary
         self.wrapper = list(wrapper)
