@@ -85,8 +85,8 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        &F::MoveSplitterExecute, pdDown, &F::HasSplit, 0, true},
       {"&Panes", "E&ven Out", "Even out all panes", CtrlShift | 'B', &F::EvenOutExecute, 0,
        &F::HasSplit, 0, true},
-      {"&Panes", "&Zoom", "Zoom the current pane", CtrlShift | 'X', &F::ZoomExecute, 0,
-       &F::HasPanes, 0, true},
+      {"&Panes", "&Zoom", "Zoom the current pane", CtrlShift | 'X', &F::ZoomExecute, 0, &F::CanZoom,
+       0, true},
 
       {"&Help", "&Keys", "List every key", 0, &F::KeysExecute, 0, nullptr, 0, true},
       {"&Help", "&About Panes", "The program's version and licence", 0, &F::AboutExecute, 0,
@@ -146,6 +146,11 @@ bool TForm1::HasPanes(int /*ATag*/) const { return FMainPanel != nullptr; }
 bool TForm1::HasSplit(int /*ATag*/) const {
   return FMainPanel != nullptr && FMainPanel->FRoot != nullptr &&
          FMainPanel->FRoot->FSplitter != nullptr;
+}
+
+// A lone pane has the whole area already; a zoomed one can always go back.
+bool TForm1::CanZoom(int ATag) const {
+  return HasSplit(ATag) || (FMainPanel != nullptr && FMainPanel->Zoomed());
 }
 
 bool TForm1::CanUndoLayout(int /*ATag*/) const {

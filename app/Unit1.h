@@ -128,6 +128,7 @@ class TForm1 : public TForm {
   bool CanCreate(int ATag) const;
   bool HasPanes(int ATag) const;
   bool HasSplit(int ATag) const;
+  bool CanZoom(int ATag) const;
   bool CanUndoLayout(int ATag) const;
   bool CanRedoLayout(int ATag) const;
   bool CanEdit(int ATag) const;

@@ -195,9 +195,15 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   ASSERT_NE(Host(), nullptr);
   EXPECT_FALSE(Enabled("&Panes", "&Create Base Pane"));
   EXPECT_FALSE(Enabled("&Panes", "&Delete Pane")) << "the base pane alone stays";
+  EXPECT_FALSE(Enabled("&Panes", "&Zoom")) << "the base pane alone has the whole area";
   Choose("&Panes", "Split &Top and Bottom");
   Choose("&Panes", "Split &Side by Side");
   EXPECT_EQ(pane_tree::Dump(Host()), "[[AAA* | BBB] / BBB]");
+  Choose("&Panes", "&Zoom");
+  ASSERT_TRUE(Host()->Zoomed());
+  EXPECT_TRUE(Enabled("&Panes", "&Zoom")) << "and back";
+  Choose("&Panes", "&Zoom");
+  EXPECT_FALSE(Host()->Zoomed());
   Choose("&Panes", "&Delete Pane");
   EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* / BBB]");
   EXPECT_TRUE(Enabled("&Edit", "&Bring Back Deleted Pane"));
