@@ -6,7 +6,9 @@ struct TFormClassInfo;
 class TMainMenu;
 
 // A top-level window. Width and Height are its outer size: a 4-pixel frame
-// and a 30-pixel caption bar surround the client area children live in.
+// and a 30-pixel caption bar surround the client area children live in. A
+// menu bar lies outside the client area too, but not in these sizes: on the
+// screen the window is taller by the bar.
 class TForm : public TWinControl {
  public:
   static constexpr int FrameWidth = 8;    // left and right frame together
@@ -48,8 +50,6 @@ class TForm : public TWinControl {
   void PeerCloseRequest();
   bool PeerOutOfDate() const override;
   int PeerClientTop() const override { return FMenuHeight; }
-  // The window's frame and caption, and the menu bar, round the client area.
-  int PeerFrameHeight() const { return FrameHeight + FMenuHeight; }
 
  protected:
   explicit TForm(TComponent* AOwner);
