@@ -106,9 +106,9 @@ void TForm1::WorkspaceChange(TObject* Sender) {
   // panes alone, and empty editors and grids, are not.
   if (!FTyped) {
     const TContentValue value = ContentValueOf(dynamic_cast<const TControl*>(Sender));
-    FTyped = !value.Text.empty() ||
-             std::any_of(value.Cells.begin(), value.Cells.end(),
-                         [](const std::string& ACell) { return !ACell.empty(); });
+    FTyped =
+        !value.Text.empty() || std::any_of(value.Cells.begin(), value.Cells.end(),
+                                           [](const std::string& ACell) { return !ACell.empty(); });
   }
   FModified = true;
   if (UnsavedWork() != before) UpdateTitle();
@@ -150,11 +150,8 @@ void TForm1::RecoveryTimer(TObject* /*Sender*/) {
   FRecoveryTimer->SetEnabled(false);
   if (!UnsavedWork()) return;
   KeepRecoveryCopy();
-  TWorkspace workspace;
-  if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
-  StoreWindowState(workspace);
   // Written on a thread of its own: typing never waits for the disk.
-  FWriter->Write(FRecoveryCopy, WriteWorkspace(workspace));
+  FWriter->Write(FRecoveryCopy, WriteWorkspace(CurrentWorkspace()));
 }
 
 void TForm1::ForgetRecovery() {
@@ -172,6 +169,13 @@ void TForm1::FlushRecovery() { FWriter->Wait(); }
 void TForm1::EndSession(TObject* Sender) {
   RecoveryTimer(Sender);
   FlushRecovery();
+}
+
+TWorkspace TForm1::CurrentWorkspace() const {
+  TWorkspace workspace;
+  if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
+  StoreWindowState(workspace);
+  return workspace;
 }
 
 void TForm1::ShowWorkspace(const TWorkspace& AWorkspace) {
@@ -201,6 +205,7 @@ bool TForm1::OpenFile(const std::string& AFileName) {
   ShowWorkspace(workspace);
   SetFileName(ExpandFileName(AFileName));
   SetModified(false);
+  NoteRecentFile(FFileName);
   return true;
 }
 
@@ -217,11 +222,8 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   // A cell still being typed into takes its text now: what the file holds
   // is what the grid shows, whatever key comes next.
   CommitCellEdits();
-  TWorkspace workspace;
-  if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
-  StoreWindowState(workspace);
   std::string problem;
-  if (!SaveToFile(AFileName, WriteWorkspace(workspace), problem)) {
+  if (!SaveToFile(AFileName, WriteWorkspace(CurrentWorkspace()), problem)) {
     MessageDlg("Panes could not save " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,
                "The reason: " + problem + ".\n\nThe file: " + ExpandFileName(AFileName) +
                    "\n\nYour changes are still here, not saved.");
@@ -232,6 +234,7 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   SetFileName(saved);
   ForgetRecovery();
   SetModified(false);
+  NoteRecentFile(FFileName);
   return true;
 }
 
@@ -262,15 +265,18 @@ bool TForm1::SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDi
   return false;
 }
 
+bool TForm1::SaveOrDiscardFirst(bool AForgetOnDiscard) {
+  return !UnsavedWork() ||
+         SaveOrDiscardChanges(FFileName.empty()
+                                  ? std::string("Save the changes to this window first?")
+                                  : "Save the changes to " + Quoted(FFileName) + " first?",
+                              AForgetOnDiscard);
+}
+
 void TForm1::OpenExecute(TObject* /*Sender*/) {
   // Discarded changes stay on the screen, and in their recovery copy, until
   // another file is open in their place.
-  if (UnsavedWork() &&
-      !SaveOrDiscardChanges(FFileName.empty()
-                                ? "Save the changes to this window first?"
-                                : "Save the changes to " + Quoted(FFileName) + " first?",
-                            false))
-    return;
+  if (!SaveOrDiscardFirst(false)) return;
   std::string name = FFileName;
   if (!PromptForFileName(name, Filter, "panes", "Open a workspace", false)) return;
   if (OpenFile(name)) OfferRecovery();

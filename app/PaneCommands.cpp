@@ -18,7 +18,8 @@ bool IsLeaf(const TSplitPanel* APane) { return APane->FFirst == nullptr; }
 // A pane's place in the host's coordinates.
 TRect HostRect(TSplitPanel* APane) {
   int left = 0, top = 0;
-  for (TControl* c = APane; c != nullptr && dynamic_cast<TMainPanel*>(c) == nullptr; c = c->Parent()) {
+  for (TControl* c = APane; c != nullptr && dynamic_cast<TMainPanel*>(c) == nullptr;
+       c = c->Parent()) {
     left += c->Left();
     top += c->Top();
   }
@@ -58,7 +59,9 @@ void EdgeLeaves(TSplitPanel* APane, bool ASideBySide, bool AFirstSide,
 }
 
 bool SideBySide(TPaneDirection ADirection) { return ADirection == pdLeft || ADirection == pdRight; }
-bool TowardsSecond(TPaneDirection ADirection) { return ADirection == pdRight || ADirection == pdDown; }
+bool TowardsSecond(TPaneDirection ADirection) {
+  return ADirection == pdRight || ADirection == pdDown;
+}
 
 int SplitterThickness(const TSplitPanel* APane) {
   return APane->SplitsHeight() ? APane->FSplitter->Height() : APane->FSplitter->Width();
@@ -80,8 +83,8 @@ class TEvener {
     const TNeed whole = Need(APane, sideBySide);
     const TNeed first = Need(APane->FFirst, sideBySide);
     const double member = (extent - whole.Fixed) / whole.Members;
-    const int want = std::clamp(static_cast<int>(first.Members * member + first.Fixed), 0,
-                                std::max(0, extent));
+    const int want =
+        std::clamp(static_cast<int>(first.Members * member + first.Fixed), 0, std::max(0, extent));
     APane->FRatio = RatioFor(extent, want);
     const int bevels = 2 * APane->BevelWidth();
     const int firstSize = std::max(0, PaneShare(extent, APane->FRatio));

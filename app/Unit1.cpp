@@ -27,6 +27,7 @@ TForm1::TForm1(TComponent* Owner)
     : TForm(Owner), FMainPanel(nullptr), FWriter(std::make_unique<TBackgroundWriter>()) {
   InitInheritedComponent(ClassInfo());
   CreateActions();
+  CreateMenu();
   OnCloseQuery = TCloseQueryEvent(this, &TForm1::FormCloseQuery);
   // The layout's own splitter divides nothing a user can move: assistive
   // technology need not meet it.
@@ -50,71 +51,36 @@ void TForm1::KeepToolbarWhole() {
   SetConstraints(std::max(MinWidth(), width), MinHeight());
 }
 
-namespace {
-struct TCommand {
-  TShortCut Keys;
-  const char* What;  // for tooltips and assistive technology
-  void (TForm1::*Handler)(TObject*);
-  int Tag;
-};
-}  // namespace
-
 void TForm1::CreateActions() {
-  // The toolbar's seven, each with its keys in its tooltip.
-  const TCommand buttons[] = {
-      {scCtrl | scShift | 'N', "Create the base pane", &TForm1::Button1Click, 0},
-      {scCtrl | scShift | 'O', "Split into top and bottom halves", &TForm1::Button2Click, 0},
-      {scCtrl | scShift | 'E', "Split into left and right halves", &TForm1::Button3Click, 0},
-      {scCtrl | scShift | 'W', "Delete the current pane", &TForm1::Button4Click, 0},
-      {scCtrl | 'Q', "Leave the program", &TForm1::Button5Click, 0},
-      {scCtrl | scShift | 'M', "Put a text editor into the current pane", &TForm1::Button6Click, 0},
-      {scCtrl | scShift | 'G', "Put a string grid into the current pane", &TForm1::Button7Click, 0},
-  };
+  // Each command of the table with its keys; the toolbar's seven name
+  // theirs in their tooltips, the toolbar's own tooltip names the others.
   TButton* toolbar[] = {Button1, Button2, Button3, Button4, Button5, Button6, Button7};
-  // Desktops take the arrows with Alt, Alt+Shift, Ctrl+Alt and Super, and
-  // editors take them with Ctrl and Shift: directions go on the letters vi
-  // users know (H left, J down, K up, L right), which none of them takes.
-  const TCommand others[] = {
-      {scCtrl | scShift | 'H', "Go to the pane on the left", &TForm1::SelectPaneExecute, pdLeft},
-      {scCtrl | scShift | 'L', "Go to the pane on the right", &TForm1::SelectPaneExecute, pdRight},
-      {scCtrl | scShift | 'K', "Go to the pane above", &TForm1::SelectPaneExecute, pdUp},
-      {scCtrl | scShift | 'J', "Go to the pane below", &TForm1::SelectPaneExecute, pdDown},
-      {VK_F6, "Go to the next pane", &TForm1::NextPaneExecute, 1},
-      {scShift | VK_F6, "Go to the previous pane", &TForm1::NextPaneExecute, -1},
-      {scCtrl | scAlt | scShift | 'H', "Move the splitter left", &TForm1::MoveSplitterExecute,
-       pdLeft},
-      {scCtrl | scAlt | scShift | 'L', "Move the splitter right", &TForm1::MoveSplitterExecute,
-       pdRight},
-      {scCtrl | scAlt | scShift | 'K', "Move the splitter up", &TForm1::MoveSplitterExecute, pdUp},
-      {scCtrl | scAlt | scShift | 'J', "Move the splitter down", &TForm1::MoveSplitterExecute,
-       pdDown},
-      {scCtrl | scShift | 'B', "Even out all panes", &TForm1::EvenOutExecute, 0},
-      {scCtrl | scShift | 'X', "Zoom the current pane", &TForm1::ZoomExecute, 0},
-      {scCtrl | scShift | 'T', "Bring back the deleted pane", &TForm1::UndoDeleteExecute, 0},
-      {scCtrl | scShift | 'Y', "Delete again the pane brought back", &TForm1::RedoDeleteExecute, 0},
-      {scCtrl | 'S', "Save the workspace", &TForm1::SaveExecute, 0},
-      {scCtrl | scShift | 'S', "Save the workspace under a new name", &TForm1::SaveAsExecute, 0},
-      {scCtrl | 'O', "Open a workspace", &TForm1::OpenExecute, 0},
-  };
-  auto add = [this](const TCommand& ACommand) {
-    auto* action = new TAction(this);
-    action->SetShortCut(ACommand.Keys);
-    action->SetHint(std::string(ACommand.What) + " (" + ShortCutToText(ACommand.Keys) + ")");
-    action->SetTag(ACommand.Tag);
-    action->OnExecute = TNotifyEvent(this, ACommand.Handler);
-    return action;
-  };
-  for (size_t i = 0; i < std::size(buttons); ++i) {
-    TAction* action = add(buttons[i]);
-    // The tooltip names the keys; assistive technology reads it as the
-    // description and gets the keys as the button's own too.
-    toolbar[i]->SetHint(action->Hint());
-    toolbar[i]->SetShortCut(buttons[i].Keys);
+  std::string more = "More keys:";
+  for (const TCommand& command : Commands()) {
+    TAction* action = nullptr;
+    if (command.Handler != nullptr) {
+      action = new TAction(this);
+      // Keys an editor binds itself are only shown in the menu.
+      if (command.Bound) action->SetShortCut(command.Keys);
+      action->SetHint(command.Keys != 0
+                          ? std::string(command.What) + " (" + ShortCutToText(command.Keys) + ")"
+                          : std::string(command.What));
+      action->SetTag(command.Tag);
+      action->OnExecute = TNotifyEvent(this, command.Handler);
+    }
+    FCommandActions.push_back(action);
+    if (action == nullptr || !command.Bound || command.Keys == 0) continue;
+    if (command.Button > 0) {
+      // The tooltip names the keys; assistive technology reads it as the
+      // description and gets the keys as the button's own too.
+      TButton* button = toolbar[command.Button - 1];
+      button->SetHint(action->Hint());
+      button->SetShortCut(command.Keys);
+    } else {
+      more += "\n" + action->Hint();
+    }
   }
   Panel1->SetAccessibleRole(arToolBar);
-  // The keys without a button of their own are named on the toolbar.
-  std::string more = "More keys:";
-  for (const TCommand& command : others) more += "\n" + add(command)->Hint();
   Panel1->SetHint(more);
 }
 

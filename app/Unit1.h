@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/SplitPanel.h"
 #include "app/Workspace.h"
@@ -12,6 +13,7 @@
 #include "widgets/Form.h"
 #include "widgets/FormStream.h"
 #include "widgets/Memo.h"
+#include "widgets/Menu.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
 #include "widgets/StringGrid.h"
@@ -87,6 +89,39 @@ class TForm1 : public TForm {
   // into the recovery copy at once, without a question.
   void EndSession(TObject* Sender);
 
+  // The menu bar and what only it offers (MenuCommands.cpp).
+  TMainMenu* MainMenu1 = nullptr;
+  // An empty window without a file, after the question about unsaved
+  // changes.
+  void NewExecute(TObject* Sender);
+  // A workspace was opened or saved: it goes to the top of Open Recent.
+  void NoteRecentFile(const std::string& APath);
+  // Where the list of recent workspaces is kept.
+  static std::string RecentListFile();
+  // The editor's or the grid's own undo, cut, paste...; the tag says which.
+  void EditExecute(TObject* Sender);
+  // A window that lists every key.
+  void KeysExecute(TObject* Sender);
+  void AboutExecute(TObject* Sender);
+
+  // Every command of the window, in one table: the key bindings, the
+  // toolbar's tooltips, the menus and the Keys window all come from it.
+  struct TCommand {
+    const char* Menu;     // "&File"...; the menu it is in
+    const char* Caption;  // in the menu; "-" a separator line
+    const char* What;     // for tooltips, the Keys window, assistive technology
+    TShortCut Keys;
+    void (TForm1::*Handler)(TObject*);  // null: the recent workspaces
+    int Tag;
+    // Whether there is something to act on now; null: always.
+    bool (TForm1::*CanRun)(int ATag) const;
+    int Button;  // the toolbar button (1 to 7) that runs it as well, or 0
+    bool Bound;  // the window binds the keys; else the editor that has the keyboard does
+  };
+  static const std::vector<TCommand>& Commands();
+  // The action that runs Commands()[AIndex] (null for separators).
+  TAction* CommandAction(size_t AIndex) const { return FCommandActions.at(AIndex); }
+
   explicit TForm1(TComponent* Owner);
   ~TForm1() override;
 
@@ -97,6 +132,20 @@ class TForm1 : public TForm {
 
  private:
   void CreateActions();
+  void CreateMenu();
+  void MenuClick(TObject* Sender);
+  // A menu opens: its items are greyed out where they cannot act.
+  void MenuPopup(TObject* Sender);
+  void RecentPopup(TObject* Sender);
+  void OpenRecentClick(TObject* Sender);
+  bool CanCreate(int ATag) const;
+  bool HasPanes(int ATag) const;
+  bool HasSplit(int ATag) const;
+  bool CanZoom(int ATag) const;
+  bool CanUndoLayout(int ATag) const;
+  bool CanRedoLayout(int ATag) const;
+  bool CanEdit(int ATag) const;
+  bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).
   void CreateHost();
   void WorkspaceChange(TObject* Sender);
@@ -107,10 +156,15 @@ class TForm1 : public TForm {
   // failed save).
   // Discard forgets the recovery copy unless AForgetOnDiscard is false.
   bool SaveOrDiscardChanges(const std::string& AQuestion, bool AForgetOnDiscard = true);
+  // The same before the window shows another workspace, if there is
+  // unsaved work: false on Cancel.
+  bool SaveOrDiscardFirst(bool AForgetOnDiscard);
   // Deletes this window's own recovery copy, and stops keeping one.
   void ForgetRecovery();
   // Names and takes a recovery copy of this window's own.
   void KeepRecoveryCopy();
+  // What a save or a recovery copy keeps of the window now.
+  TWorkspace CurrentWorkspace() const;
   // Puts AWorkspace into the window: its panes, or none.
   void ShowWorkspace(const TWorkspace& AWorkspace);
   // The window's file from now on (empty: none); the recovery copy of a file
@@ -131,6 +185,8 @@ class TForm1 : public TForm {
   std::unique_ptr<TFileLock> FCopyLock;
   // Held by the first window on a file, so a second one can say so.
   TFileLock FFileLock;
+  std::vector<TAction*> FCommandActions;
+  TMenuItem* FRecentMenu = nullptr;
 };
 
 extern TForm1* Form1;

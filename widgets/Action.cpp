@@ -26,6 +26,8 @@ int ToQtKey(unsigned ACode) {
   }
 }
 
+}  // namespace
+
 QKeySequence ToKeySequence(TShortCut AShortCut) {
   int modifiers = 0;
   if (AShortCut & scShift) modifiers |= Qt::SHIFT;
@@ -33,7 +35,6 @@ QKeySequence ToKeySequence(TShortCut AShortCut) {
   if (AShortCut & scAlt) modifiers |= Qt::ALT;
   return QKeySequence(modifiers | ToQtKey(AShortCut & 0xFF));
 }
-}  // namespace
 
 std::string ShortCutToText(TShortCut AShortCut) {
   if (AShortCut == 0) return {};

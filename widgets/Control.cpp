@@ -387,8 +387,9 @@ QWidget* TControl::Handle() const {
 }
 
 TRect TControl::HandleRect() const {
-  if (FPeer == nullptr) return BoundsRect();
-  return {0, 0, FWidth, FHeight};
+  if (FPeer != nullptr) return {0, 0, FWidth, FHeight};
+  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
+  return {FLeft, FTop + top, FLeft + FWidth, FTop + top + FHeight};
 }
 
 void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
@@ -403,10 +404,14 @@ void TControl::PeerDblClick() {
   Dispatch([&] { OnDblClick(this); });
 }
 
-void TControl::PushPeerState() { FPeer->setGeometry(FLeft, FTop, FWidth, FHeight); }
+void TControl::PushPeerState() {
+  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
+  FPeer->setGeometry(FLeft, FTop + top, FWidth, FHeight);
+}
 
 bool TControl::PeerOutOfDate() const {
-  return FPeer->geometry() != QRect(FLeft, FTop, FWidth, FHeight);
+  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
+  return FPeer->geometry() != QRect(FLeft, FTop + top, FWidth, FHeight);
 }
 
 void TControl::SizeChanged() {
@@ -560,6 +565,11 @@ void TWinControl::AlignControls(TControl* AControl) {
 void TWinControl::SizeChanged() {
   AlignControls(nullptr);
   TControl::SizeChanged();
+}
+
+void TWinControl::PeerClientMoved() {
+  for (TControl* c : FControls) c->RequestPeerSync();
+  FPeer->update();
 }
 
 void TWinControl::SetTabOrder(int AValue) {

@@ -139,7 +139,7 @@ class TControl : public TComponent {
   std::unique_ptr<TControlExtra> FExtra;
   TControlExtra& Extra();
   QWidget* FPeer = nullptr;
-  int FSyncSlot = -1;  // index in the pending peer-sync list, or -1
+  int FSyncSlot = -1;          // index in the pending peer-sync list, or -1
   unsigned FResizedRound = 0;  // the peer sync that last resized the peer
   friend bool PeerResizedBySync(const TControl* AControl);
 };
@@ -175,7 +175,10 @@ class TWinControl : public TControl {
   // (a click, Tab), not when its window is merely activated again.
   TNotifyEvent OnEnter;
 
-  // Layer internal.
+  // Layer internals. Where the client area starts in the peer: below a
+  // form's menu bar, which lies outside the client area. Children's peers
+  // and windowless children are placed that much lower.
+  virtual int PeerClientTop() const { return 0; }
   void PeerEnter();
 
   // Re-applies the alignment of the children; AControl is the one that
@@ -185,6 +188,8 @@ class TWinControl : public TControl {
  protected:
   TWinControl(TComponent* AOwner, QWidget* APeer);
   void SizeChanged() override;
+  // PeerClientTop changed: every child is placed again.
+  void PeerClientMoved();
 
  private:
   friend class TControl;

@@ -1,9 +1,16 @@
 #include "widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "widgets/Application.h"
 #include "widgets/Form.h"
@@ -88,4 +95,49 @@ bool PromptForFileName(std::string& AFileName, const std::string& AFilter,
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   AFileName = dialog.selectedFiles().constFirst().toStdString();
   return true;
+}
+
+void ShowTableDlg(const std::string& ATitle, const std::vector<std::string>& AHeadings,
+                  const std::vector<std::vector<std::string>>& ARows) {
+  if (gAnswers != nullptr) {
+    std::string shown = ATitle;
+    for (const auto& row : ARows) {
+      shown += "\n";
+      for (size_t i = 0; i < row.size(); ++i) shown += (i > 0 ? "\t" : "") + row[i];
+    }
+    gAnswers->Shown.push_back(shown);
+    return;
+  }
+  QDialog dialog(DialogParent());
+  dialog.setWindowTitle(QString::fromStdString(ATitle));
+  auto* table =
+      new QTableWidget(static_cast<int>(ARows.size()), static_cast<int>(AHeadings.size()));
+  table->setAccessibleName(QString::fromStdString(ATitle));
+  QStringList headings;
+  for (const std::string& heading : AHeadings) headings << QString::fromStdString(heading);
+  table->setHorizontalHeaderLabels(headings);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setWordWrap(false);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+  for (size_t r = 0; r < ARows.size(); ++r)
+    for (size_t c = 0; c < ARows[r].size() && c < AHeadings.size(); ++c)
+      table->setItem(static_cast<int>(r), static_cast<int>(c),
+                     new QTableWidgetItem(QString::fromStdString(ARows[r][c])));
+  table->resizeColumnsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(table);
+  layout->addWidget(buttons);
+  int width = table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth();
+  for (int c = 0; c < table->columnCount(); ++c) width += table->columnWidth(c);
+  const int height = table->horizontalHeader()->sizeHint().height() +
+                     table->rowCount() * table->verticalHeader()->defaultSectionSize() +
+                     buttons->sizeHint().height() + 40;
+  dialog.resize(std::min(width + 40, 900), std::min(height, 640));
+  table->setFocus();
+  dialog.exec();
 }

@@ -20,6 +20,11 @@ int MessageDlg(const std::string& AText, TMsgDlgType AType,
 bool PromptForFileName(std::string& AFileName, const std::string& AFilter,
                        const std::string& ADefaultExt, const std::string& ATitle, bool ASaveDialog);
 
+// Shows ARows under AHeadings in a window of their own, to read, until the
+// user closes it.
+void ShowTableDlg(const std::string& ATitle, const std::vector<std::string>& AHeadings,
+                  const std::vector<std::vector<std::string>>& ARows);
+
 // For tests: while set, dialogs show nothing; each takes the next answer
 // (the default button, or a cancelled file dialog, when none is left) and
 // records what it would have shown.

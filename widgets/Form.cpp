@@ -11,6 +11,7 @@
 #include "widgets/Application.h"
 #include "widgets/Exception.h"
 #include "widgets/FormStream.h"
+#include "widgets/Menu.h"
 #include "widgets/Peer.h"
 #include "widgets/Resources.h"
 
@@ -26,9 +27,10 @@ class TFormPeer : public TPlainPeer {
   void resizeEvent(QResizeEvent* /*AEvent*/) override {
     // The window's size now, not the event's: where two changes queue up (a
     // resize, then maximised), Qt hands the first one's size with the
-    // second one's geometry in place, and has no event for the second.
+    // second one's geometry in place, and has no event for the second. The
+    // window holds the menu bar above the client area.
     const QSize size = this->size();
-    Dispatch([&] { Form()->PeerResized(size.width(), size.height()); });
+    Dispatch([&] { Form()->PeerResized(size.width(), size.height() - Form()->PeerClientTop()); });
   }
   void moveEvent(QMoveEvent* /*AEvent*/) override {
     // Moved by the user or the window manager: the model learns the place,
@@ -72,6 +74,8 @@ void TForm::InitInheritedComponent(const TFormClassInfo& AInfo) {
 }
 
 TForm::~TForm() {
+  // The menu, destroyed with the form's other components, outlives its bar.
+  if (FMenu != nullptr) FMenu->FormDestroyed();
   if (Application != nullptr) Application->FormDestroyed(this);
 }
 
@@ -88,13 +92,31 @@ void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 void TForm::SetConstraints(int AMinWidth, int AMinHeight) {
   FMinWidth = AMinWidth;
   FMinHeight = AMinHeight;
-  Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth), std::max(0, AMinHeight - FrameHeight));
+  Peer()->setMinimumSize(std::max(0, AMinWidth - FrameWidth),
+                         std::max(0, AMinHeight - FrameHeight) + FMenuHeight);
   SetBounds(Left(), Top(), Width(), Height());
 }
 
-void TForm::Show() {
-  SetVisible(true);
+void TForm::SetMenu(TMainMenu* AMenu) {
+  FMenu = AMenu;
+  const int height = AMenu != nullptr ? AMenu->Height() : 0;
+  if (height != FMenuHeight) {
+    FMenuHeight = height;
+    SetConstraints(FMinWidth, FMinHeight);
+    // The client area keeps its place in the model; on the screen it moves
+    // below the bar, and the window grows by as much.
+    PeerClientMoved();
+    RequestPeerSync();
+  }
+  PlaceMenu();
 }
+
+void TForm::PlaceMenu() {
+  if (FMenu != nullptr && FMenu->Peer() != nullptr)
+    FMenu->Peer()->setGeometry(0, 0, Peer()->width(), FMenuHeight);
+}
+
+void TForm::Show() { SetVisible(true); }
 
 void TForm::Close() {
   bool canClose = true;
@@ -112,6 +134,7 @@ void TForm::Close() {
 // place past the screen's edge.
 void TForm::PeerResized(int AClientWidth, int AClientHeight) {
   AdoptPeerBounds(Left(), Top(), AClientWidth + FrameWidth, AClientHeight + FrameHeight);
+  PlaceMenu();
 }
 
 void TForm::PeerMoved(int ALeft, int ATop) { AdoptPeerBounds(ALeft, ATop, Width(), Height()); }
@@ -126,9 +149,10 @@ void TForm::PushPeerState() {
   // back into the model while it moves the window.
   const QPoint corner(Left(), Top());
   const TRect client = ClientRect();
-  const QSize size(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height() + FMenuHeight);
   if (Peer()->pos() != corner) Peer()->move(corner);
   if (Peer()->size() != size) Peer()->resize(size);
+  PlaceMenu();
 }
 
 // A window's geometry() is its client area on the screen; the model keeps
@@ -136,7 +160,7 @@ void TForm::PushPeerState() {
 bool TForm::PeerOutOfDate() const {
   const TRect client = ClientRect();
   return Peer()->pos() != QPoint(Left(), Top()) ||
-         Peer()->size() != QSize(client.Width(), client.Height());
+         Peer()->size() != QSize(client.Width(), client.Height() + FMenuHeight);
 }
 
 // The window manager owns the state: the user maximises and restores the
@@ -168,7 +192,9 @@ void TForm::UpdatePeerVisibility() {
 // screen once the desktop scales the window up: the window opens wholly on
 // the screen it opens on.
 void TForm::FitOnScreen() {
-  const TRect bounds = BoundsRect();
+  // The window on the screen is taller than the model's by the menu bar.
+  TRect bounds = BoundsRect();
+  bounds.Bottom += FMenuHeight;
   QScreen* screen = QGuiApplication::screenAt(
       QPoint(bounds.Left + bounds.Width() / 2, bounds.Top + bounds.Height() / 2));
   if (screen == nullptr) screen = Peer()->screen();
@@ -177,8 +203,8 @@ void TForm::FitOnScreen() {
   const QRect area = screen->availableGeometry();
   const TRect fitted =
       FitInArea(bounds, {area.left(), area.top(), area.right() + 1, area.bottom() + 1}, MinWidth(),
-                MinHeight());
-  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height());
+                MinHeight() + FMenuHeight);
+  SetBounds(fitted.Left, fitted.Top, fitted.Width(), fitted.Height() - FMenuHeight);
 }
 
 namespace {

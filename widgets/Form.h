@@ -3,9 +3,12 @@
 #include "widgets/Control.h"
 
 struct TFormClassInfo;
+class TMainMenu;
 
 // A top-level window. Width and Height are its outer size: a 4-pixel frame
-// and a 30-pixel caption bar surround the client area children live in.
+// and a 30-pixel caption bar surround the client area children live in. A
+// menu bar lies outside the client area too, but not in these sizes: on the
+// screen the window is taller by the bar.
 class TForm : public TWinControl {
  public:
   static constexpr int FrameWidth = 8;    // left and right frame together
@@ -34,6 +37,11 @@ class TForm : public TWinControl {
   int MinWidth() const { return FMinWidth; }
   int MinHeight() const { return FMinHeight; }
 
+  // The bar of menus above the client area (see Menu.h), or null. The
+  // client area keeps its size; the window grows by the bar's height.
+  TMainMenu* Menu() const { return FMenu; }
+  void SetMenu(TMainMenu* AMenu);
+
   void Show();
   // Asks OnCloseQuery whether the window may close, then OnClose; unless
   // either refuses, hides the window, and closing the main form ends the
@@ -50,6 +58,7 @@ class TForm : public TWinControl {
   void PeerMoved(int ALeft, int ATop);
   void PeerCloseRequest();
   bool PeerOutOfDate() const override;
+  int PeerClientTop() const override { return FMenuHeight; }
 
  protected:
   explicit TForm(TComponent* AOwner);
@@ -61,6 +70,9 @@ class TForm : public TWinControl {
   void UpdatePeerVisibility() override;
 
  private:
+  void PlaceMenu();
+  TMainMenu* FMenu = nullptr;
+  int FMenuHeight = 0;
   int FMinWidth = 0;
   int FMinHeight = 0;
 };

@@ -11,6 +11,10 @@
 
 QColor ToQColor(TColor AColor);
 
+class QKeySequence;
+// A shortcut (see Action.h) as Qt's keys.
+QKeySequence ToKeySequence(unsigned AShortCut);
+
 // Reports an exception that escaped an event handler; defined by the
 // application object.
 void ReportHandlerException(const std::exception* AError);

@@ -75,7 +75,7 @@ void TGraphicControl::PushPeerState() { InvalidateOnParent(); }
 
 bool TGraphicControl::PeerOutOfDate() const {
   const bool shown = Visible() && Parent() != nullptr;
-  return shown != FDrawn || (shown && !(FDrawnRect == BoundsRect()));
+  return shown != FDrawn || (shown && !(FDrawnRect == HandleRect()));
 }
 
 void TGraphicControl::UpdatePeerVisibility() { InvalidateOnParent(); }
@@ -86,7 +86,7 @@ void TGraphicControl::InvalidateOnParent() {
     FDrawn = false;
     return;
   }
-  const TRect now = BoundsRect();
+  const TRect now = HandleRect();
   const bool shown = Visible();
   if (FDrawn && shown && FDrawnRect == now) return;
   // A parent just resized is repainted whole anyway; asking again for each
@@ -127,7 +127,7 @@ QRegion TPlainPeer::VisibleFace(const QRegion& ARegion) const {
   for (int i = 0; i < FControl->ControlCount(); ++i) {
     TControl* c = FControl->Controls(i);
     if (!c->IsWindowed() && c->Visible() && static_cast<TGraphicControl*>(c)->PaintsOpaque())
-      visible -= ToQRect(c->BoundsRect());
+      visible -= ToQRect(c->HandleRect());
   }
   return visible;
 }
@@ -156,8 +156,8 @@ TGraphicControl* TPlainPeer::WindowlessAt(QPoint APos) const {
   for (int i = FControl->ControlCount() - 1; i >= 0; --i) {
     TControl* c = FControl->Controls(i);
     if (c->IsWindowed() || !c->Visible()) continue;
-    if (APos.x() >= c->Left() && APos.x() < c->Left() + c->Width() && APos.y() >= c->Top() &&
-        APos.y() < c->Top() + c->Height())
+    const TRect r = c->HandleRect();
+    if (APos.x() >= r.Left && APos.x() < r.Right && APos.y() >= r.Top && APos.y() < r.Bottom)
       return static_cast<TGraphicControl*>(c);
   }
   return nullptr;
@@ -172,7 +172,7 @@ void TPlainPeer::paintEvent(QPaintEvent* AEvent) {
   for (int i = 0; i < FControl->ControlCount(); ++i) {
     TControl* c = FControl->Controls(i);
     if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
-    const QRect area = ToQRect(c->BoundsRect());
+    const QRect area = ToQRect(c->HandleRect());
     if (!region.intersects(area)) continue;
     // Clipped to its area, which also lets it be drawn in one go (see
     // FillRegion).
@@ -193,7 +193,8 @@ void TPlainPeer::Press(QMouseEvent* AEvent, void (TGraphicControl::*AHandler)(QM
     // Qt sends the moves and the release to this widget; they go on to the
     // control the press was for.
     gMouseCapture = target;
-    (target->*AHandler)(AEvent, pos.x() - target->Left(), pos.y() - target->Top());
+    const TRect area = target->HandleRect();
+    (target->*AHandler)(AEvent, pos.x() - area.Left, pos.y() - area.Top);
     return;
   }
   // A double-click counts as a press, the way it always did on a plain widget.
@@ -231,7 +232,7 @@ bool TPlainPeer::event(QEvent* AEvent) {
     auto* help = static_cast<QHelpEvent*>(AEvent);
     if (TGraphicControl* target = WindowlessAt(help->pos()); target != nullptr && !target->Hint().empty()) {
       QToolTip::showText(help->globalPos(), QString::fromStdString(target->Hint()), this,
-                         ToQRect(target->BoundsRect()));
+                         ToQRect(target->HandleRect()));
       return true;
     }
   }

@@ -242,7 +242,47 @@ def extent(accessible, horizontal):
     return box.width if horizontal else box.height
 
 
+# Menu items a screen reader must find, with the keys it announces (Qt
+# announces the underlined letter of an item without keys of its own).
+MENU_ITEMS = [("File", "Open…", "Ctrl+O"), ("File", "Save As…", "Ctrl+Shift+S"),
+              ("File", "New", "Alt+N"), ("Edit", "Undo", "Ctrl+Z"),
+              ("Edit", "Bring Back Deleted Pane", "Ctrl+Shift+T"),
+              ("Panes", "Go Left", "Ctrl+Shift+H"), ("Panes", "Move Splitter Down",
+                                                     "Ctrl+Alt+Shift+J"),
+              ("Help", "Keys", "Alt+K")]
+
+
+def check_menus(s):
+    """The menu bar: its menus and their items, each named without the
+    underline's mark and with its keys; every toolbar key among them."""
+    bars = [a for a in s.frame if a.getRoleName() == "menu bar"]
+    expect(len(bars) == 1, "one menu bar in the window, not %d" % len(bars))
+    menus = {}
+    for entry in bars[0]:
+        # Qt shows each title as an item that holds its menu.
+        expect(entry.getRoleName() in ("menu item", "menu"), "%r in the menu bar is a %s" % (
+            entry.name, entry.getRoleName()))
+        items = {}
+        for menu in entry:
+            for item in menu:
+                if item.getRoleName() == "separator":
+                    continue
+                action = item.queryAction()
+                binding = action.getKeyBinding(0) if action.nActions else ""
+                items[item.name] = binding
+        menus[entry.name] = items
+    expect(list(menus) == ["File", "Edit", "Panes", "Help"], "the menus %r" % list(menus))
+    for menu, name, keys in MENU_ITEMS:
+        expect(name in menus[menu], "no %r in %s: %r" % (name, menu, menus[menu]))
+        expect(keys in menus[menu][name].split(";"),
+               "%s > %s announces the keys %r, not %r" % (menu, name, menus[menu][name], keys))
+    every = ";".join(b for items in menus.values() for b in items.values()).split(";")
+    for keys in TOOLBAR_KEYS:
+        expect(keys in every, "the toolbar's %s is in no menu" % keys)
+
+
 def check(s):
+    check_menus(s)
     # The toolbar: a tool bar whose buttons carry their keys and keep the
     # tooltip naming them.
     toolbars = [a for a in s.frame if a.getRoleName() == "tool bar"]

@@ -23,7 +23,8 @@ import sys
 import tempfile
 import time
 
-# Toolbar buttons, centres in client coordinates (the window's layout).
+# Toolbar buttons, centres in client coordinates (the window's layout); on
+# the window they lie lower by the menu bar's height (Session.menu).
 BUTTONS = {
     "create": (52, 28), "stacked": (124, 28), "side": (204, 28), "delete": (284, 28),
     "leave": (356, 28), "memo": (416, 28), "grid": (476, 28),
@@ -213,11 +214,13 @@ class Session:
     def __init__(self, binary, out, wrapper=(), screen="1600x1200", env=None, size=(688, 446),
                  corner=True):
         """screen: the virtual screen's size; env: more environment for the
-        program (QT_SCALE_FACTOR, say); size: the window's first size in the
-        screen's pixels; corner: move the window into the screen's corner."""
+        program (QT_SCALE_FACTOR, say); size: the first size of the window's
+        client area in the screen's pixels (the window is taller by its menu
+        bar); corner: move the window into the screen's corner."""
         self.out = out
         self.binary = binary
         self.wrapper = list(wrapper)
+        self.menu = 0  # the menu bar's height, learnt at the start
         self.xvfb = None
         self.app = None
         self.wm = None
@@ -276,6 +279,8 @@ class Session:
         seen = {}
 
         def main_window():
+            # The menu bar sits above the client area, in the window: the
+            # window is as wide as the client area and taller by the bar.
             # Its dialogs are the program's windows too; the main one is the
             # one at the window's first size.
             found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^panes$"],
@@ -284,7 +289,9 @@ class Session:
                 self.wid = wid
                 try:
                     seen[wid] = self.geometry()
-                    if seen[wid][2:] == self.size:
+                    width, height = seen[wid][2:]
+                    if width == self.size[0] and 0 < height - self.size[1] <= 100:
+                        self.menu = height - self.size[1]
                         return wid
                 except Failure:  # gone again meanwhile
                     pass
@@ -364,7 +371,17 @@ class Session:
     def press(self, name):
         self.note("press " + name)
         x, y = BUTTONS[name]
-        self.tool("mousemove", "--window", self.wid, str(x), str(y), "click", "1")
+        self.tool("mousemove", "--window", self.wid, str(x), str(y + self.menu), "click", "1")
+
+    def popups(self):
+        """The program's open menus, as xdotool's ids."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^panes$"],
+                               env=self.env, capture_output=True, text=True).stdout.split()
+        # Menus are the windows the window manager does not manage (Qt names
+        # their type only the first time one opens).
+        return [w for w in found if w != self.wid and "Override Redirect State: yes" in
+                subprocess.run(["xwininfo", "-id", w], env=self.env, capture_output=True,
+                               text=True).stdout]
 
     def drag(self, x, y, dx, dy, steps=5):
         self.note("drag %d,%d by %d,%d" % (x, y, dx, dy))
@@ -541,7 +558,7 @@ def scenario(s):
     valgrind, say) is given its time."""
     s.press("create")
     root = s.frame()
-    if root[1] < TOOLBAR:
+    if root[1] < s.menu + TOOLBAR:
         raise Failure("the base pane covers the toolbar")
     # Side by side, then the right half stacked and its top side by side.
     s.press("side")
@@ -638,6 +655,61 @@ def scenario(s):
     s.frame(differs_from=left)
     s.key("ctrl+shift+t")
     s.frame(equals=left)
+
+
+def menu_titles(image, bar_height):
+    """The menu bar's titles from left to right, as the (left, right) columns
+    of their dark letters."""
+    dark = [x for x in range(image.width)
+            if any(sum(image.pixel(x, y)) < 300 for y in range(2, bar_height - 2))]
+    titles = []
+    for x in dark:
+        if titles and x - titles[-1][1] <= 6:
+            titles[-1][1] = x
+        else:
+            titles.append([x, x])
+    return [tuple(t) for t in titles]
+
+
+def menus(s):
+    """The menu bar: F10 opens the first menu, the arrows go on to Panes and
+    its underlined letter runs a split; a click opens Panes and a click on
+    its last item zooms; Alt+P opens it and Escape closes it. The keys are
+    back in the framed pane after each."""
+    was = s.frame()
+    s.key("F10")
+    s.wait(lambda: s.popups() or None, "a menu opened by F10")
+    s.key("Right", "Right")
+    s.key("t")  # Split &Top and Bottom
+    top = s.frame(differs_from=was)
+    if abs(top[1] - was[1]) > 2 or top[3] > centre(was)[1] + 2 or abs(top[0] - was[0]) > 2:
+        raise Failure("Panes > Split Top and Bottom framed %r in %r" % (top, was))
+    s.wait(lambda: not s.popups() or None, "the menu closed")
+    titles = menu_titles(s.grab(), s.menu)
+    if len(titles) != 4:
+        raise Failure("the menu bar shows %d titles, not File, Edit, Panes, Help" % len(titles))
+    s.click(sum(titles[2]) // 2, s.menu // 2)
+    menu = s.wait(lambda: s.popups() or None, "the Panes menu opened by a click")[0]
+    values = dict(line.split("=", 1) for line in
+                  s.tool("getwindowgeometry", "--shell", menu).split())
+    x, y, w, h = (int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+    s.note("click Zoom, the last item of the Panes menu")
+    s.tool("mousemove", str(x + w // 3), str(y + h - 10 * s.menu // 19))
+    time.sleep(0.2 * PATIENCE)
+    s.tool("click", "1")
+    width, height = s.geometry()[2:]
+    s.frame(equals=(1, s.menu + TOOLBAR + 1, width - 2, height - 2))
+    s.key("ctrl+shift+x")
+    s.frame(equals=top)
+    # Alt and an underlined letter opens a menu; closed with Escape, it
+    # leaves the keys to the window (Qt's bar kept them, and the window's
+    # keys went dead).
+    s.key("alt+p")
+    s.wait(lambda: s.popups() or None, "the Panes menu opened by Alt+P")
+    s.key("Escape")
+    s.wait(lambda: not s.popups() or None, "the menu closed by Escape")
+    s.key("ctrl+shift+e")
+    s.frame(differs_from=top)
 
 
 def highlight_box(image, frame):
@@ -766,7 +838,7 @@ def room_and_zoom(s):
     deep = s.frame()
     width, height = s.geometry()[2:]
     s.key("ctrl+shift+x")
-    whole = (1, TOOLBAR + 1, width - 2, height - 2)
+    whole = (1, s.menu + TOOLBAR + 1, width - 2, height - 2)
     s.frame(equals=whole)
     s.key("ctrl+shift+x")
     s.frame(equals=deep)
@@ -1047,7 +1119,8 @@ def random_actions(s, count, rng):
             s.press("delete")
         elif roll < 0.55:
             button = rng.choice([1, 1, 1, 3])
-            s.click(rng.randrange(2, width - 2), rng.randrange(TOOLBAR + 2, height - 2), button)
+            s.click(rng.randrange(2, width - 2), rng.randrange(s.menu + TOOLBAR + 2, height - 2),
+                    button)
             if button == 3:
                 # An editor's own menu may open over the frame; a person
                 # would close it again.
@@ -1117,7 +1190,8 @@ def main():
         print("  could not start: %s" % e, flush=True)
         return 1
     try:
-        stages = (("scenario", scenario), ("own work", own_work), ("room", room_and_zoom),
+        stages = (("scenario", scenario), ("menus", menus), ("own work", own_work),
+                  ("room", room_and_zoom),
                   ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
                   ("untitled", untitled_work), ("files", workspace_files),
                   ("later", later_and_escape))

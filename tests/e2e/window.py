@@ -112,7 +112,7 @@ def panes_fill(s):
     found = frame_of(s.grab())
     if not isinstance(found, tuple):
         return found
-    if found[1] < TOOLBAR or found[2] < width - 3 or found[3] < height - 3:
+    if found[1] < s.menu + TOOLBAR or found[2] < width - 3 or found[3] < height - 3:
         return "the panes' frame %r in a %dx%d window" % (found, width, height)
     return None
 
@@ -130,7 +130,7 @@ def red_box(image):
 def press(s, name, scale):
     s.note("press %s at scale %d" % (name, scale))
     x, y = BUTTONS[name]
-    s.tool("mousemove", "--window", s.wid, str(x * scale), str(y * scale), "click", "1")
+    s.tool("mousemove", "--window", s.wid, str(x * scale), str(y * scale + s.menu), "click", "1")
 
 
 def maximise_restore_full_screen(s):
@@ -200,7 +200,8 @@ def smallest_keeps_every_button(s, scale):
     its last button puts a grid into the base pane."""
     s.note("resize to 92x116")
     s.tool("windowsize", s.wid, "92", "116")
-    least = (MIN_CLIENT[0] * scale, MIN_CLIENT[1] * scale)
+    # The window holds the menu bar above the client area.
+    least = (MIN_CLIENT[0] * scale, MIN_CLIENT[1] * scale + s.menu)
 
     def problem():
         size = client(s)[2:]

@@ -1,0 +1,262 @@
+// The main window's commands in one table, the menu bar built from it, and
+// what only the menus offer: a new window, the recent workspaces, the
+// editor's own editing commands, the Keys window and About.
+#include <algorithm>
+
+#include "app/RecentFiles.h"
+#include "app/Unit1.h"
+#include "widgets/Application.h"
+#include "widgets/Dialogs.h"
+
+#ifndef PANES_VERSION
+#define PANES_VERSION "unknown"
+#endif
+
+const std::vector<TForm1::TCommand>& TForm1::Commands() {
+  using F = TForm1;
+  constexpr TShortCut Ctrl = scCtrl, CtrlShift = scCtrl | scShift;
+  // Desktops take the arrows with Alt, Alt+Shift, Ctrl+Alt and Super, and
+  // editors take them with Ctrl and Shift: directions go on the letters vi
+  // users know (H left, J down, K up, L right), which none of them takes.
+  constexpr TShortCut Move = scCtrl | scAlt | scShift;
+  static const std::vector<TCommand> table{
+      {"&File", "&New", "Start an empty window without a file", 0, &F::NewExecute, 0, nullptr, 0,
+       true},
+      {"&File", "&Open…", "Open a workspace", Ctrl | 'O', &F::OpenExecute, 0, nullptr, 0, true},
+      {"&File", "Open &Recent", "Open a workspace used lately", 0, nullptr, 0, &F::HasRecentFiles,
+       0, true},
+      {"&File", "&Save", "Save the workspace", Ctrl | 'S', &F::SaveExecute, 0, nullptr, 0, true},
+      {"&File", "Save &As…", "Save the workspace under a new name", CtrlShift | 'S',
+       &F::SaveAsExecute, 0, nullptr, 0, true},
+      {"&File", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&File", "&Leave", "Leave the program", Ctrl | 'Q', &F::Button5Click, 0, nullptr, 5, true},
+
+      {"&Edit", "&Undo", "Undo typing", Ctrl | 'Z', &F::EditExecute, ecUndo, &F::CanEdit, 0, false},
+      {"&Edit", "&Redo", "Redo typing", CtrlShift | 'Z', &F::EditExecute, ecRedo, &F::CanEdit, 0,
+       false},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "Cu&t", "Cut the selected text", Ctrl | 'X', &F::EditExecute, ecCut, &F::CanEdit, 0,
+       false},
+      {"&Edit", "&Copy", "Copy the selected text", Ctrl | 'C', &F::EditExecute, ecCopy, &F::CanEdit,
+       0, false},
+      {"&Edit", "&Paste", "Paste", Ctrl | 'V', &F::EditExecute, ecPaste, &F::CanEdit, 0, false},
+      {"&Edit", "Select &All", "Select all the text", Ctrl | 'A', &F::EditExecute, ecSelectAll,
+       &F::CanEdit, 0, false},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
+       &F::UndoDeleteExecute, 0, &F::CanUndoLayout, 0, true},
+      {"&Edit", "&Delete It Again", "Delete again the pane brought back", CtrlShift | 'Y',
+       &F::RedoDeleteExecute, 0, &F::CanRedoLayout, 0, true},
+
+      {"&Panes", "&Create Base Pane", "Create the base pane", CtrlShift | 'N', &F::Button1Click, 0,
+       &F::CanCreate, 1, true},
+      {"&Panes", "Split &Top and Bottom", "Split into top and bottom halves", CtrlShift | 'O',
+       &F::Button2Click, 0, &F::HasPanes, 2, true},
+      {"&Panes", "Split &Side by Side", "Split into left and right halves", CtrlShift | 'E',
+       &F::Button3Click, 0, &F::HasPanes, 3, true},
+      {"&Panes", "&Delete Pane", "Delete the current pane", CtrlShift | 'W', &F::Button4Click, 0,
+       &F::HasSplit, 4, true},
+      {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Panes", "&Editor", "Put a text editor into the current pane", CtrlShift | 'M',
+       &F::Button6Click, 0, &F::HasPanes, 6, true},
+      {"&Panes", "&Grid", "Put a string grid into the current pane", CtrlShift | 'G',
+       &F::Button7Click, 0, &F::HasPanes, 7, true},
+      {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Panes", "&Next Pane", "Go to the next pane", VK_F6, &F::NextPaneExecute, 1, &F::HasSplit,
+       0, true},
+      {"&Panes", "&Previous Pane", "Go to the previous pane", scShift | VK_F6, &F::NextPaneExecute,
+       -1, &F::HasSplit, 0, true},
+      {"&Panes", "Go &Left", "Go to the pane on the left", CtrlShift | 'H', &F::SelectPaneExecute,
+       pdLeft, &F::HasSplit, 0, true},
+      {"&Panes", "Go &Right", "Go to the pane on the right", CtrlShift | 'L', &F::SelectPaneExecute,
+       pdRight, &F::HasSplit, 0, true},
+      {"&Panes", "Go &Up", "Go to the pane above", CtrlShift | 'K', &F::SelectPaneExecute, pdUp,
+       &F::HasSplit, 0, true},
+      {"&Panes", "Go D&own", "Go to the pane below", CtrlShift | 'J', &F::SelectPaneExecute, pdDown,
+       &F::HasSplit, 0, true},
+      {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Panes", "Move Splitter Le&ft", "Move the splitter left", Move | 'H',
+       &F::MoveSplitterExecute, pdLeft, &F::HasSplit, 0, true},
+      {"&Panes", "Move Splitter R&ight", "Move the splitter right", Move | 'L',
+       &F::MoveSplitterExecute, pdRight, &F::HasSplit, 0, true},
+      {"&Panes", "&Move Splitter Up", "Move the splitter up", Move | 'K', &F::MoveSplitterExecute,
+       pdUp, &F::HasSplit, 0, true},
+      {"&Panes", "Move Splitter Do&wn", "Move the splitter down", Move | 'J',
+       &F::MoveSplitterExecute, pdDown, &F::HasSplit, 0, true},
+      {"&Panes", "E&ven Out", "Even out all panes", CtrlShift | 'B', &F::EvenOutExecute, 0,
+       &F::HasSplit, 0, true},
+      {"&Panes", "&Zoom", "Zoom the current pane", CtrlShift | 'X', &F::ZoomExecute, 0, &F::CanZoom,
+       0, true},
+
+      {"&Help", "&Keys", "List every key", 0, &F::KeysExecute, 0, nullptr, 0, true},
+      {"&Help", "&About Panes", "The program's version and licence", 0, &F::AboutExecute, 0,
+       nullptr, 0, true},
+  };
+  return table;
+}
+
+void TForm1::CreateMenu() {
+  MainMenu1 = new TMainMenu(this);
+  const std::vector<TCommand>& commands = Commands();
+  TMenuItem* menu = nullptr;
+  for (size_t i = 0; i < commands.size(); ++i) {
+    const TCommand& command = commands[i];
+    if (menu == nullptr || menu->Caption() != command.Menu) {
+      menu = new TMenuItem(this);
+      menu->SetCaption(command.Menu);
+      menu->OnPopup = TNotifyEvent(this, &TForm1::MenuPopup);
+      MainMenu1->Items()->Add(menu);
+    }
+    auto* item = new TMenuItem(this);
+    item->SetCaption(command.Caption);
+    item->SetShortCut(command.Keys);
+    item->SetHint(command.What);
+    item->SetTag(static_cast<int>(i));
+    menu->Add(item);
+    if (command.Handler != nullptr) {
+      item->OnClick = TNotifyEvent(this, &TForm1::MenuClick);
+    } else if (command.Caption != std::string("-")) {
+      // Its items are made each time it opens, from the list on the disk.
+      FRecentMenu = item;
+      item->Add(new TMenuItem(this));
+      item->OnPopup = TNotifyEvent(this, &TForm1::RecentPopup);
+    }
+  }
+}
+
+void TForm1::MenuClick(TObject* Sender) {
+  const auto index = static_cast<size_t>(static_cast<TMenuItem*>(Sender)->Tag());
+  // As the keys do: a command with nothing to act on does nothing.
+  if (TAction* action = FCommandActions.at(index)) action->Execute();
+}
+
+void TForm1::MenuPopup(TObject* Sender) {
+  auto* menu = static_cast<TMenuItem*>(Sender);
+  for (int i = 0; i < menu->Count(); ++i) {
+    TMenuItem* item = menu->Items(i);
+    const TCommand& command = Commands().at(static_cast<size_t>(item->Tag()));
+    item->SetEnabled(command.CanRun == nullptr || (this->*command.CanRun)(command.Tag));
+  }
+}
+
+bool TForm1::CanCreate(int /*ATag*/) const { return FMainPanel == nullptr; }
+
+bool TForm1::HasPanes(int /*ATag*/) const { return FMainPanel != nullptr; }
+
+bool TForm1::HasSplit(int /*ATag*/) const {
+  return FMainPanel != nullptr && FMainPanel->FRoot != nullptr &&
+         FMainPanel->FRoot->FSplitter != nullptr;
+}
+
+// A lone pane has the whole area already; a zoomed one can always go back.
+bool TForm1::CanZoom(int ATag) const {
+  return HasSplit(ATag) || (FMainPanel != nullptr && FMainPanel->Zoomed());
+}
+
+bool TForm1::CanUndoLayout(int /*ATag*/) const {
+  return FMainPanel != nullptr && FMainPanel->CanUndo();
+}
+
+bool TForm1::CanRedoLayout(int /*ATag*/) const {
+  return FMainPanel != nullptr && FMainPanel->CanRedo();
+}
+
+bool TForm1::CanEdit(int ATag) const { return CanRunEditCommand(static_cast<TEditCommand>(ATag)); }
+
+void TForm1::EditExecute(TObject* Sender) {
+  RunEditCommand(static_cast<TEditCommand>(static_cast<TAction*>(Sender)->Tag()));
+}
+
+// --- File ----------------------------------------------------------------------
+
+void TForm1::NewExecute(TObject* /*Sender*/) {
+  if (!SaveOrDiscardFirst(true)) return;
+  ShowWorkspace(TWorkspace{});
+  SetFileName("");
+  SetModified(false);
+}
+
+std::string TForm1::RecentListFile() { return StateFolder() + "/recent"; }
+
+void TForm1::NoteRecentFile(const std::string& APath) {
+  // The list is a convenience: a list that cannot be written is no reason
+  // to trouble the user, whose file is safe.
+  std::string problem;
+  AddRecentFile(RecentListFile(), ExpandFileName(APath), problem);
+}
+
+bool TForm1::HasRecentFiles(int /*ATag*/) const {
+  return !LoadRecentFiles(RecentListFile()).empty();
+}
+
+namespace {
+// "&&" shows one "&" in a menu.
+std::string MenuText(const std::string& AText) {
+  std::string text;
+  for (const char c : AText) text += c == '&' ? std::string("&&") : std::string(1, c);
+  return text;
+}
+}  // namespace
+
+void TForm1::RecentPopup(TObject* /*Sender*/) {
+  FRecentMenu->Clear();
+  const std::vector<std::string> list = LoadRecentFiles(RecentListFile());
+  for (size_t i = 0; i < list.size(); ++i) {
+    auto* item = new TMenuItem(this);
+    // 1 to 9 and 0 choose an entry from the keyboard.
+    const std::string number = i < 9 ? "&" + std::to_string(i + 1) : "1&0";
+    item->SetCaption(number + "  " + MenuText(ExtractFileName(list[i])) + "   " +
+                     MenuText(list[i]));
+    item->SetHint(list[i]);
+    item->OnClick = TNotifyEvent(this, &TForm1::OpenRecentClick);
+    FRecentMenu->Add(item);
+  }
+  if (list.empty()) {
+    auto* none = new TMenuItem(this);
+    none->SetCaption("No workspaces yet");
+    none->SetEnabled(false);
+    FRecentMenu->Add(none);
+  }
+}
+
+void TForm1::OpenRecentClick(TObject* Sender) {
+  const std::string path = static_cast<TMenuItem*>(Sender)->Hint();
+  if (!FileExists(path)) {
+    std::string problem;
+    RemoveRecentFile(RecentListFile(), path, problem);
+    MessageDlg("\u201c" + ExtractFileName(path) + "\u201d is no longer there.", mtInformation,
+               {"OK"}, 0, 0,
+               "It was moved, renamed or deleted: Panes takes it off the list of recent "
+               "workspaces.\n\nIt was: " +
+                   path);
+    return;
+  }
+  // As Open does: discarded changes stay on the screen, and in their
+  // recovery copy, until the file is open in their place.
+  if (!SaveOrDiscardFirst(false)) return;
+  if (OpenFile(path)) OfferRecovery();
+}
+
+// --- Help ----------------------------------------------------------------------
+
+void TForm1::KeysExecute(TObject* /*Sender*/) {
+  std::vector<std::vector<std::string>> rows;
+  for (const TCommand& command : Commands())
+    if (command.Keys != 0)
+      rows.push_back(
+          {ShortCutToText(command.Keys),
+           command.What + std::string(command.Bound ? "" : " (in an editor or a grid)")});
+  // What the window itself gives, beyond its commands.
+  rows.push_back({"F10", "Open the menu"});
+  rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});
+  rows.push_back({"Ctrl+Tab, Ctrl+Shift+Tab",
+                  "Leave an editor or a grid for the next or "
+                  "previous control"});
+  ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does"}, rows);
+}
+
+void TForm1::AboutExecute(TObject* /*Sender*/) {
+  MessageDlg("Panes " PANES_VERSION, mtInformation, {"OK"}, 0, 0,
+             "Divides its window into panes, each holding a text editor or a string grid, and "
+             "keeps them in workspace files.\n\nLicence: MIT.");
+}
