@@ -254,12 +254,13 @@ def saved_window_reopens(s):
         want = '"window": {"width": %d, "height": %d, "state": "%s"}' % (width, height, state)
         return True if want in text else None
 
-    s.wait(lambda: saved(1100, 700, "normal"), "the file saved at 1100x700")
+    # The file keeps the client area beneath the menu bar.
+    s.wait(lambda: saved(1100, 700 - s.menu, "normal"), "the file saved at 1100x700")
     s.quiet()
     picture = s.grab()
     leaves(s, 1)
 
-    s.size = (1100, 700)
+    s.size = (1100, 700 - s.menu)  # the client area the start waits for
     s.launch(path)
     expect(s, "the window reopened at 1100x700",
            lambda: None if client(s)[2:] == (1100, 700) and not states(s) & MAXIMISED
@@ -277,12 +278,13 @@ def saved_window_reopens(s):
     if s.title().startswith("*"):
         raise Failure("maximising the window marked it changed: %r" % s.title())
     s.key("ctrl+s")
-    s.wait(lambda: saved(maximised[0], maximised[1], "maximised"), "the file saved maximised")
+    s.wait(lambda: saved(maximised[0], maximised[1] - s.menu, "maximised"),
+           "the file saved maximised")
     s.quiet()
     picture = s.grab()
     leaves(s, 1)
 
-    s.size = maximised
+    s.size = (maximised[0], maximised[1] - s.menu)
     s.launch(path)
     expect(s, "the window reopened maximised at %dx%d" % maximised,
            lambda: None if MAXIMISED <= states(s) and client(s)[2:] == maximised
