@@ -56,6 +56,32 @@ std::string RunMark() {
          std::to_string(static_cast<long long>(getpid())) + "-" + std::to_string(++counter);
 }
 
+// What the user can change of a workspace, as a number: the panes, their
+// shares and what they hold. Not which pane or cell is current, nor the
+// window's size: moving about and resizing are no changes to save.
+std::uint64_t ContentMark(const TWorkspace& AWorkspace) {
+  std::uint64_t hash = 14695981039346656037ull;
+  auto add = [&hash](const void* AData, size_t ASize) {
+    for (size_t i = 0; i < ASize; ++i) {
+      hash ^= static_cast<const unsigned char*>(AData)[i];
+      hash *= 1099511628211ull;
+    }
+  };
+  auto addText = [&add](const std::string& AText) {
+    const size_t size = AText.size();
+    add(&size, sizeof size);
+    add(AText.data(), size);
+  };
+  for (const TPaneNode& node : AWorkspace.Panes) {
+    const int shape[] = {node.Leaf, node.Stacked, node.Content.Kind};
+    add(shape, sizeof shape);
+    add(&node.Ratio, sizeof node.Ratio);
+    addText(node.Content.Text);
+    for (const std::string& cell : node.Content.Cells) addText(cell);
+  }
+  return hash;
+}
+
 // A recovery copy that no running window keeps, held while it is offered.
 struct TKeptCopy {
   std::string Name;
@@ -111,6 +137,15 @@ void TForm1::WorkspaceChange(TObject* Sender) {
                                            [](const std::string& ACell) { return !ACell.empty(); });
   }
   FModified = true;
+  // Typing in a cell taken back with Escape: the window may hold just what
+  // was opened or saved again.
+  if (const auto* grid = dynamic_cast<const TStringGrid*>(Sender);
+      grid != nullptr && !grid->Editing() && FMainPanel != nullptr &&
+      ContentMark(FMainPanel->Workspace()) == FSavedMark) {
+    SetModified(false);
+    ForgetRecovery();
+    return;
+  }
   if (UnsavedWork() != before) UpdateTitle();
   if (!UnsavedWork()) return;
   KeepRecoveryCopy();
@@ -205,6 +240,7 @@ bool TForm1::OpenFile(const std::string& AFileName) {
   ShowWorkspace(workspace);
   SetFileName(ExpandFileName(AFileName));
   SetModified(false);
+  FSavedMark = ContentMark(CurrentWorkspace());
   NoteRecentFile(FFileName);
   return true;
 }
@@ -222,8 +258,9 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   // A cell still being typed into takes its text now: what the file holds
   // is what the grid shows, whatever key comes next.
   CommitCellEdits();
+  const TWorkspace workspace = CurrentWorkspace();
   std::string problem;
-  if (!SaveToFile(AFileName, WriteWorkspace(CurrentWorkspace()), problem)) {
+  if (!SaveToFile(AFileName, WriteWorkspace(workspace), problem)) {
     MessageDlg("Panes could not save " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,
                "The reason: " + problem + ".\n\nThe file: " + ExpandFileName(AFileName) +
                    "\n\nYour changes are still here, not saved.");
@@ -234,6 +271,7 @@ bool TForm1::SaveTo(const std::string& AFileName) {
   SetFileName(saved);
   ForgetRecovery();
   SetModified(false);
+  FSavedMark = ContentMark(workspace);
   NoteRecentFile(FFileName);
   return true;
 }

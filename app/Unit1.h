@@ -1,6 +1,7 @@
 #pragma once
 // The main window: a toolbar of seven commands over the area the panes live in.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,6 +179,8 @@ class TForm1 : public TForm {
   bool FModified = false;
   // Text has been typed since the last open or save.
   bool FTyped = false;
+  // What the window held when last opened or saved (see ContentMark).
+  std::uint64_t FSavedMark = 0;
   TTimer* FRecoveryTimer = nullptr;
   std::unique_ptr<TBackgroundWriter> FWriter;
   // This window's own recovery copy, locked so no other run offers it.

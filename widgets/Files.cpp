@@ -235,13 +235,23 @@ std::string ExpandFileName(const std::string& AFileName) {
   return QFileInfo(ToQ(AFileName)).absoluteFilePath().toStdString();
 }
 
+namespace {
+// What the program keeps for the user (unsaved work among it) is the user's
+// alone to read.
+bool MakePrivateFolder(const QString& AFolder) {
+  if (!QFileInfo::exists(AFolder) && !QDir().mkpath(AFolder)) return false;
+  return QFile::setPermissions(
+      AFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+}  // namespace
+
 std::string StateFolder() {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-  QDir().mkpath(folder);
+  MakePrivateFolder(folder);
   return folder.toStdString();
 }
 
-bool ForceDirectories(const std::string& AFolder) { return QDir().mkpath(ToQ(AFolder)); }
+bool ForceDirectories(const std::string& AFolder) { return MakePrivateFolder(ToQ(AFolder)); }
 
 std::vector<std::string> FilesIn(const std::string& AFolder, const std::string& APrefix,
                                  const std::string& ASuffix) {
@@ -260,7 +270,7 @@ std::vector<std::string> FilesIn(const std::string& AFolder, const std::string& 
 std::string TimeText(std::int64_t AMilliseconds) {
   return QDateTime::fromMSecsSinceEpoch(AMilliseconds)
       .toLocalTime()
-      .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
       .toStdString();
 }
 

@@ -42,16 +42,17 @@ bool DeleteFile(const std::string& AFileName);
 std::string ExtractFileName(const std::string& AFileName);
 std::string ExpandFileName(const std::string& AFileName);
 // The folder where the program keeps its own state for the user (under the
-// XDG base directories); made if missing.
+// XDG base directories); made if missing, for the user's eyes only.
 std::string StateFolder();
-// Makes the folder and those above it where missing; true when it is there.
+// Makes the folder and those above it where missing, for the user's eyes
+// only; true when it is there.
 bool ForceDirectories(const std::string& AFolder);
 // The files in AFolder whose names start with APrefix and end with
 // ASuffix, as full paths, in no particular order.
 std::vector<std::string> FilesIn(const std::string& AFolder, const std::string& APrefix,
                                  const std::string& ASuffix);
 // A time in milliseconds since 1970 as the user reads it: local date and
-// time to the minute.
+// time to the second.
 std::string TimeText(std::int64_t AMilliseconds);
 
 // Tells other runs of the program that this one works on something: a lock

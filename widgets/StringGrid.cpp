@@ -146,6 +146,8 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
                    [this] { SafeCall([this] { OnChange(this); }); });
 }
 
+bool TStringGrid::Editing() const { return static_cast<TGridPeer*>(Peer())->Editor() != nullptr; }
+
 int TStringGrid::Col() const { return std::max(0, Table(Peer())->currentColumn()) + FixedCols(); }
 int TStringGrid::Row() const { return std::max(0, Table(Peer())->currentRow()) + FixedRows(); }
 

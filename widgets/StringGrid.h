@@ -24,6 +24,9 @@ class TStringGrid : public TWinControl {
   void SetCol(int ACol);
   void SetRow(int ARow);
 
+  // A cell is being typed into (its editor is open).
+  bool Editing() const;
+
   // Raised whenever a cell's text changes, by the program or the user, also
   // while a cell is being typed into.
   TNotifyEvent OnChange;

@@ -480,6 +480,9 @@ TEST_F(Workspaces, TypedWorkInAWindowWithoutAFileIsAskedAboutKeptAndRecovered) {
   const std::string copy = FForm->RecoveryFileName();
   EXPECT_TRUE(fs::exists(copy));
   EXPECT_TRUE(FAnswers.Shown.empty());
+  // Unsaved work is the user's alone to read.
+  for (const fs::path& folder : {fs::path(StateFolder()), fs::path(copy).parent_path()})
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
   const std::string dump = Text();
   FForm.reset();  // then the program ends: the copy stays
 
@@ -533,11 +536,20 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
   PressKey(grid, Qt::Key_F2);
   PressKey(grid, Qt::Key_Escape);
   EXPECT_FALSE(FForm->Modified());
-  // Typing taken back with Escape is a change the copy must hear of: the
-  // cell shows what the file holds.
+  // Typing taken back with Escape leaves the window as saved, star and
+  // recovery copy gone again; after another change, the copy holds the
+  // cell as it shows.
   TypeText(grid, "Pears");
+  EXPECT_TRUE(FForm->Modified());
   PressKey(grid, Qt::Key_Escape);
   EXPECT_EQ(grid->Cells(1, 1), "Plums");
+  EXPECT_FALSE(FForm->Modified());
+  EXPECT_EQ(FForm->Text(), "plums.panes \u2014 Panes");
+  EXPECT_EQ(FForm->RecoveryFileName(), "");
+  Press(FForm->Button2);
+  TypeText(Host()->FCurrent->Content(), "Pears");
+  PressKey(Host()->FCurrent->Content(), Qt::Key_Escape);
+  EXPECT_TRUE(FForm->Modified());
   const std::string copy = KeptCopy(FForm.get());
   ASSERT_NE(copy, "");
   FForm->EndSession(nullptr);
