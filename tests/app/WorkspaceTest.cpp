@@ -33,15 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& APath) {
-  std::ifstream in(APath, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const fs::path& APath, const std::string& ABytes) {
-  std::ofstream(APath, std::ios::binary) << ABytes;
-}
-
 class Workspaces : public testing::Test {
  protected:
   void SetUp() override {

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "widgets/Application.h"
@@ -83,9 +85,7 @@ QRgb ScreenPixel(TControl* AControl, int X, int Y) {
   return ScreenImage(AControl).pixel(WindowPos(AControl, X, Y));
 }
 
-bool IsRed(QRgb APixel) {
-  return qRed(APixel) == 255 && qGreen(APixel) == 0 && qBlue(APixel) == 0;
-}
+bool IsRed(QRgb APixel) { return qRed(APixel) == 255 && qGreen(APixel) == 0 && qBlue(APixel) == 0; }
 
 QRect RedBox(TControl* AControl) {
   const QImage image = ScreenImage(AControl);
@@ -147,6 +147,15 @@ void TypeText(TControl* AControl, const std::string& AText) {
     QTest::keyClicks(KeyTarget(AControl), QString(ch));
     Settle();
   }
+}
+
+std::string ReadAll(const std::string& APath) {
+  std::ifstream in(APath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const std::string& APath, const std::string& ABytes) {
+  std::ofstream(APath, std::ios::binary) << ABytes;
 }
 
 void PressKey(TControl* AControl, Qt::Key AKey) {

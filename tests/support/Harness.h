@@ -45,6 +45,10 @@ void ClickOnTop(TControl* AControl, int X, int Y);
 // Press at (X, Y), move by (DX, DY) in steps, release.
 void Drag(TControl* AControl, int X, int Y, int DX, int DY, int ASteps = 4);
 void TypeText(TControl* AControl, const std::string& AText);
+
+// A file's bytes, whole (empty if there is none); and a file written so.
+std::string ReadAll(const std::string& APath);
+void WriteAll(const std::string& APath, const std::string& ABytes);
 void PressKey(TControl* AControl, Qt::Key AKey);
 
 }  // namespace testing_support

@@ -18,20 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Harness.h"
 #include "widgets/Files.h"
 
+using namespace testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& APath) {
-  std::ifstream in(APath, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteAll(const fs::path& APath, const std::string& ABytes) {
-  std::ofstream(APath, std::ios::binary) << ABytes;
-}
 
 bool Root() { return geteuid() == 0; }
 
