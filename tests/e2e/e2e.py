@@ -863,8 +863,18 @@ def taller(frame):
 def answer(s, *keys):
     """Waits for the program's question and answers it with keys (Return:
     the default; Escape: the last button; Tab then space: the next one)."""
-    question = s.wait(lambda: s.dialog(), "a question")
-    s.tool("windowactivate", "--sync", question)
+    deadline = time.time() + 10 * PATIENCE
+    while True:
+        question = s.wait(lambda: s.dialog(), "a question")
+        try:
+            s.tool("windowactivate", "--sync", question)
+            break
+        except Failure:
+            # Gone as it was found: a popup closing (an editor's menu shut
+            # by Escape just before), not the question.
+            if time.time() > deadline:
+                raise
+            time.sleep(0.1)
     s.tool("key", "--delay", "100", *keys)
     deadline = time.time() + 5 * PATIENCE
     # The answer may end the program (Discard at leaving).
