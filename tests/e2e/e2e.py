@@ -338,8 +338,16 @@ class Session:
         the main one, or None."""
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
                                env=self.env, capture_output=True, text=True).stdout.split()
-        others = [w for w in found if w != self.wid]
-        return others[0] if others else None
+        for wid in found:
+            if wid == self.wid:
+                continue
+            # Tooltips and open menus bear the program's name too; the window
+            # manager manages none of them, and they take no answer.
+            info = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True,
+                                  text=True).stdout
+            if "Override Redirect State: no" in info:
+                return wid
+        return None
 
     def title(self):
         return self.tool("getwindowname", self.wid).strip()
