@@ -891,7 +891,15 @@ def answer(s, *keys):
             raise Failure("the question stayed after %s" % " ".join(keys))
         time.sleep(0.03)
     if s.app.poll() is None:
-        s.tool("windowactivate", "--sync", s.wid)
+        try:
+            s.tool("windowactivate", "--sync", s.wid)
+        except Failure:
+            # The answer ends the program (Discard at leaving): its window
+            # goes before the process does, which takes long under ASan.
+            try:
+                s.app.wait(timeout=30 * PATIENCE)
+            except subprocess.TimeoutExpired:
+                raise Failure("the window went after %s, the program stayed" % " ".join(keys))
 
 
 def recover(s, path, what, title=None):
