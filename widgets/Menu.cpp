@@ -237,44 +237,34 @@ void TMainMenu::Open() {
 
 // --- The Edit menu's commands -------------------------------------------------
 
+namespace {
+// Plain and rich text editors answer alike.
+template <class TEdit>
+bool CanRunOnDocument(const TEdit* AEdit, TEditCommand ACommand) {
+  const bool selected = AEdit->textCursor().hasSelection();
+  const bool writable = !AEdit->isReadOnly();
+  switch (ACommand) {
+    case ecUndo:
+      return writable && AEdit->document()->isUndoAvailable();
+    case ecRedo:
+      return writable && AEdit->document()->isRedoAvailable();
+    case ecCut:
+      return writable && selected;
+    case ecCopy:
+      return selected;
+    case ecPaste:
+      return AEdit->canPaste();
+    case ecSelectAll:
+      return !AEdit->document()->isEmpty();
+  }
+  return false;
+}
+}  // namespace
+
 bool CanRunEditCommand(TEditCommand ACommand) {
   QWidget* target = EditTarget();
-  if (auto* plain = qobject_cast<QPlainTextEdit*>(target)) {
-    const bool selected = plain->textCursor().hasSelection();
-    const bool writable = !plain->isReadOnly();
-    switch (ACommand) {
-      case ecUndo:
-        return writable && plain->document()->isUndoAvailable();
-      case ecRedo:
-        return writable && plain->document()->isRedoAvailable();
-      case ecCut:
-        return writable && selected;
-      case ecCopy:
-        return selected;
-      case ecPaste:
-        return plain->canPaste();
-      case ecSelectAll:
-        return !plain->document()->isEmpty();
-    }
-  }
-  if (auto* rich = qobject_cast<QTextEdit*>(target)) {
-    const bool selected = rich->textCursor().hasSelection();
-    const bool writable = !rich->isReadOnly();
-    switch (ACommand) {
-      case ecUndo:
-        return writable && rich->document()->isUndoAvailable();
-      case ecRedo:
-        return writable && rich->document()->isRedoAvailable();
-      case ecCut:
-        return writable && selected;
-      case ecCopy:
-        return selected;
-      case ecPaste:
-        return rich->canPaste();
-      case ecSelectAll:
-        return !rich->document()->isEmpty();
-    }
-  }
+  if (auto* plain = qobject_cast<QPlainTextEdit*>(target)) return CanRunOnDocument(plain, ACommand);
+  if (auto* rich = qobject_cast<QTextEdit*>(target)) return CanRunOnDocument(rich, ACommand);
   if (auto* line = qobject_cast<QLineEdit*>(target)) {
     const bool writable = !line->isReadOnly();
     switch (ACommand) {
