@@ -204,9 +204,13 @@ void TForm1::RecentPopup(TObject* /*Sender*/) {
   for (size_t i = 0; i < list.size(); ++i) {
     auto* item = new TMenuItem(this);
     // 1 to 9 and 0 choose an entry from the keyboard.
-    const std::string number = i < 9 ? "&" + std::to_string(i + 1) : "1&0";
-    item->SetCaption(number + "  " + MenuText(ExtractFileName(list[i])) + "   " +
-                     MenuText(list[i]));
+    std::string caption(i < 9 ? "&" : "1&");
+    caption += std::to_string((i + 1) % 10);
+    caption += "  ";
+    caption += MenuText(ExtractFileName(list[i]));
+    caption += "   ";
+    caption += MenuText(list[i]);
+    item->SetCaption(caption);
     item->SetHint(list[i]);
     item->OnClick = TNotifyEvent(this, &TForm1::OpenRecentClick);
     FRecentMenu->Add(item);
