@@ -91,7 +91,14 @@ struct TKeptCopy {
 
 std::vector<TKeptCopy> KeptCopies(const std::string& AFileName, const std::string& AOwn) {
   std::vector<TKeptCopy> copies;
-  for (std::string& name : FilesIn(CopiesFolder(AFileName), CopiesPrefix(AFileName), CopySuffix)) {
+  std::vector<std::string> names =
+      FilesIn(CopiesFolder(AFileName), CopiesPrefix(AFileName), CopySuffix);
+  // Earlier versions kept one copy a file, named without the run.
+  if (const std::string single =
+          CopiesFolder(AFileName) + "/" + CopiesPrefix(AFileName) + (CopySuffix + 1);
+      !AFileName.empty() && FileExists(single))
+    names.push_back(single);
+  for (std::string& name : names) {
     if (name == AOwn) continue;
     auto lock = std::make_unique<TFileLock>();
     // A window still running keeps its copy: that one is not left over.

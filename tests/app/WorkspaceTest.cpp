@@ -396,6 +396,16 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInRecoveryCopiesThatLaterStartsOffer) {
   FForm.reset();
   start({});
   EXPECT_TRUE(FAnswers.Shown.empty()) << "a discarded copy offered again";
+  // The one copy a file that earlier versions kept is offered too.
+  const std::string own = fs::path(first).filename().string();
+  const fs::path earlier =
+      fs::path(first).parent_path() /
+      (own.substr(0, own.find('.', std::string("new.panes-").size())) + ".recovery.panes");
+  WriteAll(earlier, ReadAll(file));
+  FForm.reset();
+  start({1});
+  EXPECT_EQ(FAnswers.Shown.size(), 1u) << earlier;
+  EXPECT_FALSE(fs::exists(earlier));
 
   // Two windows on one file: neither saves over what the other saved
   // unasked.
