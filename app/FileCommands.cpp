@@ -20,13 +20,19 @@ std::string Quoted(const std::string& AFileName) {
   return "\u201c" + ExtractFileName(AFileName) + "\u201d";
 }
 
-// A stable, short mark of a path (FNV-1a), so every file has its own copy.
-std::string PathMark(const std::string& APath) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : APath) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
+// FNV-1a: a stable, short mark of bytes.
+constexpr std::uint64_t MarkStart = 14695981039346656037ull;
+void AddToMark(std::uint64_t& AHash, const void* AData, size_t ASize) {
+  for (size_t i = 0; i < ASize; ++i) {
+    AHash ^= static_cast<const unsigned char*>(AData)[i];
+    AHash *= 1099511628211ull;
   }
+}
+
+// A mark of a path, so every file has its own copies.
+std::string PathMark(const std::string& APath) {
+  std::uint64_t hash = MarkStart;
+  AddToMark(hash, APath.data(), APath.size());
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
@@ -60,13 +66,8 @@ std::string RunMark() {
 // shares and what they hold. Not which pane or cell is current, nor the
 // window's size: moving about and resizing are no changes to save.
 std::uint64_t ContentMark(const TWorkspace& AWorkspace) {
-  std::uint64_t hash = 14695981039346656037ull;
-  auto add = [&hash](const void* AData, size_t ASize) {
-    for (size_t i = 0; i < ASize; ++i) {
-      hash ^= static_cast<const unsigned char*>(AData)[i];
-      hash *= 1099511628211ull;
-    }
-  };
+  std::uint64_t hash = MarkStart;
+  auto add = [&hash](const void* AData, size_t ASize) { AddToMark(hash, AData, ASize); };
   auto addText = [&add](const std::string& AText) {
     const size_t size = AText.size();
     add(&size, sizeof size);
