@@ -1,13 +1,19 @@
 // What assistive technology sees of the controls: roles, the windowless
 // children of a plain peer, a splitter's value, and the events that tell of
 // children, names and values changing.
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QLabel>
 #include <QPointer>
+#include <QTimer>
 #include <unordered_map>
 #include <vector>
 
+#include "widgets/Application.h"
+#include "widgets/Form.h"
 #include "widgets/Peer.h"
 #include "widgets/Splitter.h"
 
@@ -167,12 +173,134 @@ class TPeerAccessible : public QAccessibleWidget {
   QPointer<TPlainPeer> FPeer;
 };
 
+// What the program tells a screen reader: a notification, which screen
+// readers speak when it appears. It shows nothing (no size, no text of its
+// own) and goes again after a while, so the window's tree keeps only what
+// is still news.
+class TAnnouncer : public QLabel {
+ public:
+  explicit TAnnouncer(QWidget* AWindow) : QLabel(AWindow) {
+    setGeometry(0, 0, 0, 0);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    FTimer.setSingleShot(true);
+    QObject::connect(&FTimer, &QTimer::timeout, this, &QWidget::hide);
+  }
+  void Say(const QString& AText) {
+    // Hidden first, so each announcement appears anew.
+    hide();
+    setAccessibleName(AText);
+    show();
+    FTimer.start(5000);
+  }
+
+ private:
+  QTimer FTimer;
+};
+
 QAccessibleInterface* PeerAccessible(const QString& /*AClassName*/, QObject* AObject) {
   if (auto* peer = dynamic_cast<TPlainPeer*>(AObject)) return new TPeerAccessible(peer);
+  if (auto* announcer = dynamic_cast<TAnnouncer*>(AObject))
+    return new QAccessibleWidget(announcer, QAccessible::Notification);
   return nullptr;
 }
 
+void Say(const std::string& AText) {
+  if (!QAccessible::isActive() || AText.empty()) return;
+  QWidget* window = Application != nullptr && Application->MainForm() != nullptr
+                        ? Application->MainForm()->Peer()
+                        : QApplication::activeWindow();
+  if (window == nullptr) return;
+  InstallAccessibleFactory();
+  auto* announcer = window->findChild<TAnnouncer*>(QString(), Qt::FindDirectChildrenOnly);
+  if (announcer == nullptr) announcer = new TAnnouncer(window);
+  announcer->Say(QString::fromStdString(AText));
+}
+
+// A running command: the focus events Qt raises meanwhile are held back, and
+// what the command announces waits for its end.
+struct TCommand {
+  int Depth = 0;
+  bool Holding = false;
+  bool FocusMoved = false;
+  QPointer<QWidget> FocusAtStart;
+  QAccessible::UpdateHandler Previous = nullptr;
+  std::string Said;
+};
+
+TCommand& Command() {
+  static TCommand command;
+  return command;
+}
+
+// Everything but the focus goes on as usual.
+void HoldFocus(QAccessibleEvent* AEvent) {
+  TCommand& command = Command();
+  if (AEvent->type() == QAccessible::Focus) {
+    command.FocusMoved = true;
+    return;
+  }
+  const QAccessible::UpdateHandler own = QAccessible::installUpdateHandler(command.Previous);
+  QAccessible::updateAccessibility(AEvent);
+  QAccessible::installUpdateHandler(own);
+}
+
 }  // namespace
+
+void AccessibleFocusOnCurrentItem(QWidget* AWidget) {
+  if (!QAccessible::isActive()) return;
+  QAccessibleEvent event(AWidget, QAccessible::Focus);
+  // In a table, the focus is on its current cell: that is what the user
+  // works on, and its name says where it lies.
+  auto* view = qobject_cast<QAbstractItemView*>(AWidget);
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(AWidget);
+  if (view != nullptr && view->currentIndex().isValid() && accessible != nullptr &&
+      accessible->tableInterface() != nullptr) {
+    const QModelIndex current = view->currentIndex();
+    if (QAccessibleInterface* cell =
+            accessible->tableInterface()->cellAt(current.row(), current.column())) {
+      const int index = accessible->indexOfChild(cell);
+      if (index >= 0) event.setChild(index);
+    }
+  }
+  QAccessible::updateAccessibility(&event);
+}
+
+bool AccessibleCommandRunning() { return Command().Depth > 0; }
+
+TCommandScope::TCommandScope() {
+  TCommand& command = Command();
+  if (command.Depth++ > 0 || !QAccessible::isActive()) return;
+  command.Holding = true;
+  command.FocusMoved = false;
+  command.FocusAtStart = QApplication::focusWidget();
+  command.Previous = QAccessible::installUpdateHandler(HoldFocus);
+}
+
+TCommandScope::~TCommandScope() {
+  TCommand& command = Command();
+  if (--command.Depth > 0) return;
+  if (command.Holding) {
+    command.Holding = false;
+    QAccessible::installUpdateHandler(command.Previous);
+    QWidget* focus = QApplication::focusWidget();
+    if (command.FocusMoved && focus != nullptr && focus != command.FocusAtStart)
+      AccessibleFocusOnCurrentItem(focus);
+  }
+  const std::string said = std::move(command.Said);
+  command.Said.clear();
+  Say(said);
+}
+
+void TApplication::Announce(const std::string& AText) {
+  FLastAnnouncement = AText;
+  TCommand& command = Command();
+  if (command.Depth == 0) {
+    Say(AText);
+    return;
+  }
+  if (!command.Said.empty()) command.Said += ' ';
+  command.Said += AText;
+}
 
 QAccessibleInterface* AccessibleInterface(TControl* AControl) {
   if (AControl->IsWindowed()) return QAccessible::queryAccessibleInterface(AControl->Peer());

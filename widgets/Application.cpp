@@ -203,6 +203,8 @@ QAccessibleInterface* NoteAccessible(const QString& /*AClassName*/, QObject* AOb
 
 void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep) {
   FLastNote = AText;
+  // Heard whether or not the window has room to show it.
+  Announce(AText);
   if (ABeep) QApplication::beep();
   QWidget* handle = AAt != nullptr ? AAt->Handle() : nullptr;
   if (handle == nullptr || !handle->isVisible()) return;

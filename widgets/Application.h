@@ -51,6 +51,12 @@ class TApplication : public TComponent {
   void HideNote();
   // The last note shown, for tests and assistive technology.
   const std::string& LastNote() const { return FLastNote; }
+  // Tells assistive technology AText, which a screen reader speaks; nothing
+  // shows. Told inside a command (TCommandScope), it waits until the
+  // command ends and the keyboard has settled. A note is announced too.
+  void Announce(const std::string& AText);
+  // The last text announced, for tests.
+  const std::string& LastAnnouncement() const { return FLastAnnouncement; }
 
   // The standard error dialog.
   void ShowException(const Exception& AError);
@@ -71,7 +77,20 @@ class TApplication : public TComponent {
   bool FTerminated = false;
   int FExitCode = 0;
   std::string FLastNote;
+  std::string FLastAnnouncement;
   void EndSession(int ASignal);
 };
 
 extern TApplication* Application;
+
+// Marks a command that moves controls about, for as long as it runs. The
+// keyboard may pass through other controls and the window on its way, but
+// assistive technology hears only where it ends, once, when the outermost
+// command ends, and then what the command announced.
+class TCommandScope {
+ public:
+  TCommandScope();
+  ~TCommandScope();
+  TCommandScope(const TCommandScope&) = delete;
+  TCommandScope& operator=(const TCommandScope&) = delete;
+};

@@ -107,6 +107,11 @@ void AccessibleChildRemoving(TControl* AControl);
 void AccessibleNameChanged(TControl* AControl);
 // A splitter moved.
 void AccessibleValueChanged(TControl* AControl);
+// Tells assistive technology the keyboard is in AWidget: in a table, on its
+// current cell.
+void AccessibleFocusOnCurrentItem(QWidget* AWidget);
+// A command (TCommandScope) runs: it tells where the keyboard ends itself.
+bool AccessibleCommandRunning();
 // A windowless control goes: so does what assistive technology held of it.
 void ForgetWindowlessAccessible(TGraphicControl* AControl);
 // Tests on a platform without assistive technology (offscreen) see the

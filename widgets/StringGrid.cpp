@@ -9,6 +9,34 @@
 
 #include "widgets/Peer.h"
 
+namespace {
+// Where a cell lies, as the grid shows it: its row's and column's headings,
+// or their numbers (the first cell that takes typing is row 1, column 1).
+QString CellPlace(const QTableWidget* ATable, int ARow, int AColumn) {
+  auto heading = [](const QTableWidgetItem* AItem, int AIndex) {
+    const QString text = AItem != nullptr ? AItem->text() : QString();
+    return text.isEmpty() ? QString::number(AIndex + 1) : text;
+  };
+  return QStringLiteral("row %1, column %2")
+      .arg(heading(ATable->verticalHeaderItem(ARow), ARow),
+           heading(ATable->horizontalHeaderItem(AColumn), AColumn));
+}
+
+// A cell that tells assistive technology its text and where it lies.
+class TCellItem : public QTableWidgetItem {
+ public:
+  TCellItem() : QTableWidgetItem(UserType) {}
+  QTableWidgetItem* clone() const override { return new TCellItem(*this); }
+  QVariant data(int ARole) const override {
+    const QTableWidget* table = tableWidget();
+    if (ARole != Qt::AccessibleTextRole || table == nullptr) return QTableWidgetItem::data(ARole);
+    const QString text = QTableWidgetItem::data(Qt::DisplayRole).toString();
+    return (text.isEmpty() ? QStringLiteral("blank") : text) + QStringLiteral(", ") +
+           CellPlace(table, row(), column());
+  }
+};
+}  // namespace
+
 class TGridPeer : public QTableWidget {
  public:
   explicit TGridPeer(TStringGrid* AGrid) : QTableWidget(4, 4), FGrid(AGrid) {}
@@ -32,6 +60,8 @@ class TGridPeer : public QTableWidget {
     if (!isVisible() || focus == nullptr || (focus != this && !isAncestorOf(focus))) return true;
     const bool handled = QTableWidget::edit(AIndex, ATrigger, AEvent);
     if (QLineEdit* editor = Editor()) {
+      editor->setAccessibleName(QStringLiteral("Editing ") +
+                                CellPlace(this, AIndex.row(), AIndex.column()));
       // Watched after the delegate, so Ctrl+Tab comes here first.
       editor->removeEventFilter(this);
       editor->installEventFilter(this);
@@ -75,7 +105,29 @@ class TGridPeer : public QTableWidget {
     if (reverted) Edited();
   }
 
+  void focusInEvent(QFocusEvent* AEvent) override {
+    QTableWidget::focusInEvent(AEvent);
+    // Back from the cell editor (Return, Escape) or in from elsewhere: a
+    // screen reader hears the cell, not the whole table again. Told after
+    // Qt tells of the table; a command tells where the keyboard ends itself.
+    if (!AccessibleCommandRunning())
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            if (hasFocus()) AccessibleFocusOnCurrentItem(this);
+          },
+          Qt::QueuedConnection);
+  }
+
  public:
+  // Every cell the user moves onto has an item, which names it.
+  void NameCurrentCell() {
+    const int row = currentRow(), column = currentColumn();
+    if (row < 0 || column < 0 || item(row, column) != nullptr) return;
+    const QSignalBlocker quiet(this);  // no change of the user's
+    setItem(row, column, new TCellItem);
+  }
+
   // What was typed into the open cell goes into the cell.
   void CommitEdit() {
     if (QLineEdit* editor = Editor()) commitData(editor);
@@ -103,20 +155,21 @@ QTableWidgetItem* CellItem(QTableWidget* ATable, int ACol, int ARow, bool ACreat
   else
     item = ATable->item(ARow - 1, ACol - 1);
   if (item == nullptr && ACreate) {
-    item = new QTableWidgetItem;
     if (ARow == 0)
-      ATable->setHorizontalHeaderItem(ACol - 1, item);
+      ATable->setHorizontalHeaderItem(ACol - 1, item = new QTableWidgetItem);
     else if (ACol == 0)
-      ATable->setVerticalHeaderItem(ARow - 1, item);
+      ATable->setVerticalHeaderItem(ARow - 1, item = new QTableWidgetItem);
     else
-      ATable->setItem(ARow - 1, ACol - 1, item);
+      ATable->setItem(ARow - 1, ACol - 1, item = new TCellItem);
   }
   return item;
 }
 }  // namespace
 
 TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(this)) {
-  QTableWidget* table = Table(Peer());
+  auto* table = static_cast<TGridPeer*>(Peer());
+  table->setItemPrototype(new TCellItem);
+  QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
   for (int i = 0; i < 4; ++i) {
     table->setHorizontalHeaderItem(i, new QTableWidgetItem(QString()));
     table->setVerticalHeaderItem(i, new QTableWidgetItem(QString()));
