@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/SplitPanel.h"
+#include "widgets/Application.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ void TSplitPanel::EvenHalves() {
   FRatio = RatioFor(stacked ? Height() : Width(), std::max(0, room) / 2);
   ResizeChildren();
   if (TMainPanel* host = Host()) {
-    host->DescribeSplitter(this);
+    host->DescribePanes();
     host->SettleCurrent();
     host->Changed();
   }
@@ -187,6 +188,10 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
     }
   }
   if (across == nullptr) {  // the window's edge
+    Application->Announce(ADirection == pdLeft    ? "No pane to the left"
+                          : ADirection == pdRight ? "No pane to the right"
+                          : ADirection == pdUp    ? "No pane above"
+                                                  : "No pane below");
     SettleCurrent();
     return;
   }
@@ -222,6 +227,7 @@ void TMainPanel::SelectNext(bool AForward) {
   if (it == leaves.end()) return;
   const size_t count = leaves.size();
   const size_t index = static_cast<size_t>(it - leaves.begin());
+  if (count == 1) Application->Announce("This is the only pane");
   SetCurrent(leaves[(index + (AForward ? 1 : count - 1)) % count]);
 }
 
@@ -231,11 +237,21 @@ void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
   MoveCurrentToLeaf();
   if (FCurrent == nullptr) return;
   const bool sideBySide = SideBySide(ADirection);
+  TSplitPanel* moved = nullptr;
   for (TSplitPanel* child = FCurrent; TSplitPanel* parent = ParentPane(child); child = parent) {
     if (parent->FSplitter == nullptr || parent->SplitsHeight() == sideBySide) continue;
     parent->FSplitter->MoveBy(TowardsSecond(ADirection) ? APixels : -APixels);
+    moved = parent;
     break;
   }
+  // What a sighted user sees move, said: the first half's new share.
+  if (moved != nullptr)
+    Application->Announce(std::string(moved->SplitsHeight() ? "top " : "left ") +
+                          std::to_string(std::lround(static_cast<double>(moved->FRatio) * 100.0)) +
+                          " %");
+  else
+    Application->Announce(sideBySide ? "No splitter to move left or right here"
+                                     : "No splitter to move up or down here");
   SettleCurrent();
 }
 
@@ -247,6 +263,7 @@ void TMainPanel::EvenOut() {
   ResizePanes();
   DescribePanes();
   SettleCurrent();
+  Tell("Evened out");
   Changed();
 }
 
@@ -255,10 +272,15 @@ void TMainPanel::ToggleZoom() {
   if (FZoomed) {
     Unzoom();
     SettleCurrent();
+    Tell("Zoom off");
     return;
   }
   MoveCurrentToLeaf();
-  if (FCurrent == nullptr || FCurrent == FRoot) return;
+  if (FCurrent == nullptr) return;
+  if (FCurrent == FRoot) {
+    Application->Announce("Nothing to zoom: this pane fills the window");
+    return;
+  }
   // The pane moves onto the host, over the hidden tree, so it covers the
   // whole pane area whatever its depth; its tree fields stay as they are.
   FZoomPlace = PathOf(FCurrent);
@@ -266,7 +288,9 @@ void TMainPanel::ToggleZoom() {
   FCurrent->SetAlign(alClient);
   FCurrent->SetParent(this);
   FRoot->SetVisible(false);
+  DescribePanes();
   SettleCurrent();
+  Tell("Zoomed");
 }
 
 void TMainPanel::Unzoom() {
@@ -280,33 +304,48 @@ void TMainPanel::Unzoom() {
   zoomed->SetParent(parent);
   FRoot->SetVisible(true);
   ResizePanes();
+  DescribePanes();
 }
 
 namespace {
-// Where a pane lies, in the words of the halves on the way to it; long ways
-// are shortened, so a name stays short in a deep tree.
-std::string PlaceName(const std::vector<const char*>& AWords) {
-  if (AWords.empty()) return "whole window";
-  std::string place;
-  auto add = [&](const char* AWord) {
-    if (!place.empty()) place += ' ';
-    place += AWord;
-  };
-  const size_t n = AWords.size();
-  if (n <= 6) {
-    for (const char* word : AWords) add(word);
-    return place;
+// Which edges of the pane area a pane reaches: at each split on its way
+// down, the first half keeps the edge before the splitter, the second the
+// edge after it.
+struct TEdges {
+  bool Left = true, Right = true, Top = true, Bottom = true;
+  TEdges Half(bool AStacked, bool AFirst) const {
+    TEdges half = *this;
+    if (AStacked)
+      (AFirst ? half.Bottom : half.Top) = false;
+    else
+      (AFirst ? half.Right : half.Left) = false;
+    return half;
   }
-  for (size_t i = 0; i < 3; ++i) add(AWords[i]);
-  add(("... " + std::to_string(n - 5) + " more ...").c_str());
-  for (size_t i = n - 2; i < n; ++i) add(AWords[i]);
-  return place;
-}
+};
 
-const char* HalfWord(const TSplitPanel* AParent, const TSplitPanel* AChild) {
-  const bool first = AParent->FFirst == AChild;
-  if (AParent->SplitsHeight()) return first ? "top" : "bottom";
-  return first ? "left" : "right";
+// Where a pane lies in the pane area, in a word or two, however deep it is:
+// along each axis the edge it reaches (none if both, being the whole width
+// or height), or where its middle lies if it reaches neither.
+std::string PlaceName(const TRect& ARect, int AWidth, int AHeight, const TEdges& AEdges) {
+  auto word = [](bool AAtStart, bool AAtEnd, int AFrom, int ATo, int AExtent, const char* AStart,
+                 const char* AMiddle, const char* AEnd) -> const char* {
+    if (AAtStart && AAtEnd) return nullptr;
+    if (AAtStart) return AStart;
+    if (AAtEnd) return AEnd;
+    const long long twiceMiddle = static_cast<long long>(AFrom) + ATo;
+    if (twiceMiddle * 3 < 2LL * AExtent) return AStart;
+    if (twiceMiddle * 3 > 4LL * AExtent) return AEnd;
+    return AMiddle;
+  };
+  const char* across =
+      word(AEdges.Left, AEdges.Right, ARect.Left, ARect.Right, AWidth, "left", "centre", "right");
+  const char* down =
+      word(AEdges.Top, AEdges.Bottom, ARect.Top, ARect.Bottom, AHeight, "top", "middle", "bottom");
+  if (across == nullptr && down == nullptr) return "whole window";
+  if (down == nullptr) return across;
+  if (across == nullptr) return down;
+  const std::string both = std::string(down) + " " + across;
+  return both == "middle centre" ? "centre" : both;
 }
 
 std::string SplitterName(const TSplitPanel* APane, const std::string& APlace) {
@@ -325,50 +364,53 @@ void TMainPanel::DescribePanes() {
   CollectLeaves(FRoot, leaves);
   const std::string count = std::to_string(leaves.size());
   size_t index = 0;
-  // Depth first, in tree order, with the words of the way down (taken from
-  // the tree's fields: a zoomed pane lies on the host meanwhile).
+  const int width = FRoot->Width(), height = FRoot->Height();
+  // Depth first, in tree order, each pane's place from where it lies in the
+  // root (taken from the tree's fields: a zoomed pane lies on the host
+  // meanwhile).
   struct TItem {
     TSplitPanel* Pane;
-    size_t Depth;
-    const char* Word;
+    int Left, Top;
+    TEdges Edges;
   };
-  std::vector<TItem> todo{{FRoot, 0, nullptr}};
-  std::vector<const char*> words;
+  std::vector<TItem> todo{{FRoot, 0, 0, TEdges()}};
   while (!todo.empty()) {
     const TItem item = todo.back();
     todo.pop_back();
     TSplitPanel* pane = item.Pane;
-    words.resize(item.Depth > 0 ? item.Depth - 1 : 0);
-    if (item.Word != nullptr) words.push_back(item.Word);
-    const std::string place = PlaceName(words);
+    const TRect rect{item.Left, item.Top, item.Left + pane->Width(), item.Top + pane->Height()};
     if (!IsLeaf(pane) && pane->FSplitter != nullptr) {
-      pane->SetAccessibleName(std::string(pane->SplitsHeight() ? "Top and bottom halves, "
-                                                               : "Left and right halves, ") +
-                              place);
-      pane->FSplitter->SetAccessibleName(SplitterName(pane, place));
-      todo.push_back({pane->FSecond, item.Depth + 1, HalfWord(pane, pane->FSecond)});
-      todo.push_back({pane->FFirst, item.Depth + 1, HalfWord(pane, pane->FFirst)});
+      // A split pane is only a frame for its halves: unnamed, a screen
+      // reader passes over it; its splitter says what it divides.
+      pane->SetAccessibleName("");
+      pane->FSplitter->SetAccessibleName(
+          SplitterName(pane, PlaceName(rect, width, height, item.Edges)));
+      const bool stacked = pane->SplitsHeight();
+      todo.push_back({pane->FSecond, item.Left + pane->FSecond->Left(),
+                      item.Top + pane->FSecond->Top(), item.Edges.Half(stacked, false)});
+      todo.push_back({pane->FFirst, item.Left + pane->FFirst->Left(),
+                      item.Top + pane->FFirst->Top(), item.Edges.Half(stacked, true)});
       continue;
     }
-    const std::string number = std::to_string(++index) + " of " + count;
     TControl* content = pane->Content();
     const TContentKind kind = ContentKindOf(content);
-    pane->SetAccessibleName("Pane " + number + ", " + place + ", " +
-                            (kind == ckMemo   ? "editor"
-                             : kind == ckGrid ? "grid"
-                                              : "empty"));
-    if (content != nullptr)
-      content->SetAccessibleName(std::string(kind == ckGrid ? "Grid" : "Editor") + " in pane " +
-                                 number + ", " + place);
+    const bool zoomed = FZoomed && pane == FCurrent;
+    const std::string name =
+        "Pane " + std::to_string(++index) + " of " + count + ", " +
+        (zoomed ? std::string("zoomed") : PlaceName(rect, width, height, item.Edges)) + ", " +
+        (kind == ckMemo   ? "editor"
+         : kind == ckGrid ? "grid"
+                          : "empty");
+    pane->SetAccessibleName(name);
+    // The editor or grid has its pane's name: read once, not twice.
+    if (content != nullptr) content->SetAccessibleName(name);
   }
 }
 
-void TMainPanel::DescribeSplitter(TSplitPanel* APane) {
-  if (APane->FSplitter == nullptr) return;
-  std::vector<const char*> words;
-  for (const TSplitPanel* child = APane;
-       TSplitPanel* parent = ParentPane(const_cast<TSplitPanel*>(child)); child = parent)
-    words.push_back(HalfWord(parent, child));
-  std::reverse(words.begin(), words.end());
-  APane->FSplitter->SetAccessibleName(SplitterName(APane, PlaceName(words)));
+void TMainPanel::Tell(const std::string& AWhat) {
+  if (FCurrent == nullptr) {
+    Application->Announce(AWhat);
+    return;
+  }
+  Application->Announce(AWhat + ". " + FCurrent->AccessibleName());
 }

@@ -174,7 +174,8 @@ void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
   if (FFirst != nullptr) FFirst->ResizeChildren();
   if (FSecond != nullptr) FSecond->ResizeChildren();
   if (TMainPanel* host = Host()) {
-    host->DescribeSplitter(this);
+    // Panes on either side may now lie elsewhere in the window.
+    host->DescribePanes();
     host->Changed();
   }
 }
@@ -433,7 +434,7 @@ bool TMainPanel::InSight(const TSplitPanel* APane) {
 
 namespace {
 // The pane of this tree that shows ASender, or null (content kept for an
-// undo lies on the host).
+// undo lies outside the window).
 TSplitPanel* PaneOfContent(TObject* ASender, TSplitPanel** ACurrentRef) {
   const auto* content = dynamic_cast<TControl*>(ASender);
   auto* pane = content != nullptr ? dynamic_cast<TSplitPanel*>(content->Parent()) : nullptr;
@@ -480,6 +481,7 @@ TControl* TMainPanel::PutContent(TContentKind AKind) {
   AddContent(FCurrent, content);
   DescribePanes();
   SettleCurrent();
+  Tell(AKind == ckGrid ? "Grid added" : "Editor added");
   Changed();
   return content;
 }
@@ -497,6 +499,8 @@ void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   }
   DescribePanes();
   SettleCurrent();
+  Tell(AAlign == alTop || AAlign == alBottom ? "Split into top and bottom halves"
+                                             : "Split into left and right halves");
   Changed();
 }
 
@@ -526,6 +530,8 @@ void TMainPanel::ResizePanes() {
   // While zoomed the tree lies hidden; it is laid out when it shows again.
   if (FRoot == nullptr || FZoomed) return;
   FRoot->ResizeChildren();
+  // Where a pane lies is part of its name.
+  DescribePanes();
 }
 
 void TMainPanel::DeleteCurrent() { RemoveCurrent(true); }
@@ -540,7 +546,8 @@ void TMainPanel::RemoveCurrent(bool AByUser) {
     auto* parent = dynamic_cast<TSplitPanel*>(removed->Parent());
     if (parent != nullptr && parent->FSplitter != nullptr && parent->ClassName() == "TSplitPanel") {
       // What an undo needs: where the pane was and what it showed. The
-      // content waits hidden on the host.
+      // content waits hidden outside the window, where assistive technology
+      // does not find it, until an undo brings it back.
       TRemovalHistory::TRemoval removal;
       removal.Place = PathOf(parent);
       removal.Stacked = parent->SplitsHeight();
@@ -549,7 +556,7 @@ void TMainPanel::RemoveCurrent(bool AByUser) {
       removal.Content = removed->Content();
       if (removal.Content != nullptr) {
         removal.Content->SetVisible(false);
-        removal.Content->SetParent(this);
+        removal.Content->SetParent(nullptr);
         removal.Content->FreeNotification(this);
       }
       if (AByUser)
@@ -564,11 +571,19 @@ void TMainPanel::RemoveCurrent(bool AByUser) {
   MoveCurrentToLeaf();
   DescribePanes();
   SettleCurrent();
-  if (changed) Changed();
+  if (changed) {
+    Tell(AByUser ? "Pane deleted" : "Pane deleted again");
+    Changed();
+  } else {
+    Application->Announce("The only pane stays: it fills the window");
+  }
 }
 
 void TMainPanel::UndoDelete() {
-  if (!FHistory.CanUndo()) return;
+  if (!FHistory.CanUndo()) {
+    Application->Announce("No deleted pane to bring back");
+    return;
+  }
   TRebuilding rebuilding(this);
   Unzoom();
   TRemovalHistory::TRemoval removal = FHistory.TakeUndo();
@@ -586,11 +601,15 @@ void TMainPanel::UndoDelete() {
   ResizePanes();
   DescribePanes();
   SetCurrent(back);
+  Tell("Pane brought back");
   Changed();
 }
 
 void TMainPanel::RedoDelete() {
-  if (!FHistory.CanRedo()) return;
+  if (!FHistory.CanRedo()) {
+    Application->Announce("No pane to delete again");
+    return;
+  }
   TRebuilding rebuilding(this);
   Unzoom();
   bool exact = false;

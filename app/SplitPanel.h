@@ -8,6 +8,7 @@
 #include "app/PaneValue.h"
 #include "app/RemovalHistory.h"
 #include "app/Workspace.h"
+#include "widgets/Application.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
 #include "widgets/Splitter.h"
@@ -141,10 +142,11 @@ class TMainPanel : public TWinControl {
   // Nothing can be undone or redone any more; kept content goes.
   void ClearHistory() { FHistory.Clear(); }
   // Names every pane, splitter, editor and grid for assistive technology:
-  // where it is and what it holds.
+  // where it is and what it holds. Names that stay the same cost no event.
   void DescribePanes();
-  // Names one split pane's splitter (after a drag, only its share changed).
-  void DescribeSplitter(TSplitPanel* APane);
+  // Tells assistive technology what a command did, and where the keyboard
+  // is now (the current pane's name).
+  void Tell(const std::string& AWhat);
 
   // The panes, their shares and content, and the current one, as a
   // workspace; and the other way round: AWorkspace (with panes, whole, as
@@ -194,6 +196,8 @@ class TRebuilding {
 
  private:
   TMainPanel* FHost;
+  // Assistive technology hears where the keyboard ends, not its way there.
+  TCommandScope FScope;
 };
 
 // A share that the size arithmetic turns into exactly ASize of AExtent.

@@ -85,33 +85,33 @@ void TForm1::CreateActions() {
 }
 
 void TForm1::SelectPaneExecute(TObject* Sender) {
-  if (FMainPanel != nullptr)
-    FMainPanel->SelectNeighbour(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()));
+  if (TMainPanel* host = Panes())
+    host->SelectNeighbour(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()));
 }
 
 void TForm1::NextPaneExecute(TObject* Sender) {
-  if (FMainPanel != nullptr) FMainPanel->SelectNext(static_cast<TAction*>(Sender)->Tag() > 0);
+  if (TMainPanel* host = Panes()) host->SelectNext(static_cast<TAction*>(Sender)->Tag() > 0);
 }
 
 void TForm1::MoveSplitterExecute(TObject* Sender) {
-  if (FMainPanel != nullptr)
-    FMainPanel->MoveSplitter(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()), 10);
+  if (TMainPanel* host = Panes())
+    host->MoveSplitter(static_cast<TPaneDirection>(static_cast<TAction*>(Sender)->Tag()), 10);
 }
 
 void TForm1::EvenOutExecute(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->EvenOut();
+  if (TMainPanel* host = Panes()) host->EvenOut();
 }
 
 void TForm1::ZoomExecute(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->ToggleZoom();
+  if (TMainPanel* host = Panes()) host->ToggleZoom();
 }
 
 void TForm1::UndoDeleteExecute(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->UndoDelete();
+  if (TMainPanel* host = Panes()) host->UndoDelete();
 }
 
 void TForm1::RedoDeleteExecute(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->RedoDelete();
+  if (TMainPanel* host = Panes()) host->RedoDelete();
 }
 
 TForm1::~TForm1() {
@@ -126,7 +126,16 @@ void TForm1::Button1Click(TObject* Sender) {
     return;
   }
   CreateHost();
+  FMainPanel->Tell("Base pane created");
   WorkspaceChange(Sender);
+}
+
+TMainPanel* TForm1::Panes() {
+  // Without panes the pane commands have nothing to work on; a screen reader
+  // user hears why nothing happened.
+  if (FMainPanel == nullptr)
+    Application->Announce("No panes yet: create the base pane first (Ctrl+Shift+N)");
+  return FMainPanel;
 }
 
 void TForm1::CreateHost() {
@@ -142,15 +151,15 @@ void TForm1::CreateHost() {
 
 // A split that would leave a half too small to see is refused (with a note).
 void TForm1::Button2Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->SplitCurrentIfRoom(alTop, 0.5f);
+  if (TMainPanel* host = Panes()) host->SplitCurrentIfRoom(alTop, 0.5f);
 }
 
 void TForm1::Button3Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->SplitCurrentIfRoom(alLeft, 0.5f);
+  if (TMainPanel* host = Panes()) host->SplitCurrentIfRoom(alLeft, 0.5f);
 }
 
 void TForm1::Button4Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->DeleteCurrent();
+  if (TMainPanel* host = Panes()) host->DeleteCurrent();
 }
 
 void TForm1::Button5Click(TObject* /*Sender*/) {
@@ -162,11 +171,11 @@ void TForm1::Button5Click(TObject* /*Sender*/) {
 
 // Each pane holds its own editor or grid (see TMainPanel::PutContent).
 void TForm1::Button6Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->PutContent(ckMemo);
+  if (TMainPanel* host = Panes()) host->PutContent(ckMemo);
 }
 
 void TForm1::Button7Click(TObject* /*Sender*/) {
-  if (FMainPanel != nullptr) FMainPanel->PutContent(ckGrid);
+  if (TMainPanel* host = Panes()) host->PutContent(ckGrid);
 }
 
 void TForm1::Panel2Resize(TObject* /*Sender*/) {

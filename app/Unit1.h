@@ -149,6 +149,8 @@ class TForm1 : public TForm {
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).
   void CreateHost();
+  // The host of the panes, or null with a word for assistive technology.
+  TMainPanel* Panes();
   void WorkspaceChange(TObject* Sender);
   void RecoveryTimer(TObject* Sender);
   void SetModified(bool AModified);

@@ -109,13 +109,14 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
     Qt::KeyboardModifiers Modifiers;
     TSplitPanel* From;
     TSplitPanel* To;
+    const char* Said = nullptr;  // why nothing moved, for a screen reader
   };
   const Move moves[] = {
       {Qt::Key_L, kMove, topLeft, right},
       {Qt::Key_H, kMove, right, topLeft},  // the larger overlap, then the nearer
       {Qt::Key_J, kMove, topLeft, bottomLeft},
-      {Qt::Key_J, kMove, bottomLeft, bottomLeft},
-      {Qt::Key_K, kMove, topLeft, topLeft},
+      {Qt::Key_J, kMove, bottomLeft, bottomLeft, "No pane below"},
+      {Qt::Key_K, kMove, topLeft, topLeft, "No pane above"},
       {Qt::Key_F6, Qt::NoModifier, bottomLeft, right},
       {Qt::Key_F6, Qt::NoModifier, right, topLeft},  // round again
       {Qt::Key_F6, Qt::ShiftModifier, topLeft, right},
@@ -127,6 +128,9 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
     ExpectFramed();
     // The keyboard goes with the frame: into the editor, or the empty pane.
     EXPECT_TRUE(m.To->Focused()) << "key " << m.Key;
+    if (m.Said != nullptr) {
+      EXPECT_EQ(Application->LastAnnouncement(), m.Said);
+    }
   }
 
   // Keyboard resizing moves the innermost split along that axis by 10
@@ -135,7 +139,11 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   const int width = left->Width(), height = topLeft->Height();
   gHeard.clear();
   Keys(Qt::Key_L, kMove | Qt::AltModifier);
+  EXPECT_EQ(Application->LastAnnouncement(),
+            "left " + std::to_string(std::lround(Host()->FRoot->FRatio * 100.0)) + " %");
   Keys(Qt::Key_K, kMove | Qt::AltModifier);
+  EXPECT_EQ(Application->LastAnnouncement(),
+            "top " + std::to_string(std::lround(left->FRatio * 100.0)) + " %");
   EXPECT_EQ(left->Width(), width + 10);
   EXPECT_EQ(topLeft->Height(), height - 10);
   EXPECT_EQ(Host()->FRoot->FRatio, RatioFor(Host()->FRoot->Width(), width + 10));
@@ -154,11 +162,14 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   // Zoom and back, exactly.
   const TRect before = topLeft->BoundsRect();
   Ctrl(Qt::Key_X);
+  EXPECT_EQ(Application->LastAnnouncement(), "Zoomed. Pane 1 of 3, zoomed, editor");
+  EXPECT_EQ(memo->AccessibleName(), "Pane 1 of 3, zoomed, editor");
   EXPECT_FALSE(Host()->FRoot->Visible());
   EXPECT_EQ(topLeft->BoundsRect(), Host()->ClientRect()) << "all of the pane area, exactly";
   EXPECT_TRUE(memo->Focused());
   ExpectFramed();
   Ctrl(Qt::Key_X);
+  EXPECT_EQ(Application->LastAnnouncement(), "Zoom off. Pane 1 of 3, top left, editor");
   EXPECT_TRUE(Host()->FRoot->Visible());
   EXPECT_EQ(topLeft->BoundsRect(), before);
   EXPECT_TRUE(memo->Focused());
@@ -180,10 +191,12 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   QAccessibleInterface* gone = AccessibleInterface(topLeft);
   gHeard.clear();
   Ctrl(Qt::Key_W);
-  EXPECT_EQ(memo->Parent(), Host()) << "kept for an undo";
+  EXPECT_EQ(memo->Parent(), nullptr) << "kept for an undo, outside the window";
   EXPECT_FALSE(memo->Visible());
   EXPECT_TRUE(Heard(QAccessible::ObjectDestroyed, gone, left)) << "the pane removed goes";
+  EXPECT_EQ(Application->LastAnnouncement(), "Pane deleted. Pane 1 of 3, left, empty");
   Ctrl(Qt::Key_T);
+  EXPECT_EQ(Application->LastAnnouncement(), "Pane brought back. Pane 1 of 4, top left, editor");
   EXPECT_TRUE(Heard(QAccessible::ObjectCreated, AccessibleInterface(Host()->FCurrent), left))
       << "the pane back comes";
   EXPECT_EQ(Dump(), whole);
@@ -194,6 +207,7 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   ExpectFramed();
   Ctrl(Qt::Key_T);  // nothing more to undo
   EXPECT_EQ(Dump(), whole);
+  EXPECT_EQ(Application->LastAnnouncement(), "No deleted pane to bring back");
   // Redo takes it out again, and undo brings it back once more.
   Ctrl(Qt::Key_Y);
   EXPECT_FALSE(memo->Visible());
@@ -216,9 +230,11 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
        {"Save the workspace (Ctrl+S)", "(Ctrl+Shift+S)", "Open a workspace (Ctrl+O)",
         "Go to the pane on the left (Ctrl+Shift+H)", "(Ctrl+Alt+Shift+J)"})
     EXPECT_NE(FForm->Panel1->Hint().find(keys), std::string::npos) << keys;
-  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, left top, editor");
-  EXPECT_EQ(memo->AccessibleName(), "Editor in pane 1 of 4, left top");
-  EXPECT_EQ(Host()->FRoot->FSecond->AccessibleName(), "Left and right halves, right");
+  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 4, top left, editor");
+  EXPECT_EQ(memo->AccessibleName(), "Pane 1 of 4, top left, editor");
+  EXPECT_EQ(Host()->FRoot->FSecond->AccessibleName(), "") << "a split pane is only a frame";
+  EXPECT_EQ(Host()->FRoot->FSecond->FSplitter->AccessibleName(),
+            "Splitter between left and right halves of right, left 50%");
   EXPECT_EQ(splitter->AccessibleName(), "Splitter between left and right halves, left 50%");
   // The splitter has no window of its own: it is found the way assistive
   // technology walks the window, among the children of the pane it divides.

@@ -32,61 +32,69 @@ void DumpPane(const TSplitPanel* APane, const TSplitPanel* ACurrent, std::ostrin
   if (extra > 0) AOut << "+" << extra;
 }
 
-// The names a described tree has: leaves numbered in tree order, each place
-// in the words of the halves on the way to it (long ways are shortened, so
-// only their start and end are checked there).
+// The edges of the pane area a pane reaches: left, right, top, bottom.
+struct TReach {
+  bool L = true, R = true, T = true, B = true;
+};
+
+// The names a described tree has: leaves numbered in tree order, each with
+// the third of the area its middle lies in, and its editor or grid named
+// as the pane; split panes unnamed, their splitters saying their share.
 struct TNamer {
   int Count;
   int Index = 0;
   std::vector<std::string>& Problems;
-  std::vector<std::string> Words;
+  double Width = 0, Height = 0;
 
-  void Expect(const TControl* AControl, const std::string& AStart, const std::string& AEnd) {
-    const std::string& name = AControl->AccessibleName();
-    const bool whole = Words.size() <= 6;
-    const std::string place = Place();
-    const bool right = whole ? name == AStart + place + AEnd
-                             : name.rfind(AStart, 0) == 0 && name.size() >= AEnd.size() &&
-                                   name.compare(name.size() - AEnd.size(), AEnd.size(), AEnd) == 0;
-    if (!right)
-      Problems.push_back(AControl->ClassName() + " named \"" + name + "\", not \"" + AStart +
-                         (whole ? place : "...") + AEnd + "\"");
+  void Expect(const TControl* AControl, const std::string& AName) {
+    if (AControl->AccessibleName() != AName)
+      Problems.push_back(AControl->ClassName() + " named \"" + AControl->AccessibleName() +
+                         "\", not \"" + AName + "\"");
   }
-  std::string Place() const {
-    if (Words.empty()) return "whole window";
-    std::string place;
-    for (const std::string& w : Words) place += (place.empty() ? "" : " ") + w;
-    return place;
+  std::string Place(double ALeft, double ATop, double AWidth, double AHeight, TReach AReach) const {
+    if (AReach.L && AReach.R && AReach.T && AReach.B) return "whole window";
+    const double x = (ALeft + AWidth / 2) / Width, y = (ATop + AHeight / 2) / Height;
+    const std::string across = AReach.L      ? "left"
+                               : AReach.R    ? "right"
+                               : x < 1.0 / 3 ? "left"
+                               : x > 2.0 / 3 ? "right"
+                                             : "centre";
+    const std::string down = AReach.T      ? "top"
+                             : AReach.B    ? "bottom"
+                             : y < 1.0 / 3 ? "top"
+                             : y > 2.0 / 3 ? "bottom"
+                                           : "middle";
+    if (AReach.T && AReach.B) return across;
+    if (AReach.L && AReach.R) return down;
+    return down + " " + across == "middle centre" ? "centre" : down + " " + across;
   }
-  void Name(const TSplitPanel* APane) {
+  void Name(const TSplitPanel* APane, int ALeft, int ATop, TReach AReach = TReach()) {
+    const std::string place = Place(ALeft, ATop, APane->Width(), APane->Height(), AReach);
     if (APane->FFirst == nullptr) {
-      const std::string number = std::to_string(++Index) + " of " + std::to_string(Count);
       const TControl* content = APane->Content();
       const bool grid = content != nullptr && content->ClassName() == "TStringGrid";
-      const char* holds = content == nullptr ? ", empty" : grid ? ", grid" : ", editor";
-      Expect(APane, "Pane " + number + ", ", holds);
-      if (content != nullptr)
-        Expect(content, std::string(grid ? "Grid" : "Editor") + " in pane " + number + ", ", "");
+      const std::string name = "Pane " + std::to_string(++Index) + " of " + std::to_string(Count) +
+                               ", " + place +
+                               (content == nullptr ? ", empty"
+                                : grid             ? ", grid"
+                                                   : ", editor");
+      Expect(APane, name);
+      if (content != nullptr) Expect(content, name);
       return;
     }
     const bool stacked = Stacked(APane);
-    Expect(APane, stacked ? "Top and bottom halves, " : "Left and right halves, ", "");
+    Expect(APane, "");
     const std::string percent =
         std::to_string(std::lround(static_cast<double>(APane->FRatio) * 100.0));
-    const std::string between = stacked ? "Splitter between top and bottom halves"
-                                        : "Splitter between left and right halves";
-    const std::string share = (stacked ? ", top " : ", left ") + percent + "%";
-    if (Words.empty()) {
-      if (APane->FSplitter->AccessibleName() != between + share)
-        Problems.push_back("root splitter named \"" + APane->FSplitter->AccessibleName() + "\"");
-    } else {
-      Expect(APane->FSplitter, between + " of ", share);
-    }
-    Words.push_back(stacked ? "top" : "left");
-    Name(APane->FFirst);
-    Words.back() = stacked ? "bottom" : "right";
-    Name(APane->FSecond);
-    Words.pop_back();
+    Expect(APane->FSplitter, std::string(stacked ? "Splitter between top and bottom halves"
+                                                 : "Splitter between left and right halves") +
+                                 (place == "whole window" ? "" : " of " + place) +
+                                 (stacked ? ", top " : ", left ") + percent + "%");
+    TReach first = AReach, second = AReach;
+    (stacked ? first.B : first.R) = false;
+    (stacked ? second.T : second.L) = false;
+    Name(APane->FFirst, ALeft + APane->FFirst->Left(), ATop + APane->FFirst->Top(), first);
+    Name(APane->FSecond, ALeft + APane->FSecond->Left(), ATop + APane->FSecond->Top(), second);
   }
 };
 
@@ -207,11 +215,15 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
       fail(p, "second half does not fill the rest");
   });
   if (AOptions.Named) {
-    TNamer namer{static_cast<int>(Leaves(AHost->FRoot).size()), 0, problems, {}};
-    namer.Name(AHost->FRoot);
+    TNamer namer{static_cast<int>(Leaves(AHost->FRoot).size()), 0, problems,
+                 static_cast<double>(AHost->FRoot->Width()),
+                 static_cast<double>(AHost->FRoot->Height())};
+    namer.Name(AHost->FRoot, 0, 0);
   }
-  if (!currentFound) problems.push_back("current pane is not in the tree");
-  else if (AHost->FCurrent->FPaintBox == nullptr) problems.push_back("current pane is not a leaf");
+  if (!currentFound)
+    problems.push_back("current pane is not in the tree");
+  else if (AHost->FCurrent->FPaintBox == nullptr)
+    problems.push_back("current pane is not a leaf");
   return problems;
 }
 
