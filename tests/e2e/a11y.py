@@ -29,8 +29,9 @@ import e2e  # noqa: E402
 
 TOOLBAR_KEYS = ["Ctrl+Shift+N", "Ctrl+Shift+O", "Ctrl+Shift+E", "Ctrl+Shift+W", "Ctrl+Q",
                 "Ctrl+Shift+M", "Ctrl+Shift+G"]
-EVENTS = ["focus:", "object:state-changed:focused", "object:children-changed",
-          "object:property-change:accessible-name", "object:property-change:accessible-value"]
+EVENTS = ["focus:", "object:state-changed:focused", "object:state-changed:showing",
+          "object:children-changed", "object:property-change:accessible-name",
+          "object:property-change:accessible-value"]
 # A splitter leaves this much to the other side (its MinSize).
 MIN_SIZE = 30
 # The one with python3-pyatspi; another python3 on the PATH may lack it.
@@ -86,8 +87,9 @@ class Session:
         self.pyatspi = pyatspi
         self.context = GLib.MainContext.default()
         self.events = []
+        # Its own state folder: no recovery copy of another run is offered.
         env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   XDG_RUNTIME_DIR=self.runtime)
+                   XDG_RUNTIME_DIR=self.runtime, XDG_DATA_HOME=self.runtime)
         env.pop("WAYLAND_DISPLAY", None)
         xvfb, wm, self.env = e2e.start_desktop("1280x1024", env,
                                                os.path.join(self.runtime, "openbox.log"))
@@ -168,17 +170,24 @@ class Session:
         return None
 
     # --- what the user does ----------------------------------------------------
-    def key(self, keys, focus):
+    def key(self, keys, focus, said=None, once=True):
         """Presses keys and waits until the focus lands on an object with the
         role and name focus gives, the last focus event of the key, and the
-        object says it is focused; returns the events the key raised."""
+        object says it is focused, and until the program said what said
+        gives (a notification); returns the events the key raised. With once,
+        the focus moved straight there: one focus event, nothing between."""
         self.events = []
         self.tool("key", "--delay", "20", keys)
 
         def settled():
             focused = [e for e in self.events if e[0] == "focus:"]
             stated = [e for e in self.events if e[0] == "object:state-changed:focused" and e[1]]
+            if said is not None and not heard(self.events, said):
+                return None
             if focused and focused[-1][2] == focus and stated and stated[-1][2] == focus:
+                if once and len(focused) != 1:
+                    raise Failure("%s: the focus passed %r on its way" % (
+                        keys, [e[2] for e in focused[:-1]]))
                 # A moment more for what the command told after the focus.
                 end = time.time() + 0.15
                 while time.time() < end:
@@ -212,6 +221,25 @@ class Session:
     def pane_names(self):
         return sorted(a.name for a in self.named("panel", "Pane "))
 
+    def say(self, keys, text):
+        """Presses keys that move no focus and waits for the notification
+        text; returns the events."""
+        self.events = []
+        self.tool("key", "--delay", "20", keys)
+        self.wait(lambda: heard(self.events, text) or None, "%r said after %s; heard:\n  %s" % (
+            text, keys, "\n  ".join(map(str, self.events))))
+        return list(self.events)
+
+    def everything(self, accessible=None):
+        """Every object under the window, showing or not."""
+        accessible = accessible or self.frame
+        found = []
+        for child in accessible:
+            if child is not None:
+                found.append(child)
+                found.extend(self.everything(child))
+        return found
+
 
 def expect(condition, message):
     if not condition:
@@ -226,6 +254,12 @@ def expect_panes(s, names, after):
 def added(events, parent, child):
     return any(e[0] == "object:children-changed:add" and e[2] == ("panel", parent) and
                e[3] is not None and e[3][1] == child for e in events)
+
+
+def heard(events, text):
+    """The program said text: a notification appeared with it."""
+    return any(e[0] == "object:state-changed:showing" and e[1] == 1 and
+               e[2] == ("notification", text) for e in events)
 
 
 def removed(events):
@@ -300,37 +334,42 @@ def check(s):
     expect(keys == TOOLBAR_KEYS, "toolbar key bindings %r" % keys)
 
     # Create, split: the focus goes with the current pane, named for its
-    # place; the split pane hears its new children.
+    # place; the split pane hears its new children; each command says what
+    # it did and where the keys are now.
     base = ("panel", "Pane 1 of 1, whole window, empty")
-    events = s.key("ctrl+shift+n", base)
+    events = s.key("ctrl+shift+n", base, "Base pane created. Pane 1 of 1, whole window, empty")
     expect(any(e[0] == "object:children-changed:add" and e[3] == base for e in events),
            "the base pane is announced as a new child: %r" % events)
-    events = s.key("ctrl+shift+e", ("panel", "Pane 1 of 2, left, empty"))
+    events = s.key("ctrl+shift+e", ("panel", "Pane 1 of 2, left, empty"),
+                   "Split into left and right halves. Pane 1 of 2, left, empty")
     for child in ("Pane 1 of 2, left, empty", "Pane 2 of 2, right, empty",
                   "Splitter between left and right halves, left 50%"):
-        expect(added(events, "Left and right halves, whole window", child),
+        expect(added(events, "", child),
                "a split announces its new child %r: %r" % (child, events))
     expect_panes(s, ["Pane 1 of 2, left, empty", "Pane 2 of 2, right, empty"], "a split")
 
-    # Moving between panes: F6 and its reverse, and the four directions.
+    # Moving between panes: F6 and its reverse, and the four directions; at
+    # the window's edge the program says why nothing moved.
     moves = [("F6", "Pane 2 of 2, right, empty"), ("shift+F6", "Pane 1 of 2, left, empty"),
              ("ctrl+shift+l", "Pane 2 of 2, right, empty"),
              ("ctrl+shift+h", "Pane 1 of 2, left, empty")]
     for keys, name in moves:
         s.key(keys, ("panel", name))
-    s.key("ctrl+shift+o", ("panel", "Pane 1 of 3, left top, empty"))
-    expect_panes(s, ["Pane 1 of 3, left top, empty", "Pane 2 of 3, left bottom, empty",
+    s.say("ctrl+shift+h", "No pane to the left")
+    s.key("ctrl+shift+o", ("panel", "Pane 1 of 3, top left, empty"))
+    expect_panes(s, ["Pane 1 of 3, top left, empty", "Pane 2 of 3, bottom left, empty",
                      "Pane 3 of 3, right, empty"], "a second split")
-    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, left bottom, empty"))
-    s.key("ctrl+shift+k", ("panel", "Pane 1 of 3, left top, empty"))
+    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, bottom left, empty"))
+    s.key("ctrl+shift+k", ("panel", "Pane 1 of 3, top left, empty"))
 
     # The splitter between left and right: its value is the left half's
-    # width, as far as a drag could take it; a keyboard move changes it.
+    # width, as far as a drag could take it; a keyboard move changes it, and
+    # its new share is said.
     splitter = s.named("separator", "Splitter between left and right halves,")
     expect(len(splitter) == 1, "one left-right splitter: %r" % [a.name for a in s.walk()])
     splitter = splitter[0]
-    left = s.named("panel", "Top and bottom halves, left")[0]
-    whole = s.named("panel", "Left and right halves, whole window")[0]
+    left = s.named("separator", "Splitter between top and bottom halves of left,")[0].parent
+    whole = splitter.parent
     width, thickness = extent(left, True), extent(splitter, True)
     # All of the split pane's inside but the splitter and what the right
     # half keeps.
@@ -343,8 +382,8 @@ def check(s):
                            e[2][0] == "separator" for e in s.events) or None,
                "a value change after " + what)
 
-    s.events = []
-    s.tool("key", "ctrl+shift+alt+l")
+    share = round((width + 10) * 100.0 / (extent(whole, True) - 2))
+    s.say("ctrl+shift+alt+l", "left %d %%" % share)
     moved("moving the splitter with the keys")
     expect(splitter_value(splitter) == (width + 10, MIN_SIZE, most),
            "after a move right: %r" % (splitter_value(splitter),))
@@ -360,32 +399,52 @@ def check(s):
     s.wait(lambda: splitter_value(splitter)[0] == width - 20 or None,
            "the splitter dragged 30 pixels left")
 
-    # Content: an editor, a grid, each named after its pane, which says what
-    # it holds.
-    s.key("ctrl+shift+m", ("text", "Editor in pane 1 of 3, left top"))
-    expect_panes(s, ["Pane 1 of 3, left top, editor", "Pane 2 of 3, left bottom, empty",
-                     "Pane 3 of 3, right, empty"], "an editor")
-    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, left bottom, empty"))
-    s.key("ctrl+shift+g", ("table", "Grid in pane 2 of 3, left bottom"))
+    # Content: an editor, a grid, each named as its pane, which says what it
+    # holds. In the grid the focus is on the current cell, named with its
+    # text and place; the cell editor is named after its cell.
+    editor = "Pane 1 of 3, top left, editor"
+    s.key("ctrl+shift+m", ("text", editor), "Editor added. " + editor)
+    expect_panes(s, [editor, "Pane 2 of 3, bottom left, empty", "Pane 3 of 3, right, empty"],
+                 "an editor")
+    s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, bottom left, empty"))
+    s.key("ctrl+shift+g", ("table cell", "blank, row 1, column 1"),
+          "Grid added. Pane 2 of 3, bottom left, grid")
+    s.key("Right", ("table cell", "blank, row 1, column 2"))
+    s.key("x", ("text", "Editing row 1, column 2"))
+    s.key("Return", ("table cell", "x, row 1, column 2"), once=False)
+    s.key("Left", ("table cell", "blank, row 1, column 1"))
+    s.key("Right", ("table cell", "x, row 1, column 2"))
+    s.say("ctrl+shift+g", "This pane already holds a grid")
     s.key("ctrl+shift+l", ("panel", "Pane 3 of 3, right, empty"))
-    s.key("ctrl+shift+h", ("text", "Editor in pane 1 of 3, left top"))  # the top of a tie
-    s.key("ctrl+shift+j", ("table", "Grid in pane 2 of 3, left bottom"))
+    s.key("ctrl+shift+h", ("text", editor))  # the top of a tie
+    s.key("ctrl+shift+j", ("table cell", "x, row 1, column 2"))
 
     # A removal: the sibling takes the place and every name follows; the
-    # tree hears its children go.
-    events = s.key("ctrl+shift+w", ("text", "Editor in pane 1 of 2, left"))
+    # tree hears its children go; the grid kept for an undo is nowhere in
+    # the tree, not even hidden, until the undo brings it back.
+    events = s.key("ctrl+shift+w", ("text", "Pane 1 of 2, left, editor"),
+                   "Pane deleted. Pane 1 of 2, left, editor")
     expect(removed(events), "a removal announces children gone: %r" % events)
     expect_panes(s, ["Pane 1 of 2, left, editor", "Pane 2 of 2, right, empty"], "a removal")
-    expect(not s.named("table"), "no grid shows after its pane went")
-    # Undo brings pane and grid back, named for their place again.
-    s.key("ctrl+shift+t", ("table", "Grid in pane 2 of 3, left bottom"))
-    expect_panes(s, ["Pane 1 of 3, left top, editor", "Pane 2 of 3, left bottom, grid",
-                     "Pane 3 of 3, right, empty"], "an undo")
+    kept = [a.name for a in s.everything() if a.getRoleName() in ("table", "table cell")]
+    expect(not kept, "the grid kept for an undo is still in the tree: %r" % kept[:3])
+    s.key("ctrl+shift+t", ("table cell", "x, row 1, column 2"),
+          "Pane brought back. Pane 2 of 3, bottom left, grid")
+    expect_panes(s, [editor, "Pane 2 of 3, bottom left, grid", "Pane 3 of 3, right, empty"],
+                 "an undo")
     editors = [a.name for a in s.named("text")]
-    expect(editors == ["Editor in pane 1 of 3, left top"], "editors %r" % editors)
+    expect(editors == [editor], "editors %r" % editors)
+    # Zoom is in the name, and said both ways.
+    s.say("ctrl+shift+x", "Zoomed. Pane 2 of 3, zoomed, grid")
+    s.say("ctrl+shift+x", "Zoom off. Pane 2 of 3, bottom left, grid")
 
-    # Leave.
+    # Leave: the typed cell makes the window ask first, and the question
+    # takes the keys; Discard (the next button) lets the work go.
+    s.events = []
     s.tool("key", "ctrl+q")
+    s.wait(lambda: any(e[0] == "focus:" and e[2][0] == "push button" for e in s.events) or None,
+           "the question at leaving, its first answer focused")
+    s.tool("key", "--delay", "50", "Tab", "space")
     try:
         status = s.app.wait(timeout=5)
     except subprocess.TimeoutExpired:
