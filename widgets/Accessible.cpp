@@ -211,7 +211,7 @@ void Say(const std::string& AText) {
                         : QApplication::activeWindow();
   if (window == nullptr) return;
   InstallAccessibleFactory();
-  auto* announcer = window->findChild<TAnnouncer*>(QString(), Qt::FindDirectChildrenOnly);
+  auto* announcer = ChildOfClass<TAnnouncer>(window);
   if (announcer == nullptr) announcer = new TAnnouncer(window);
   announcer->Say(QString::fromStdString(AText));
 }

@@ -211,7 +211,7 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
   static const bool factory = (QAccessible::installFactory(NoteAccessible), true);
   (void)factory;
   QWidget* window = handle->window();
-  auto* note = window->findChild<TNoteLabel*>(QString(), Qt::FindDirectChildrenOnly);
+  auto* note = ChildOfClass<TNoteLabel>(window);
   if (note == nullptr) note = new TNoteLabel(window);
   // At the control, where the eye already is.
   const TRect area = AAt->HandleRect();
@@ -222,8 +222,7 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
 
 void TApplication::HideNote() {
   for (QWidget* window : QApplication::topLevelWidgets())
-    if (auto* note = window->findChild<TNoteLabel*>(QString(), Qt::FindDirectChildrenOnly))
-      note->hide();
+    if (auto* note = ChildOfClass<TNoteLabel>(window)) note->hide();
 }
 
 void TApplication::ShowException(const Exception& AError) {

@@ -15,6 +15,16 @@ class QKeySequence;
 // A shortcut (see Action.h) as Qt's keys.
 QKeySequence ToKeySequence(unsigned AShortCut);
 
+// The direct child of AParent of class T, or null. For our widget classes,
+// which have no meta-object of their own: findChild would take any child of
+// their Qt base class for one of them.
+template <class T>
+T* ChildOfClass(const QObject* AParent) {
+  for (QObject* child : AParent->children())
+    if (auto* found = dynamic_cast<T*>(child)) return found;
+  return nullptr;
+}
+
 // Reports an exception that escaped an event handler; defined by the
 // application object.
 void ReportHandlerException(const std::exception* AError);

@@ -464,6 +464,10 @@ def inside(binary):
         return 0
     except Failure as failure:
         print("a11y: %s" % failure, flush=True)
+        if s.stderr is not None:
+            s.stderr.flush()
+            with open(s.stderr_path) as f:
+                print("the program said:\n" + f.read()[-3000:], flush=True)
         return 1
     finally:
         s.close()
