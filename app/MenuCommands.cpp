@@ -43,6 +43,13 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&Edit", "Select &All", "Select all the text", Ctrl | 'A', &F::EditExecute, ecSelectAll,
        &F::CanEdit, 0, false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "&Find…", "Find text in the pane's editor", Ctrl | 'F', &F::FindExecute, 0,
+       &F::HasEditor, 0, true},
+      {"&Edit", "Find &Next", "Find the text again", VK_F3, &F::FindNextExecute, 1, &F::HasEditor,
+       0, true},
+      {"&Edit", "Find Pre&vious", "Find the text again, backwards", scShift | VK_F3,
+       &F::FindNextExecute, -1, &F::HasEditor, 0, true},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
        &F::UndoDeleteExecute, 0, &F::CanUndoLayout, 0, true},
       {"&Edit", "&Delete It Again", "Delete again the pane brought back", CtrlShift | 'Y',
@@ -165,6 +172,34 @@ bool TForm1::CanEdit(int ATag) const { return CanRunEditCommand(static_cast<TEdi
 
 void TForm1::EditExecute(TObject* Sender) {
   RunEditCommand(static_cast<TEditCommand>(static_cast<TAction*>(Sender)->Tag()));
+}
+
+TMemo* TForm1::CurrentEditor() const {
+  if (FMainPanel == nullptr || FMainPanel->FCurrent == nullptr) return nullptr;
+  return dynamic_cast<TMemo*>(FMainPanel->FCurrent->Content());
+}
+
+bool TForm1::HasEditor(int /*ATag*/) const { return CurrentEditor() != nullptr; }
+
+void TForm1::FindExecute(TObject* /*Sender*/) {
+  TMemo* editor = CurrentEditor();
+  if (editor == nullptr) {
+    if (FMainPanel != nullptr && FMainPanel->FCurrent != nullptr)
+      Application->ShowNote(FMainPanel->FCurrent, "This pane holds no editor to search", true);
+    return;
+  }
+  editor->ShowFindBar();
+}
+
+void TForm1::FindNextExecute(TObject* Sender) {
+  TMemo* editor = CurrentEditor();
+  if (editor == nullptr) return;
+  // Nothing to find yet: the bar asks for it.
+  if (editor->FindText().empty()) {
+    editor->ShowFindBar();
+    return;
+  }
+  editor->FindNext(static_cast<TAction*>(Sender)->Tag() > 0);
 }
 
 // --- File ----------------------------------------------------------------------

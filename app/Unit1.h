@@ -101,6 +101,12 @@ class TForm1 : public TForm {
   static std::string RecentListFile();
   // The editor's or the grid's own undo, cut, paste...; the tag says which.
   void EditExecute(TObject* Sender);
+  // Finding text in the current pane's editor: the find bar, and the next
+  // or previous place (the tag: 1 or -1).
+  void FindExecute(TObject* Sender);
+  void FindNextExecute(TObject* Sender);
+  // The current pane's editor, or null.
+  TMemo* CurrentEditor() const;
   // A window that lists every key.
   void KeysExecute(TObject* Sender);
   void AboutExecute(TObject* Sender);
@@ -146,6 +152,7 @@ class TForm1 : public TForm {
   bool CanUndoLayout(int ATag) const;
   bool CanRedoLayout(int ATag) const;
   bool CanEdit(int ATag) const;
+  bool HasEditor(int ATag) const;
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).
   void CreateHost();

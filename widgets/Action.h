@@ -19,6 +19,7 @@ constexpr unsigned VK_LEFT = 0x25;
 constexpr unsigned VK_UP = 0x26;
 constexpr unsigned VK_RIGHT = 0x27;
 constexpr unsigned VK_DOWN = 0x28;
+constexpr unsigned VK_F3 = 0x72;
 constexpr unsigned VK_F6 = 0x75;
 
 // "Ctrl+Shift+O", "Alt+Left", "F6".

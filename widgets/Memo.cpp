@@ -1,9 +1,83 @@
 #include "widgets/Memo.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStyle>
+#include <QTextBlock>
 
+#include "widgets/Application.h"
 #include "widgets/Peer.h"
+
+namespace {
+// Selects the next (or previous) place in AEditor that holds AWanted, from
+// the selection's end (start), or from its start where the user types more
+// of what to find; round past the end. A note at AMemo when it is nowhere.
+bool FindIn(QPlainTextEdit* AEditor, TMemo* AMemo, const QString& AWanted, bool AForward,
+            bool AGrowing) {
+  if (AWanted.isEmpty()) return false;
+  QTextDocument* document = AEditor->document();
+  QTextCursor from = AEditor->textCursor();
+  from.setPosition(AForward && !AGrowing ? from.selectionEnd() : from.selectionStart());
+  const QTextDocument::FindFlags flags =
+      AForward ? QTextDocument::FindFlags() : QTextDocument::FindBackward;
+  QTextCursor found = document->find(AWanted, from, flags);
+  if (found.isNull()) {
+    QTextCursor edge(document);
+    edge.movePosition(AForward ? QTextCursor::Start : QTextCursor::End);
+    found = document->find(AWanted, edge, flags);
+  }
+  if (found.isNull()) {
+    Application->ShowNote(AMemo, "\u201c" + AWanted.toStdString() + "\u201d is not in this editor",
+                          true);
+    return false;
+  }
+  AEditor->setTextCursor(found);
+  AEditor->ensureCursorVisible();
+  return true;
+}
+
+// The find bar: a line to type into, over the editor's top right corner.
+class TFindBar : public QLineEdit {
+ public:
+  TFindBar(QPlainTextEdit* AEditor, TMemo* AMemo) : QLineEdit(AEditor), FMemo(AMemo) {
+    setPlaceholderText(QStringLiteral("Find"));
+    setAccessibleName(QStringLiteral("Find in this editor"));
+    setClearButtonEnabled(true);
+    hide();
+    QObject::connect(this, &QLineEdit::textEdited, this, [this] {
+      SafeCall(
+          [this] { FindIn(static_cast<QPlainTextEdit*>(parent()), FMemo, text(), true, true); });
+    });
+  }
+  void Place() {
+    auto* editor = static_cast<QWidget*>(parent());
+    const int width = std::min(260, std::max(0, editor->width() - 8));
+    setGeometry(editor->width() - width - 4, 4, width, sizeHint().height());
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* AEvent) override {
+    const int key = AEvent->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      const bool back = AEvent->modifiers() & Qt::ShiftModifier;
+      SafeCall([&] { FMemo->FindNext(!back); });
+      return;
+    }
+    if (key == Qt::Key_Escape) {
+      hide();
+      parentWidget()->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+    QLineEdit::keyPressEvent(AEvent);
+  }
+
+ private:
+  TMemo* FMemo;
+};
+
+TFindBar* FindBarOf(QWidget* AEditor) { return ChildOfClass<TFindBar>(AEditor); }
+}  // namespace
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit) {
   auto* editor = static_cast<QPlainTextEdit*>(Peer());
@@ -33,6 +107,45 @@ void TMemo::SizeChanged() {
   const int extent = editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, editor);
   const bool room = Width() >= 4 * extent && Height() >= 3 * extent;
   editor->setVerticalScrollBarPolicy(room ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  if (TFindBar* bar = FindBarOf(editor)) bar->Place();
+}
+
+void TMemo::ShowFindBar() {
+  SyncPeers();
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  TFindBar* bar = FindBarOf(editor);
+  if (bar == nullptr) bar = new TFindBar(editor, this);
+  // What is selected (on one line) is what the user most likely looks for.
+  const QString selected = editor->textCursor().selectedText();
+  if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)) bar->setText(selected);
+  bar->Place();
+  bar->show();
+  bar->raise();
+  bar->selectAll();
+  bar->setFocus(Qt::OtherFocusReason);
+}
+
+bool TMemo::FindBarShown() const {
+  const TFindBar* bar = FindBarOf(Peer());
+  return bar != nullptr && bar->isVisible();
+}
+
+std::string TMemo::FindText() const {
+  const TFindBar* bar = FindBarOf(Peer());
+  return bar != nullptr ? bar->text().toStdString() : std::string();
+}
+
+void TMemo::SetFindText(const std::string& AText) {
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  TFindBar* bar = FindBarOf(editor);
+  if (bar == nullptr) bar = new TFindBar(editor, this);
+  bar->setText(QString::fromStdString(AText));
+}
+
+bool TMemo::FindNext(bool AForward) {
+  const TFindBar* bar = FindBarOf(Peer());
+  return bar != nullptr &&
+         FindIn(static_cast<QPlainTextEdit*>(Peer()), this, bar->text(), AForward, false);
 }
 
 std::string TMemo::GetText() const {

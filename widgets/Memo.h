@@ -10,6 +10,19 @@ class TMemo : public TWinControl {
   // Raised whenever the text changes, by typing or by the program.
   TNotifyEvent OnChange;
 
+  // Finding text: a small bar at the top of the editor takes what to find
+  // (the selected text to start with) and the keyboard; each letter typed
+  // finds it from where the last match began. Return and Shift+Return find
+  // the next and previous, Escape closes the bar and gives the keyboard
+  // back to the text.
+  void ShowFindBar();
+  bool FindBarShown() const;
+  std::string FindText() const;
+  void SetFindText(const std::string& AText);
+  // Selects the next (or previous) place that holds the text to find, going
+  // round past the end; false, with a note at the editor, if it is nowhere.
+  bool FindNext(bool AForward);
+
  protected:
   std::string GetText() const override;
   void TextChanged() override;

@@ -406,6 +406,9 @@ def check(s):
     s.key("ctrl+shift+m", ("text", editor), "Editor added. " + editor)
     expect_panes(s, [editor, "Pane 2 of 3, bottom left, empty", "Pane 3 of 3, right, empty"],
                  "an editor")
+    # The find bar is named, and Escape gives the keys back to the text.
+    s.key("ctrl+f", ("text", "Find in this editor"))
+    s.key("Escape", ("text", editor))
     s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, bottom left, empty"))
     s.key("ctrl+shift+g", ("table cell", "blank, row 1, column 1"),
           "Grid added. Pane 2 of 3, bottom left, grid")

@@ -59,28 +59,24 @@ KEY_ECHO = re.compile(r"^(left |right )?(control|shift|alt|super)\s*$|^(return|e
                       r"left|right|up|down|F\d+|.)\s*$", re.I)
 
 
-def speech(log_path, start):
-    """What Orca spoke in its log from byte start on, and the end."""
+def speech(log_path):
+    """What Orca spoke, in order: (seconds since midnight, text), its echo
+    of the keys pressed left out."""
+    said = []
     with open(log_path, errors="replace") as log:
-        log.seek(start)
-        text = log.read()
-        end = log.tell()
-    said = re.findall(r"SPEECH OUTPUT: '(.*)'\s?\{", text)
-    # Orca's echo of the keys pressed is left out.
-    return [s for s in said if s.strip() and not KEY_ECHO.match(s)], end
+        for line in log:
+            m = re.match(r"(\d+):(\d+):(\d+\.\d+) - SPEECH OUTPUT: '(.*)'\s?\{", line)
+            if m and m.group(4).strip() and not KEY_ECHO.match(m.group(4)):
+                h, mi, sec = int(m.group(1)), int(m.group(2)), float(m.group(3))
+                said.append((h * 3600 + mi * 60 + sec, m.group(4)))
+    return said
 
 
-def quiet(log_path, still=1.5, most=12):
-    """Waits until Orca has had its say: its log unchanged for a while."""
-    deadline = time.time() + most
-    size, since = -1, time.time()
-    while time.time() < deadline:
-        now = os.path.getsize(log_path)
-        if now != size:
-            size, since = now, time.time()
-        elif time.time() - since >= still:
-            return
-        time.sleep(0.1)
+def clock():
+    """Seconds since midnight, local time, as Orca's log counts them."""
+    now = time.time()
+    t = time.localtime(now)
+    return t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec + (now % 1)
 
 
 def inside(binary, steps):
@@ -117,15 +113,25 @@ def inside(binary, steps):
         subprocess.run(["xdotool", "search", "--sync", "--classname", "^panes$", "windowactivate",
                         "--sync"], env=env, capture_output=True, timeout=20)
         time.sleep(2)
-        said, offset = speech(log_path, 0)
-        print("(start) %s" % " | ".join(said[-4:]))
+        pressed = []
         for keys, what in steps:
+            pressed.append(clock())
             subprocess.run(["xdotool", "key", "--delay", "60"] + keys.split(), env=env,
                            capture_output=True, timeout=20)
-            quiet(log_path)
-            said, offset = speech(log_path, offset)
-            print("%-18s %-40s -> %s" % (keys, what, " | ".join(said) or "(nothing)"),
-                  flush=True)
+            time.sleep(2.5)
+        # Orca writes its log through a buffer: it is whole once Orca ends.
+        time.sleep(3)
+        orca.terminate()
+        try:
+            orca.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            orca.kill()
+        said = speech(log_path)
+        print("(start) %s" % " | ".join(t for at, t in said if at < pressed[0]))
+        for i, (keys, what) in enumerate(steps):
+            end = pressed[i + 1] if i + 1 < len(steps) else float("inf")
+            heard = [t for at, t in said if pressed[i] <= at < end]
+            print("%-18s %-40s -> %s" % (keys, what, " | ".join(heard) or "(nothing)"))
         return 0
     finally:
         for process in reversed(processes):

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextCursor>
 #include <QWidget>
 #include <memory>
 #include <stdexcept>
@@ -153,6 +154,47 @@ TEST_F(Input, MemoKeepsWhatTheUserTypes) {
   Settle();
   EXPECT_TRUE(editor->verticalScrollBar()->isVisible());
   EXPECT_EQ(memo->Text(), lines);
+}
+
+TEST_F(Input, FindBarFindsAsTypedGoesRoundAndGivesTheKeysBack) {
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(FForm.get());
+  memo->SetAlign(alClient);
+  ShowAndSettle(FForm.get());
+  memo->SetText("one two\nTwo three two");
+  memo->SetFocus();
+  auto* editor = static_cast<QPlainTextEdit*>(memo->Handle());
+  auto match = [&] {
+    const QTextCursor c = editor->textCursor();
+    return std::to_string(c.selectionStart()) + " " + c.selectedText().toStdString();
+  };
+  memo->ShowFindBar();
+  Settle();
+  ASSERT_TRUE(memo->FindBarShown());
+  TypeText(memo, "tw");
+  EXPECT_EQ(match(), "4 tw");
+  TypeText(memo, "o");
+  EXPECT_EQ(match(), "4 two") << "the match grows where it began";
+  // Return goes on (any case), past the end round to the start; Shift+Return
+  // goes back, round past the start.
+  for (const char* expected : {"8 Two", "18 two", "4 two"}) {
+    PressKey(memo, Qt::Key_Return);
+    EXPECT_EQ(match(), expected);
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(match(), "18 two");
+  EXPECT_TRUE(memo->FindNext(false));
+  EXPECT_EQ(match(), "8 Two");
+  // Nowhere: the selection stays and a note says so.
+  memo->SetFindText("zzz");
+  EXPECT_FALSE(memo->FindNext(true));
+  EXPECT_EQ(match(), "8 Two");
+  EXPECT_EQ(Application->LastNote(), "\u201czzz\u201d is not in this editor");
+  // Escape closes the bar; the keys are in the text again.
+  PressKey(memo, Qt::Key_Escape);
+  EXPECT_FALSE(memo->FindBarShown());
+  EXPECT_EQ(QApplication::focusWidget(), editor);
+  EXPECT_EQ(memo->Text(), "one two\nTwo three two");
 }
 
 // Qt handed the focus of a hidden or destroyed editor to the next one, which
