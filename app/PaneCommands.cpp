@@ -323,24 +323,36 @@ struct TEdges {
   }
 };
 
+// A pane's part of the pane area along each axis, from the shares on its
+// way down (so it does not change with the window's size).
+struct TShare {
+  double Left = 0, Right = 1, Top = 0, Bottom = 1;
+  TShare Half(bool AStacked, bool AFirst, double ARatio) const {
+    TShare half = *this;
+    if (AStacked)
+      (AFirst ? half.Bottom : half.Top) = Top + (Bottom - Top) * ARatio;
+    else
+      (AFirst ? half.Right : half.Left) = Left + (Right - Left) * ARatio;
+    return half;
+  }
+};
+
 // Where a pane lies in the pane area, in a word or two, however deep it is:
 // along each axis the edge it reaches (none if both, being the whole width
-// or height), or where its middle lies if it reaches neither.
-std::string PlaceName(const TRect& ARect, int AWidth, int AHeight, const TEdges& AEdges) {
-  auto word = [](bool AAtStart, bool AAtEnd, int AFrom, int ATo, int AExtent, const char* AStart,
+// or height), or the third its middle lies in if it reaches neither.
+std::string PlaceName(const TShare& APart, const TEdges& AEdges) {
+  auto word = [](bool AAtStart, bool AAtEnd, double AFrom, double ATo, const char* AStart,
                  const char* AMiddle, const char* AEnd) -> const char* {
     if (AAtStart && AAtEnd) return nullptr;
     if (AAtStart) return AStart;
     if (AAtEnd) return AEnd;
-    const long long twiceMiddle = static_cast<long long>(AFrom) + ATo;
-    if (twiceMiddle * 3 < 2LL * AExtent) return AStart;
-    if (twiceMiddle * 3 > 4LL * AExtent) return AEnd;
-    return AMiddle;
+    const double middle = (AFrom + ATo) / 2;
+    return middle < 1.0 / 3 ? AStart : middle > 2.0 / 3 ? AEnd : AMiddle;
   };
   const char* across =
-      word(AEdges.Left, AEdges.Right, ARect.Left, ARect.Right, AWidth, "left", "centre", "right");
+      word(AEdges.Left, AEdges.Right, APart.Left, APart.Right, "left", "centre", "right");
   const char* down =
-      word(AEdges.Top, AEdges.Bottom, ARect.Top, ARect.Bottom, AHeight, "top", "middle", "bottom");
+      word(AEdges.Top, AEdges.Bottom, APart.Top, APart.Bottom, "top", "middle", "bottom");
   if (across == nullptr && down == nullptr) return "whole window";
   if (down == nullptr) return across;
   if (across == nullptr) return down;
@@ -364,43 +376,40 @@ void TMainPanel::DescribePanes() {
   CollectLeaves(FRoot, leaves);
   const std::string count = std::to_string(leaves.size());
   size_t index = 0;
-  const int width = FRoot->Width(), height = FRoot->Height();
-  // Depth first, in tree order, each pane's place from where it lies in the
-  // root (taken from the tree's fields: a zoomed pane lies on the host
-  // meanwhile).
+  // Depth first, in tree order, each pane's place from the shares on its
+  // way down (the tree's fields: a zoomed pane lies on the host meanwhile).
   struct TItem {
     TSplitPanel* Pane;
-    int Left, Top;
+    TShare Part;
     TEdges Edges;
   };
-  std::vector<TItem> todo{{FRoot, 0, 0, TEdges()}};
+  std::vector<TItem> todo{{FRoot, TShare(), TEdges()}};
   while (!todo.empty()) {
     const TItem item = todo.back();
     todo.pop_back();
     TSplitPanel* pane = item.Pane;
-    const TRect rect{item.Left, item.Top, item.Left + pane->Width(), item.Top + pane->Height()};
     if (!IsLeaf(pane) && pane->FSplitter != nullptr) {
       // A split pane is only a frame for its halves: unnamed, a screen
       // reader passes over it; its splitter says what it divides.
       pane->SetAccessibleName("");
-      pane->FSplitter->SetAccessibleName(
-          SplitterName(pane, PlaceName(rect, width, height, item.Edges)));
+      pane->FSplitter->SetAccessibleName(SplitterName(pane, PlaceName(item.Part, item.Edges)));
       const bool stacked = pane->SplitsHeight();
-      todo.push_back({pane->FSecond, item.Left + pane->FSecond->Left(),
-                      item.Top + pane->FSecond->Top(), item.Edges.Half(stacked, false)});
-      todo.push_back({pane->FFirst, item.Left + pane->FFirst->Left(),
-                      item.Top + pane->FFirst->Top(), item.Edges.Half(stacked, true)});
+      const double ratio = pane->FRatio;
+      todo.push_back(
+          {pane->FSecond, item.Part.Half(stacked, false, ratio), item.Edges.Half(stacked, false)});
+      todo.push_back(
+          {pane->FFirst, item.Part.Half(stacked, true, ratio), item.Edges.Half(stacked, true)});
       continue;
     }
     TControl* content = pane->Content();
     const TContentKind kind = ContentKindOf(content);
     const bool zoomed = FZoomed && pane == FCurrent;
-    const std::string name =
-        "Pane " + std::to_string(++index) + " of " + count + ", " +
-        (zoomed ? std::string("zoomed") : PlaceName(rect, width, height, item.Edges)) + ", " +
-        (kind == ckMemo   ? "editor"
-         : kind == ckGrid ? "grid"
-                          : "empty");
+    const std::string name = "Pane " + std::to_string(++index) + " of " + count + ", " +
+                             (zoomed ? std::string("zoomed") : PlaceName(item.Part, item.Edges)) +
+                             ", " +
+                             (kind == ckMemo   ? "editor"
+                              : kind == ckGrid ? "grid"
+                                               : "empty");
     pane->SetAccessibleName(name);
     // The editor or grid has its pane's name: read once, not twice.
     if (content != nullptr) content->SetAccessibleName(name);

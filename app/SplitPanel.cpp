@@ -530,8 +530,6 @@ void TMainPanel::ResizePanes() {
   // While zoomed the tree lies hidden; it is laid out when it shows again.
   if (FRoot == nullptr || FZoomed) return;
   FRoot->ResizeChildren();
-  // Where a pane lies is part of its name.
-  DescribePanes();
 }
 
 void TMainPanel::DeleteCurrent() { RemoveCurrent(true); }

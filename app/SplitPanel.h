@@ -142,7 +142,8 @@ class TMainPanel : public TWinControl {
   // Nothing can be undone or redone any more; kept content goes.
   void ClearHistory() { FHistory.Clear(); }
   // Names every pane, splitter, editor and grid for assistive technology:
-  // where it is and what it holds. Names that stay the same cost no event.
+  // where it is (from the shares, whatever the window's size) and what it
+  // holds. Names that stay the same cost no event.
   void DescribePanes();
   // Tells assistive technology what a command did, and where the keyboard
   // is now (the current pane's name).

@@ -38,22 +38,23 @@ struct TReach {
 };
 
 // The names a described tree has: leaves numbered in tree order, each with
-// the third of the area its middle lies in, and its editor or grid named
-// as the pane; split panes unnamed, their splitters saying their share.
+// the edge it reaches or the third of the area (in shares) its middle lies in, and its editor or
+// grid named as the pane; split panes unnamed, their splitters saying their share.
 struct TNamer {
   int Count;
   int Index = 0;
   std::vector<std::string>& Problems;
-  double Width = 0, Height = 0;
 
   void Expect(const TControl* AControl, const std::string& AName) {
     if (AControl->AccessibleName() != AName)
       Problems.push_back(AControl->ClassName() + " named \"" + AControl->AccessibleName() +
                          "\", not \"" + AName + "\"");
   }
-  std::string Place(double ALeft, double ATop, double AWidth, double AHeight, TReach AReach) const {
+  // The pane's part of the area: [ALeft, ARight] x [ATop, ABottom] in
+  // shares of the whole.
+  std::string Place(double ALeft, double ATop, double ARight, double ABottom, TReach AReach) const {
     if (AReach.L && AReach.R && AReach.T && AReach.B) return "whole window";
-    const double x = (ALeft + AWidth / 2) / Width, y = (ATop + AHeight / 2) / Height;
+    const double x = (ALeft + ARight) / 2, y = (ATop + ABottom) / 2;
     const std::string across = AReach.L      ? "left"
                                : AReach.R    ? "right"
                                : x < 1.0 / 3 ? "left"
@@ -68,8 +69,9 @@ struct TNamer {
     if (AReach.L && AReach.R) return down;
     return down + " " + across == "middle centre" ? "centre" : down + " " + across;
   }
-  void Name(const TSplitPanel* APane, int ALeft, int ATop, TReach AReach = TReach()) {
-    const std::string place = Place(ALeft, ATop, APane->Width(), APane->Height(), AReach);
+  void Name(const TSplitPanel* APane, double ALeft = 0, double ATop = 0, double ARight = 1,
+            double ABottom = 1, TReach AReach = TReach()) {
+    const std::string place = Place(ALeft, ATop, ARight, ABottom, AReach);
     if (APane->FFirst == nullptr) {
       const TControl* content = APane->Content();
       const bool grid = content != nullptr && content->ClassName() == "TStringGrid";
@@ -93,8 +95,16 @@ struct TNamer {
     TReach first = AReach, second = AReach;
     (stacked ? first.B : first.R) = false;
     (stacked ? second.T : second.L) = false;
-    Name(APane->FFirst, ALeft + APane->FFirst->Left(), ATop + APane->FFirst->Top(), first);
-    Name(APane->FSecond, ALeft + APane->FSecond->Left(), ATop + APane->FSecond->Top(), second);
+    const double ratio = APane->FRatio;
+    if (stacked) {
+      const double cut = ATop + (ABottom - ATop) * ratio;
+      Name(APane->FFirst, ALeft, ATop, ARight, cut, first);
+      Name(APane->FSecond, ALeft, cut, ARight, ABottom, second);
+    } else {
+      const double cut = ALeft + (ARight - ALeft) * ratio;
+      Name(APane->FFirst, ALeft, ATop, cut, ABottom, first);
+      Name(APane->FSecond, cut, ATop, ARight, ABottom, second);
+    }
   }
 };
 
@@ -215,10 +225,8 @@ std::vector<std::string> Check(const TMainPanel* AHost, const CheckOptions& AOpt
       fail(p, "second half does not fill the rest");
   });
   if (AOptions.Named) {
-    TNamer namer{static_cast<int>(Leaves(AHost->FRoot).size()), 0, problems,
-                 static_cast<double>(AHost->FRoot->Width()),
-                 static_cast<double>(AHost->FRoot->Height())};
-    namer.Name(AHost->FRoot, 0, 0);
+    TNamer namer{static_cast<int>(Leaves(AHost->FRoot).size()), 0, problems};
+    namer.Name(AHost->FRoot);
   }
   if (!currentFound)
     problems.push_back("current pane is not in the tree");
