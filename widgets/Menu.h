@@ -101,7 +101,8 @@ class TMainMenu : public TComponent {
 };
 
 // The standard editing commands, for the Edit menu: they act on the editing
-// widget that has the keyboard (an editor, a grid's cell being edited).
+// widget that has the keyboard (an editor, a grid's cell being edited, or a
+// grid's selected cells).
 enum TEditCommand { ecUndo, ecRedo, ecCut, ecCopy, ecPaste, ecSelectAll };
 // True where the command would change or copy something there now.
 bool CanRunEditCommand(TEditCommand ACommand);

@@ -77,6 +77,8 @@ class TGridPeer : public QTableWidget {
     scrollTo(index);
   }
 
+  TStringGrid* Grid() const { return FGrid; }
+
   // What was typed into the open cell goes into the cell.
   void CommitEdit() {
     if (QLineEdit* editor = Editor()) commitData(editor);
@@ -502,6 +504,13 @@ void TStringGrid::DeleteCols() {
   --FQuiet;
   table->MoveTo(row, std::min(rect.Left - FixedCols(), table->columnCount() - 1));
   Changed();
+}
+
+void TStringGrid::SelectAll() { Table(Peer())->selectAll(); }
+
+TStringGrid* GridOfPeer(QWidget* AWidget) {
+  auto* peer = dynamic_cast<TGridPeer*>(AWidget);
+  return peer != nullptr ? peer->Grid() : nullptr;
 }
 
 void CommitCellEdits() {

@@ -61,6 +61,7 @@ class TStringGrid : public TWinControl {
   void DeleteRows();
   void InsertCols();
   void DeleteCols();
+  void SelectAll();
 
   // Raised whenever a cell's text changes, by the program or the user, also
   // while a cell is being typed into, and when the user changes the size.
@@ -86,3 +87,7 @@ class TStringGrid : public TWinControl {
 // The cell being typed into, in the grid that holds the keyboard, takes what
 // was typed; the cell stays open for more.
 void CommitCellEdits();
+
+// The grid whose own widget AWidget is (not its cell editor), else null.
+class QWidget;
+TStringGrid* GridOfPeer(QWidget* AWidget);

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -242,6 +243,16 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   Choose("&Edit", "Select &All");
   Choose("&Edit", "&Paste");
   EXPECT_EQ(cell->text().toStdString(), "hello");
+  // ...and on a grid's selected cells when none is being edited.
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_FALSE(grid->Editing());
+  ASSERT_TRUE(Enabled("&Edit", "&Paste"));
+  Choose("&Edit", "&Paste");
+  EXPECT_EQ(grid->Cells(1, 2), "hello");
+  Choose("&Edit", "Select &All");
+  Choose("&Edit", "Cu&t");
+  EXPECT_EQ(grid->Cells(1, 1) + grid->Cells(1, 2), "");
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString().substr(0, 9), "hello\t\t\t\n");
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
 }
 
