@@ -256,6 +256,12 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   rows.push_back({"Ctrl+Tab, Ctrl+Shift+Tab",
                   "Leave an editor or a grid for the next or "
                   "previous control"});
+  // A grid's own keys.
+  rows.push_back({"Shift+arrows", "Select a range of a grid's cells"});
+  rows.push_back({"Delete, Backspace", "Clear the selected cells (in a grid)"});
+  rows.push_back({"Enter, Tab", "Go to the next row or column of a grid, adding one at its end"});
+  rows.push_back({"Ctrl+Shift+I, Ctrl+Shift+D", "Insert or delete rows (in a grid)"});
+  rows.push_back({"Ctrl+Alt+Shift+I, Ctrl+Alt+Shift+D", "Insert or delete columns (in a grid)"});
   ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does"}, rows);
 }
 
