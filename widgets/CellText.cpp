@@ -201,8 +201,9 @@ void AppendUtf8(std::string& AText, std::uint32_t ACode) {
 // The entity at APos ('&'); APos moves past it. False (and nothing moved)
 // for one this reader does not know: the '&' is then a plain character.
 bool ReadEntity(std::string_view AHtml, size_t& APos, std::string& AText) {
-  const size_t end = AHtml.find(';', APos);
-  if (end == std::string_view::npos || end - APos > 10) return false;
+  // Looked for nearby only: a page of '&' must not be read once for each.
+  const size_t end = AHtml.substr(0, APos + 12).find(';', APos);
+  if (end == std::string_view::npos) return false;
   const std::string_view name = AHtml.substr(APos + 1, end - APos - 1);
   static constexpr std::pair<std::string_view, std::string_view> named[] = {
       {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
@@ -237,15 +238,17 @@ struct TTag {
   std::string_view Attributes;
 };
 
-// The tag at APos ('<'); APos moves past its '>'. False when what follows is
-// no tag (the '<' is then text).
-bool ReadTag(std::string_view AHtml, size_t& APos, TTag& ATag) {
+enum TTagRead { trTag, trText, trUnclosed };
+
+// The tag at APos ('<'); APos moves past its '>'. trText when what follows
+// is no tag (the '<' is then text); trUnclosed when the text ends inside it.
+TTagRead ReadTag(std::string_view AHtml, size_t& APos, TTag& ATag) {
   size_t i = APos + 1;
   ATag.Closing = i < AHtml.size() && AHtml[i] == '/';
   if (ATag.Closing) ++i;
   const size_t nameStart = i;
   while (i < AHtml.size() && std::isalnum(static_cast<unsigned char>(AHtml[i]))) ++i;
-  if (i == nameStart) return false;
+  if (i == nameStart) return trText;
   ATag.Name.clear();
   for (size_t k = nameStart; k < i; ++k) ATag.Name += Lower(AHtml[k]);
   const size_t attributes = i;
@@ -259,10 +262,10 @@ bool ReadTag(std::string_view AHtml, size_t& APos, TTag& ATag) {
     } else if (c == '>') {
       ATag.Attributes = AHtml.substr(attributes, i - attributes);
       APos = i + 1;
-      return true;
+      return trTag;
     }
   }
-  return false;
+  return trUnclosed;
 }
 
 // A whole-number attribute such as colspan="3", clamped to 1..AMax; 1 when
@@ -425,7 +428,9 @@ bool ReadCellsFromHtml(const std::string& AText, TCellRows& ACells) {
         continue;
       }
       TTag tag;
-      if (ReadTag(html, pos, tag)) {
+      const TTagRead read = ReadTag(html, pos, tag);
+      if (read == trUnclosed) break;  // and nothing after it can be a tag
+      if (read == trTag) {
         const std::string& name = tag.Name;
         if (!tag.Closing && (name == "script" || name == "style" || name == "title")) {
           SkipContent(html, pos, name);

@@ -118,6 +118,13 @@ TEST(CellText, HtmlTablesReadAsBrowsersShowThem) {
     else
       EXPECT_EQ(cells, c.Cells) << c.What;
   }
+  // Text that is nearly markup everywhere is read once, not once a mark.
+  std::string rough = "<table><tr><td>" + std::string(1000000, '&');
+  for (int i = 0; i < 300000; ++i) rough += "<a";
+  TCellRows cells;
+  ASSERT_TRUE(ReadCellsFromHtml(rough, cells));
+  EXPECT_EQ(cells, TCellRows{{std::string(1000000, '&')}});
+
   TCellRows untouched = {{"kept"}};
   EXPECT_FALSE(ReadCellsFromHtml("<p>no table here</p><!-- <table> -->", untouched));
   EXPECT_EQ(untouched, TCellRows{{"kept"}});
