@@ -61,6 +61,7 @@ class TStringGrid : public TWinControl {
   void DeleteRows();
   void InsertCols();
   void DeleteCols();
+  // Every cell that takes typing.
   void SelectAll();
 
   // Raised whenever a cell's text changes, by the program or the user, also
