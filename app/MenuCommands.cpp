@@ -19,6 +19,8 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
   // editors take them with Ctrl and Shift: directions go on the letters vi
   // users know (H left, J down, K up, L right), which none of them takes.
   constexpr TShortCut Move = scCtrl | scAlt | scShift;
+  // A grid's keys: I inserts, D deletes, rows; with Alt, columns.
+  constexpr TShortCut Columns = scCtrl | scAlt | scShift;
   static const std::vector<TCommand> table{
       {"&File", "&New", "Start an empty window without a file", 0, &F::NewExecute, 0, nullptr, 0,
        true},
@@ -42,6 +44,15 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&Edit", "&Paste", "Paste", Ctrl | 'V', &F::EditExecute, ecPaste, &F::CanEdit, 0, false},
       {"&Edit", "Select &All", "Select all the text", Ctrl | 'A', &F::EditExecute, ecSelectAll,
        &F::CanEdit, 0, false},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "&Insert Rows", "Insert rows before the selected ones", CtrlShift | 'I',
+       &F::GridExecute, gcInsertRows, &F::CanGrid, 0, false},
+      {"&Edit", "De&lete Rows", "Delete the selected rows", CtrlShift | 'D', &F::GridExecute,
+       gcDeleteRows, &F::CanGrid, 0, false},
+      {"&Edit", "Insert Colu&mns", "Insert columns before the selected ones", Columns | 'I',
+       &F::GridExecute, gcInsertCols, &F::CanGrid, 0, false},
+      {"&Edit", "Delete Colum&ns", "Delete the selected columns", Columns | 'D', &F::GridExecute,
+       gcDeleteCols, &F::CanGrid, 0, false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
        &F::UndoDeleteExecute, 0, &F::CanUndoLayout, 0, true},
@@ -163,6 +174,12 @@ bool TForm1::CanRedoLayout(int /*ATag*/) const {
 
 bool TForm1::CanEdit(int ATag) const { return CanRunEditCommand(static_cast<TEditCommand>(ATag)); }
 
+bool TForm1::CanGrid(int ATag) const { return CanRunGridCommand(static_cast<TGridCommand>(ATag)); }
+
+void TForm1::GridExecute(TObject* Sender) {
+  RunGridCommand(static_cast<TGridCommand>(static_cast<TAction*>(Sender)->Tag()));
+}
+
 void TForm1::EditExecute(TObject* Sender) {
   RunEditCommand(static_cast<TEditCommand>(static_cast<TAction*>(Sender)->Tag()));
 }
@@ -247,9 +264,11 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   std::vector<std::vector<std::string>> rows;
   for (const TCommand& command : Commands())
     if (command.Keys != 0)
-      rows.push_back(
-          {ShortCutToText(command.Keys),
-           command.What + std::string(command.Bound ? "" : " (in an editor or a grid)")});
+      rows.push_back({ShortCutToText(command.Keys),
+                      command.What + std::string(command.Bound ? ""
+                                                 : command.Handler == &TForm1::GridExecute
+                                                     ? " (in a grid)"
+                                                     : " (in an editor or a grid)")});
   // What the window itself gives, beyond its commands.
   rows.push_back({"F10", "Open the menu"});
   rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});
@@ -260,8 +279,6 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   rows.push_back({"Shift+arrows", "Select a range of a grid's cells"});
   rows.push_back({"Delete, Backspace", "Clear the selected cells (in a grid)"});
   rows.push_back({"Enter, Tab", "Go to the next row or column of a grid, adding one at its end"});
-  rows.push_back({"Ctrl+Shift+I, Ctrl+Shift+D", "Insert or delete rows (in a grid)"});
-  rows.push_back({"Ctrl+Alt+Shift+I, Ctrl+Alt+Shift+D", "Insert or delete columns (in a grid)"});
   ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does"}, rows);
 }
 

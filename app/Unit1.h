@@ -101,6 +101,8 @@ class TForm1 : public TForm {
   static std::string RecentListFile();
   // The editor's or the grid's own undo, cut, paste...; the tag says which.
   void EditExecute(TObject* Sender);
+  // A grid's rows and columns inserted or deleted; the tag says which.
+  void GridExecute(TObject* Sender);
   // A window that lists every key.
   void KeysExecute(TObject* Sender);
   void AboutExecute(TObject* Sender);
@@ -146,6 +148,7 @@ class TForm1 : public TForm {
   bool CanUndoLayout(int ATag) const;
   bool CanRedoLayout(int ATag) const;
   bool CanEdit(int ATag) const;
+  bool CanGrid(int ATag) const;
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).
   void CreateHost();

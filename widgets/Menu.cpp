@@ -360,3 +360,44 @@ void RunEditCommand(TEditCommand ACommand) {
   else if (TStringGrid* grid = GridOfPeer(target))
     RunOnGrid(grid, ACommand);
 }
+
+namespace {
+// The grid that has the keyboard: its own widget, or its cell editor.
+TStringGrid* GridWithKeys() {
+  for (QWidget* widget = EditTarget(); widget != nullptr; widget = widget->parentWidget())
+    if (TStringGrid* grid = GridOfPeer(widget)) return grid;
+  return nullptr;
+}
+}  // namespace
+
+bool CanRunGridCommand(TGridCommand ACommand) {
+  const TStringGrid* grid = GridWithKeys();
+  if (grid == nullptr) return false;
+  switch (ACommand) {
+    case gcDeleteRows:
+      return grid->RowCount() > grid->FixedRows() + 1;
+    case gcDeleteCols:
+      return grid->ColCount() > grid->FixedCols() + 1;
+    default:
+      return true;
+  }
+}
+
+void RunGridCommand(TGridCommand ACommand) {
+  if (!CanRunGridCommand(ACommand)) return;
+  TStringGrid* grid = GridWithKeys();
+  switch (ACommand) {
+    case gcInsertRows:
+      grid->InsertRows();
+      break;
+    case gcDeleteRows:
+      grid->DeleteRows();
+      break;
+    case gcInsertCols:
+      grid->InsertCols();
+      break;
+    case gcDeleteCols:
+      grid->DeleteCols();
+      break;
+  }
+}

@@ -79,6 +79,11 @@ class TGridPeer : public QTableWidget {
 
   TStringGrid* Grid() const { return FGrid; }
 
+  // A cell being typed into takes what was typed and closes.
+  void EndEdit() {
+    if (QLineEdit* editor = Editor()) Submit(editor);
+  }
+
   // What was typed into the open cell goes into the cell.
   void CommitEdit() {
     if (QLineEdit* editor = Editor()) commitData(editor);
@@ -450,6 +455,7 @@ bool TStringGrid::PutCells(const TCellRows& ACells) {
 
 void TStringGrid::InsertRows() {
   TGridPeer* table = Table(Peer());
+  table->EndEdit();
   const TGridRect rect = Selection();
   const int count = rect.Bottom - rect.Top + 1;
   if (static_cast<long long>(RowCount() + count) * ColCount() > MaxCells()) {
@@ -466,6 +472,7 @@ void TStringGrid::InsertRows() {
 
 void TStringGrid::DeleteRows() {
   TGridPeer* table = Table(Peer());
+  table->EndEdit();
   const TGridRect rect = Selection();
   const int count = std::min(rect.Bottom - rect.Top + 1, RowCount() - FixedRows() - 1);
   if (count <= 0) return;
@@ -479,6 +486,7 @@ void TStringGrid::DeleteRows() {
 
 void TStringGrid::InsertCols() {
   TGridPeer* table = Table(Peer());
+  table->EndEdit();
   const TGridRect rect = Selection();
   const int count = rect.Right - rect.Left + 1;
   if (static_cast<long long>(ColCount() + count) * RowCount() > MaxCells()) {
@@ -495,6 +503,7 @@ void TStringGrid::InsertCols() {
 
 void TStringGrid::DeleteCols() {
   TGridPeer* table = Table(Peer());
+  table->EndEdit();
   const TGridRect rect = Selection();
   const int count = std::min(rect.Right - rect.Left + 1, ColCount() - FixedCols() - 1);
   if (count <= 0) return;

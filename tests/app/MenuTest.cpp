@@ -221,6 +221,7 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   TypeText(memo, "hello");
   EXPECT_TRUE(Enabled("&Edit", "&Undo"));
   EXPECT_FALSE(Enabled("&Edit", "&Copy")) << "nothing selected";
+  EXPECT_FALSE(Enabled("&Edit", "&Insert Rows")) << "no grid has the keys";
   Choose("&Edit", "Select &All");
   EXPECT_TRUE(Enabled("&Edit", "&Copy"));
   Choose("&Edit", "Cu&t");
@@ -253,6 +254,15 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   Choose("&Edit", "Cu&t");
   EXPECT_EQ(grid->Cells(1, 1) + grid->Cells(1, 2), "");
   EXPECT_EQ(QApplication::clipboard()->text().toStdString().substr(0, 9), "hello\t\t\t\n");
+  // A grid's rows and columns too; a cell being typed into keeps its text.
+  PressKey(grid, Qt::Key_Up);
+  TypeText(grid, "kept");
+  Choose("&Edit", "&Insert Rows");
+  EXPECT_EQ(grid->RowCount(), 6);
+  EXPECT_EQ(grid->Cells(1, 2), "kept");
+  Choose("&Edit", "Delete Colum&ns");
+  EXPECT_EQ(grid->ColCount(), 4);
+  EXPECT_EQ(grid->Cells(1, 2), "");
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
 }
 
