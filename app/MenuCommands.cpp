@@ -19,6 +19,8 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
   // editors take them with Ctrl and Shift: directions go on the letters vi
   // users know (H left, J down, K up, L right), which none of them takes.
   constexpr TShortCut Move = scCtrl | scAlt | scShift;
+  // A grid's keys: I inserts, D deletes, rows; with Alt, columns.
+  constexpr TShortCut Columns = scCtrl | scAlt | scShift;
   static const std::vector<TCommand> table{
       {"&File", "&New", "Start an empty window without a file", 0, &F::NewExecute, 0, nullptr, 0,
        true},
@@ -49,6 +51,15 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        0, true},
       {"&Edit", "Find Pre&vious", "Find the text again, backwards", scShift | VK_F3,
        &F::FindNextExecute, -1, &F::HasEditor, 0, true},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "&Insert Rows", "Insert rows before the selected ones", CtrlShift | 'I',
+       &F::GridExecute, gcInsertRows, &F::CanGrid, 0, false},
+      {"&Edit", "De&lete Rows", "Delete the selected rows", CtrlShift | 'D', &F::GridExecute,
+       gcDeleteRows, &F::CanGrid, 0, false},
+      {"&Edit", "Insert Colu&mns", "Insert columns before the selected ones", Columns | 'I',
+       &F::GridExecute, gcInsertCols, &F::CanGrid, 0, false},
+      {"&Edit", "Delete Colum&ns", "Delete the selected columns", Columns | 'D', &F::GridExecute,
+       gcDeleteCols, &F::CanGrid, 0, false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
        &F::UndoDeleteExecute, 0, &F::CanUndoLayout, 0, true},
@@ -170,6 +181,12 @@ bool TForm1::CanRedoLayout(int /*ATag*/) const {
 
 bool TForm1::CanEdit(int ATag) const { return CanRunEditCommand(static_cast<TEditCommand>(ATag)); }
 
+bool TForm1::CanGrid(int ATag) const { return CanRunGridCommand(static_cast<TGridCommand>(ATag)); }
+
+void TForm1::GridExecute(TObject* Sender) {
+  RunGridCommand(static_cast<TGridCommand>(static_cast<TAction*>(Sender)->Tag()));
+}
+
 void TForm1::EditExecute(TObject* Sender) {
   RunEditCommand(static_cast<TEditCommand>(static_cast<TAction*>(Sender)->Tag()));
 }
@@ -282,15 +299,21 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   std::vector<std::vector<std::string>> rows;
   for (const TCommand& command : Commands())
     if (command.Keys != 0)
-      rows.push_back(
-          {ShortCutToText(command.Keys),
-           command.What + std::string(command.Bound ? "" : " (in an editor or a grid)")});
+      rows.push_back({ShortCutToText(command.Keys),
+                      command.What + std::string(command.Bound ? ""
+                                                 : command.Handler == &TForm1::GridExecute
+                                                     ? " (in a grid)"
+                                                     : " (in an editor or a grid)")});
   // What the window itself gives, beyond its commands.
   rows.push_back({"F10", "Open the menu"});
   rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});
   rows.push_back({"Ctrl+Tab, Ctrl+Shift+Tab",
                   "Leave an editor or a grid for the next or "
                   "previous control"});
+  // A grid's own keys.
+  rows.push_back({"Shift+arrows", "Select a range of a grid's cells"});
+  rows.push_back({"Delete, Backspace", "Clear the selected cells (in a grid)"});
+  rows.push_back({"Enter, Tab", "Go to the next row or column of a grid, adding one at its end"});
   ShowTableDlg("Keys \u2014 Panes", {"Keys", "Does"}, rows);
 }
 

@@ -27,6 +27,8 @@ TContentValue ContentValueOf(const TControl* AContent) {
   if (const auto* grid = dynamic_cast<const TStringGrid*>(AContent)) {
     for (int row = 0; row < grid->RowCount(); ++row)
       for (int col = 0; col < grid->ColCount(); ++col) value.Cells.push_back(grid->Cells(col, row));
+    value.ColCount = grid->ColCount();
+    value.RowCount = grid->RowCount();
     value.Col = grid->Col();
     value.Row = grid->Row();
   }
@@ -43,6 +45,8 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
     }
     case ckGrid: {
       auto* grid = new TStringGrid(AOwner);
+      grid->SetColCount(AValue.ColCount);
+      grid->SetRowCount(AValue.RowCount);
       const size_t cols = static_cast<size_t>(grid->ColCount());
       for (size_t i = 0; i < AValue.Cells.size(); ++i)
         if (!AValue.Cells[i].empty())

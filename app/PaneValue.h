@@ -17,7 +17,9 @@ struct TContentValue {
   TContentKind Kind = ckNone;
   std::string Text;                // the editor's text
   std::vector<std::string> Cells;  // the grid's cells row by row, fixed ones included
-  int Col = 1;                     // the grid's current cell
+  int ColCount = 5;                // the grid's size, fixed ones included
+  int RowCount = 5;
+  int Col = 1;  // the grid's current cell
   int Row = 1;
   bool operator==(const TContentValue&) const = default;
 };

@@ -107,6 +107,8 @@ class TForm1 : public TForm {
   void FindNextExecute(TObject* Sender);
   // The current pane's editor, or null.
   TMemo* CurrentEditor() const;
+  // A grid's rows and columns inserted or deleted; the tag says which.
+  void GridExecute(TObject* Sender);
   // A window that lists every key.
   void KeysExecute(TObject* Sender);
   void AboutExecute(TObject* Sender);
@@ -153,6 +155,7 @@ class TForm1 : public TForm {
   bool CanRedoLayout(int ATag) const;
   bool CanEdit(int ATag) const;
   bool HasEditor(int ATag) const;
+  bool CanGrid(int ATag) const;
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).
   void CreateHost();

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProxyStyle>
@@ -17,6 +18,7 @@
 
 #include "widgets/Form.h"
 #include "widgets/Peer.h"
+#include "widgets/StringGrid.h"
 
 // --- TMenuItem ----------------------------------------------------------------
 
@@ -282,6 +284,19 @@ bool CanRunEditCommand(TEditCommand ACommand) {
         return !line->text().isEmpty();
     }
   }
+  if (GridOfPeer(target) != nullptr) {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    switch (ACommand) {
+      case ecCut:
+      case ecCopy:
+      case ecSelectAll:
+        return true;
+      case ecPaste:
+        return data != nullptr && ((data->hasText() && !data->text().isEmpty()) || data->hasHtml());
+      default:
+        return false;
+    }
+  }
   return false;
 }
 
@@ -311,6 +326,27 @@ void RunOn(TEditor* AEditor, TEditCommand ACommand) {
 }
 }  // namespace
 
+namespace {
+void RunOnGrid(TStringGrid* AGrid, TEditCommand ACommand) {
+  switch (ACommand) {
+    case ecCut:
+      AGrid->CutToClipboard();
+      break;
+    case ecCopy:
+      AGrid->CopyToClipboard();
+      break;
+    case ecPaste:
+      AGrid->PasteFromClipboard();
+      break;
+    case ecSelectAll:
+      AGrid->SelectAll();
+      break;
+    default:
+      break;
+  }
+}
+}  // namespace
+
 void RunEditCommand(TEditCommand ACommand) {
   // Greyed out in the menu, and nothing done by any other way in.
   if (!CanRunEditCommand(ACommand)) return;
@@ -321,4 +357,47 @@ void RunEditCommand(TEditCommand ACommand) {
     RunOn(rich, ACommand);
   else if (auto* line = qobject_cast<QLineEdit*>(target))
     RunOn(line, ACommand);
+  else if (TStringGrid* grid = GridOfPeer(target))
+    RunOnGrid(grid, ACommand);
+}
+
+namespace {
+// The grid that has the keyboard: its own widget, or its cell editor.
+TStringGrid* GridWithKeys() {
+  for (QWidget* widget = EditTarget(); widget != nullptr; widget = widget->parentWidget())
+    if (TStringGrid* grid = GridOfPeer(widget)) return grid;
+  return nullptr;
+}
+}  // namespace
+
+bool CanRunGridCommand(TGridCommand ACommand) {
+  const TStringGrid* grid = GridWithKeys();
+  if (grid == nullptr) return false;
+  switch (ACommand) {
+    case gcDeleteRows:
+      return grid->RowCount() > grid->FixedRows() + 1;
+    case gcDeleteCols:
+      return grid->ColCount() > grid->FixedCols() + 1;
+    default:
+      return true;
+  }
+}
+
+void RunGridCommand(TGridCommand ACommand) {
+  if (!CanRunGridCommand(ACommand)) return;
+  TStringGrid* grid = GridWithKeys();
+  switch (ACommand) {
+    case gcInsertRows:
+      grid->InsertRows();
+      break;
+    case gcDeleteRows:
+      grid->DeleteRows();
+      break;
+    case gcInsertCols:
+      grid->InsertCols();
+      break;
+    case gcDeleteCols:
+      grid->DeleteCols();
+      break;
+  }
 }

@@ -101,8 +101,15 @@ class TMainMenu : public TComponent {
 };
 
 // The standard editing commands, for the Edit menu: they act on the editing
-// widget that has the keyboard (an editor, a grid's cell being edited).
+// widget that has the keyboard (an editor, a grid's cell being edited, or a
+// grid's selected cells).
 enum TEditCommand { ecUndo, ecRedo, ecCut, ecCopy, ecPaste, ecSelectAll };
 // True where the command would change or copy something there now.
 bool CanRunEditCommand(TEditCommand ACommand);
 void RunEditCommand(TEditCommand ACommand);
+
+// A grid's rows and columns, for the menus: they act on the grid that has
+// the keyboard (a cell being typed into keeps what was typed).
+enum TGridCommand { gcInsertRows, gcDeleteRows, gcInsertCols, gcDeleteCols };
+bool CanRunGridCommand(TGridCommand ACommand);
+void RunGridCommand(TGridCommand ACommand);

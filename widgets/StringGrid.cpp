@@ -1,12 +1,15 @@
 #include "widgets/StringGrid.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTableWidget>
 #include <algorithm>
 
+#include "widgets/CellText.h"
 #include "widgets/Peer.h"
 
 namespace {
@@ -35,6 +38,27 @@ class TCellItem : public QTableWidgetItem {
            CellPlace(table, row(), column());
   }
 };
+
+// The grid's own keys for its size. Ctrl+Shift+letter and
+// Ctrl+Alt+Shift+letter are what no desktop, input method or Qt widget
+// takes (see docs/keys.md); I inserts, D deletes, Alt turns rows into
+// columns.
+enum TSizeKey { skNone, skInsertRows, skDeleteRows, skInsertCols, skDeleteCols };
+
+TSizeKey SizeKeyOf(const QKeyEvent* AKey) {
+  const Qt::KeyboardModifiers mods = AKey->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
+                                                          Qt::AltModifier | Qt::MetaModifier);
+  const bool rows = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+  const bool cols = mods == (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+  if (!rows && !cols) return skNone;
+  if (AKey->key() == Qt::Key_I) return rows ? skInsertRows : skInsertCols;
+  if (AKey->key() == Qt::Key_D) return rows ? skDeleteRows : skDeleteCols;
+  return skNone;
+}
+
+bool Unmodified(const QKeyEvent* AKey) {
+  return (AKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
 }  // namespace
 
 class TGridPeer : public QTableWidget {
@@ -47,6 +71,48 @@ class TGridPeer : public QTableWidget {
     for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
       if (editor->isVisible()) return editor;
     return nullptr;
+  }
+
+  // Headings have no numbers: a section without an item would show one.
+  void NameSections(Qt::Orientation AOrientation, int AFirst, int ACount) {
+    for (int i = AFirst; i < AFirst + ACount; ++i)
+      if (AOrientation == Qt::Horizontal)
+        setHorizontalHeaderItem(i, new QTableWidgetItem);
+      else
+        setVerticalHeaderItem(i, new QTableWidgetItem);
+  }
+
+  // Makes (ARow, ACol) current and the only cell selected, in view; a step
+  // past the last row or column grows the grid by one.
+  void MoveTo(int ARow, int ACol) {
+    ARow = std::max(0, ARow);
+    ACol = std::max(0, ACol);
+    if (ARow >= rowCount() || ACol >= columnCount()) {
+      const int rows = std::max(rowCount(), ARow + 1);
+      const int cols = std::max(columnCount(), ACol + 1);
+      if (static_cast<long long>(rows + 1) * (cols + 1) > TStringGrid::MaxCells()) {
+        QApplication::beep();
+        return;
+      }
+      FGrid->SetRowCount(rows + 1);
+      FGrid->SetColCount(cols + 1);
+      FGrid->Changed();
+    }
+    const QModelIndex index = model()->index(ARow, ACol);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+  }
+
+  TStringGrid* Grid() const { return FGrid; }
+
+  // A cell being typed into takes what was typed and closes.
+  void EndEdit() {
+    if (QLineEdit* editor = Editor()) Submit(editor);
+  }
+
+  // What was typed into the open cell goes into the cell.
+  void CommitEdit() {
+    if (QLineEdit* editor = Editor()) commitData(editor);
   }
 
  protected:
@@ -74,22 +140,84 @@ class TGridPeer : public QTableWidget {
   }
 
   bool eventFilter(QObject* AObject, QEvent* AEvent) override {
-    if (AEvent->type() == QEvent::KeyPress) {
+    auto* editor = qobject_cast<QLineEdit*>(AObject);
+    if (AEvent->type() == QEvent::KeyPress && editor != nullptr) {
       auto* key = static_cast<QKeyEvent*>(AEvent);
       const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
       if (tab && (key->modifiers() & Qt::ControlModifier)) {
         // Ctrl+Tab leaves the grid while a cell is edited too; the cell
         // keeps what was typed.
-        if (auto* editor = qobject_cast<QWidget*>(AObject)) {
-          commitData(editor);
-          closeEditor(editor, QAbstractItemDelegate::NoHint);
-        }
+        Submit(editor);
         const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
         LeaveForNextInChain(FGrid, !back);
         return true;
       }
+      // Keys that end the typing in a cell and move on, as in a
+      // spreadsheet: the cell keeps what was typed.
+      const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+      const bool down = key->key() == Qt::Key_Down && Unmodified(key);
+      if (enter || tab || down || SizeKeyOf(key) != skNone) {
+        Submit(editor);
+        keyPressEvent(key);
+        return true;
+      }
     }
     return QTableWidget::eventFilter(AObject, AEvent);
+  }
+
+  void keyPressEvent(QKeyEvent* AKey) override {
+    const int row = currentRow();
+    const int col = currentColumn();
+    if (AKey->matches(QKeySequence::Copy)) {
+      FGrid->CopyToClipboard();
+    } else if (AKey->matches(QKeySequence::Cut)) {
+      Dispatch([this] { FGrid->CutToClipboard(); });
+    } else if (AKey->matches(QKeySequence::Paste)) {
+      Dispatch([this] { FGrid->PasteFromClipboard(); });
+    } else if (const TSizeKey size = SizeKeyOf(AKey); size != skNone) {
+      Dispatch([this, size] {
+        if (size == skInsertRows) FGrid->InsertRows();
+        if (size == skDeleteRows) FGrid->DeleteRows();
+        if (size == skInsertCols) FGrid->InsertCols();
+        if (size == skDeleteCols) FGrid->DeleteCols();
+      });
+    } else if (AKey->key() == Qt::Key_Delete && Unmodified(AKey)) {
+      Dispatch([this] { FGrid->ClearSelection(); });
+    } else if (AKey->key() == Qt::Key_Backspace && Unmodified(AKey)) {
+      // A single cell opens empty for typing, as in a spreadsheet.
+      const bool one = FGrid->Selection().Left == FGrid->Selection().Right &&
+                       FGrid->Selection().Top == FGrid->Selection().Bottom;
+      Dispatch([this] { FGrid->ClearSelection(); });
+      if (one) edit(currentIndex(), EditKeyPressed, AKey);
+    } else if ((AKey->key() == Qt::Key_Return || AKey->key() == Qt::Key_Enter) &&
+               (AKey->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) == 0) {
+      // Enter goes down a row, back to the column a run of Tabs started in,
+      // so a list is typed row by row; Shift+Enter goes up.
+      const bool up = AKey->modifiers() & Qt::ShiftModifier;
+      const int back = FTabStart >= 0 ? FTabStart : col;
+      Dispatch([&] { MoveTo(up ? row - 1 : row + 1, back); });
+    } else if ((AKey->key() == Qt::Key_Tab || AKey->key() == Qt::Key_Backtab) &&
+               !(AKey->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      const bool back = AKey->key() == Qt::Key_Backtab || (AKey->modifiers() & Qt::ShiftModifier);
+      const int start = FTabStart >= 0 ? FTabStart : col;
+      Dispatch([&] { MoveTo(row, back ? col - 1 : col + 1); });
+      FTabStart = start;
+    } else if (Unmodified(AKey) && ((AKey->key() == Qt::Key_Down && row == rowCount() - 1) ||
+                                    (AKey->key() == Qt::Key_Right && col == columnCount() - 1))) {
+      // An arrow past the last row or column grows the grid.
+      const bool down = AKey->key() == Qt::Key_Down;
+      Dispatch([&] { MoveTo(down ? row + 1 : row, down ? col : col + 1); });
+    } else {
+      QTableWidget::keyPressEvent(AKey);
+      return;
+    }
+    AKey->accept();
+  }
+
+  // Any move but a Tab ends a run of Tabs.
+  void currentChanged(const QModelIndex& ACurrent, const QModelIndex& APrevious) override {
+    FTabStart = -1;
+    QTableWidget::currentChanged(ACurrent, APrevious);
   }
 
   void closeEditor(QWidget* AEditor, QAbstractItemDelegate::EndEditHint AHint) override {
@@ -128,22 +256,23 @@ class TGridPeer : public QTableWidget {
     setItem(row, column, new TCellItem);
   }
 
-  // What was typed into the open cell goes into the cell.
-  void CommitEdit() {
-    if (QLineEdit* editor = Editor()) commitData(editor);
-  }
-
  private:
   // Typing in a cell changes the grid, before the cell takes the text.
   void Edited() {
     SafeCall([this] { FGrid->OnChange(FGrid); });
   }
 
+  void Submit(QLineEdit* AEditor) {
+    commitData(AEditor);
+    closeEditor(AEditor, QAbstractItemDelegate::NoHint);
+  }
+
   TStringGrid* FGrid;
+  int FTabStart = -1;  // the column a run of Tabs started in
 };
 
 namespace {
-QTableWidget* Table(QWidget* APeer) { return static_cast<QTableWidget*>(APeer); }
+TGridPeer* Table(QWidget* APeer) { return static_cast<TGridPeer*>(APeer); }
 
 // Fixed cells are the table's headings; the rest are its items.
 QTableWidgetItem* CellItem(QTableWidget* ATable, int ACol, int ARow, bool ACreate) {
@@ -164,27 +293,49 @@ QTableWidgetItem* CellItem(QTableWidget* ATable, int ACol, int ARow, bool ACreat
   }
   return item;
 }
+
+// Sets a cell that takes typing; an emptied cell keeps no item, so a large
+// grid holds items only for the cells that have text.
+bool PutCell(QTableWidget* ATable, int ARow, int ACol, const QString& AText) {
+  QTableWidgetItem* item = ATable->item(ARow, ACol);
+  if (AText.isEmpty()) {
+    if (item == nullptr || item->text().isEmpty()) return false;
+    delete ATable->takeItem(ARow, ACol);
+    return true;
+  }
+  if (item == nullptr) {
+    auto* cell = new TCellItem;
+    cell->setText(AText);
+    ATable->setItem(ARow, ACol, cell);
+    return true;
+  }
+  if (item->text() == AText) return false;
+  item->setText(AText);
+  return true;
+}
 }  // namespace
 
 TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(this)) {
-  auto* table = static_cast<TGridPeer*>(Peer());
+  TGridPeer* table = Table(Peer());
   table->setItemPrototype(new TCellItem);
   QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
-  for (int i = 0; i < 4; ++i) {
-    table->setHorizontalHeaderItem(i, new QTableWidgetItem(QString()));
-    table->setVerticalHeaderItem(i, new QTableWidgetItem(QString()));
-  }
+  table->NameSections(Qt::Horizontal, 0, table->columnCount());
+  table->NameSections(Qt::Vertical, 0, table->rowCount());
   table->horizontalHeader()->setMinimumSectionSize(4);
   table->verticalHeader()->setMinimumSectionSize(4);
   table->horizontalHeader()->setDefaultSectionSize(DefaultColWidth());
   table->verticalHeader()->setDefaultSectionSize(DefaultRowHeight());
   table->horizontalHeader()->setFixedHeight(DefaultRowHeight());
   table->verticalHeader()->setFixedWidth(DefaultColWidth());
-  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  // Columns are widened by dragging a heading's edge; a double-click on it
+  // fits the widest text (Qt's table does that for interactive headings).
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table->setCornerButtonEnabled(false);
   table->setShowGrid(true);
-  table->setSelectionMode(QAbstractItemView::SingleSelection);
+  // One range: dragged, Shift+clicked, Shift+arrows, or a whole row or
+  // column by a click on its heading.
+  table->setSelectionMode(QAbstractItemView::ContiguousSelection);
   table->setSelectionBehavior(QAbstractItemView::SelectItems);
   // Typing, F2 or a double-click edits a cell, as in a classic grid. Not a
   // click on the current cell: Qt edits that a moment later, and keys typed
@@ -192,14 +343,49 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   table->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                          QAbstractItemView::EditKeyPressed);
   table->setCurrentCell(0, 0);
+  // A heading takes no keyboard of its own: a click on it selects with the
+  // keys in the grid, where Ctrl+C then copies what it selected.
+  for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()})
+    QObject::connect(header, &QHeaderView::sectionPressed, table,
+                     [table] { table->setFocus(Qt::MouseFocusReason); });
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
   WatchInput(this);
-  QObject::connect(table, &QTableWidget::itemChanged, table,
-                   [this] { SafeCall([this] { OnChange(this); }); });
+  QObject::connect(table, &QTableWidget::itemChanged, table, [this] {
+    if (FQuiet == 0) Changed();
+  });
 }
 
-bool TStringGrid::Editing() const { return static_cast<TGridPeer*>(Peer())->Editor() != nullptr; }
+void TStringGrid::Changed() {
+  SafeCall([this] { OnChange(this); });
+}
+
+bool TStringGrid::Editing() const { return Table(Peer())->Editor() != nullptr; }
+
+int TStringGrid::ColCount() const { return Table(Peer())->columnCount() + FixedCols(); }
+int TStringGrid::RowCount() const { return Table(Peer())->rowCount() + FixedRows(); }
+
+void TStringGrid::SetColCount(int AValue) {
+  TGridPeer* table = Table(Peer());
+  const int old = table->columnCount();
+  const int cols = std::clamp(AValue - FixedCols(), 1, MaxCells() / std::max(1, RowCount()) - 1);
+  if (cols == old) return;
+  ++FQuiet;
+  table->setColumnCount(cols);
+  if (cols > old) table->NameSections(Qt::Horizontal, old, cols - old);
+  --FQuiet;
+}
+
+void TStringGrid::SetRowCount(int AValue) {
+  TGridPeer* table = Table(Peer());
+  const int old = table->rowCount();
+  const int rows = std::clamp(AValue - FixedRows(), 1, MaxCells() / std::max(1, ColCount()) - 1);
+  if (rows == old) return;
+  ++FQuiet;
+  table->setRowCount(rows);
+  if (rows > old) table->NameSections(Qt::Vertical, old, rows - old);
+  --FQuiet;
+}
 
 int TStringGrid::Col() const { return std::max(0, Table(Peer())->currentColumn()) + FixedCols(); }
 int TStringGrid::Row() const { return std::max(0, Table(Peer())->currentRow()) + FixedRows(); }
@@ -214,13 +400,24 @@ void TStringGrid::SetRow(int ARow) {
   Table(Peer())->setCurrentCell(ARow - FixedRows(), Col() - FixedCols());
 }
 
+TGridRect TStringGrid::Selection() const {
+  TGridPeer* table = Table(Peer());
+  TGridRect rect{Col(), Row(), Col(), Row()};
+  for (const QTableWidgetSelectionRange& range : table->selectedRanges()) {
+    rect.Left = std::min(rect.Left, range.leftColumn() + FixedCols());
+    rect.Top = std::min(rect.Top, range.topRow() + FixedRows());
+    rect.Right = std::max(rect.Right, range.rightColumn() + FixedCols());
+    rect.Bottom = std::max(rect.Bottom, range.bottomRow() + FixedRows());
+  }
+  return rect;
+}
+
 std::string TStringGrid::Cells(int ACol, int ARow) const {
   if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount()) return {};
   if (ACol == 0 && ARow == 0) return FCorner;
   // The cell being edited holds what has been typed so far.
-  if (QLineEdit* editor = static_cast<TGridPeer*>(Peer())->Editor();
-      editor != nullptr && ACol == Col() && ARow == Row())
-    return editor->text().toStdString();
+  if (ACol == Col() && ARow == Row())
+    if (QLineEdit* editor = Table(Peer())->Editor()) return editor->text().toStdString();
   QTableWidgetItem* item = CellItem(Table(Peer()), ACol, ARow, false);
   return item != nullptr ? item->text().toStdString() : std::string();
 }
@@ -232,6 +429,151 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& AText) {
     return;
   }
   CellItem(Table(Peer()), ACol, ARow, true)->setText(QString::fromStdString(AText));
+}
+
+void TStringGrid::CopyToClipboard() const {
+  const TGridRect rect = Selection();
+  TCellRows cells;
+  for (int row = rect.Top; row <= rect.Bottom; ++row) {
+    cells.emplace_back();
+    for (int col = rect.Left; col <= rect.Right; ++col) cells.back().push_back(Cells(col, row));
+  }
+  auto* data = new QMimeData;
+  data->setText(QString::fromStdString(WriteCellsAsText(cells)));
+  data->setHtml(QString::fromStdString(WriteCellsAsHtml(cells)));
+  QApplication::clipboard()->setMimeData(data);
+}
+
+void TStringGrid::CutToClipboard() {
+  CopyToClipboard();
+  ClearSelection();
+}
+
+void TStringGrid::ClearSelection() {
+  TGridPeer* table = Table(Peer());
+  const TGridRect rect = Selection();
+  bool changed = false;
+  ++FQuiet;
+  for (int row = rect.Top; row <= rect.Bottom; ++row)
+    for (int col = rect.Left; col <= rect.Right; ++col)
+      changed |= PutCell(table, row - FixedRows(), col - FixedCols(), QString());
+  --FQuiet;
+  if (changed) Changed();
+}
+
+void TStringGrid::PasteFromClipboard() {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  if (data == nullptr) return;
+  // A spreadsheet's text is its cells, one for one. Without a tab it is one
+  // column, which a comma (a decimal one, say) must not split: their HTML
+  // table says so, and text from elsewhere may still be comma-separated.
+  const std::string text = data->hasText() ? data->text().toStdString() : std::string();
+  TCellRows cells;
+  if (text.find('\t') != std::string::npos ||
+      !(data->hasHtml() && ReadCellsFromHtml(data->html().toStdString(), cells)))
+    cells = ReadCellsFromText(text);
+  if (!PutCells(cells)) QApplication::beep();
+}
+
+bool TStringGrid::PutCells(const TCellRows& ACells) {
+  size_t width = 0;
+  for (const auto& row : ACells) width = std::max(width, row.size());
+  if (ACells.empty() || width == 0) return true;
+  TGridPeer* table = Table(Peer());
+  const TGridRect rect = Selection();
+  const long long rows =
+      std::max<long long>(RowCount(), rect.Top + static_cast<long long>(ACells.size()));
+  const long long cols = std::max<long long>(ColCount(), rect.Left + static_cast<long long>(width));
+  if (rows * cols > MaxCells()) return false;
+  ++FQuiet;
+  SetRowCount(static_cast<int>(rows));
+  SetColCount(static_cast<int>(cols));
+  // Missing cells of a short row are part of the block: they empty theirs.
+  for (size_t r = 0; r < ACells.size(); ++r)
+    for (size_t c = 0; c < width; ++c)
+      PutCell(table, rect.Top - FixedRows() + static_cast<int>(r),
+              rect.Left - FixedCols() + static_cast<int>(c),
+              c < ACells[r].size() ? QString::fromStdString(ACells[r][c]) : QString());
+  --FQuiet;
+  // The pasted block is selected, its first cell current (whatever
+  // modifier keys are down).
+  QAbstractItemModel* model = table->model();
+  const QModelIndex first = model->index(rect.Top - FixedRows(), rect.Left - FixedCols());
+  const QModelIndex last = model->index(first.row() + static_cast<int>(ACells.size()) - 1,
+                                        first.column() + static_cast<int>(width) - 1);
+  table->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+  table->selectionModel()->select(QItemSelection(first, last), QItemSelectionModel::ClearAndSelect);
+  Changed();
+  return true;
+}
+
+void TStringGrid::InsertRows() {
+  TGridPeer* table = Table(Peer());
+  table->EndEdit();
+  const TGridRect rect = Selection();
+  const int count = rect.Bottom - rect.Top + 1;
+  if (static_cast<long long>(RowCount() + count) * ColCount() > MaxCells()) {
+    QApplication::beep();
+    return;
+  }
+  ++FQuiet;
+  table->model()->insertRows(rect.Top - FixedRows(), count);
+  table->NameSections(Qt::Vertical, rect.Top - FixedRows(), count);
+  --FQuiet;
+  table->MoveTo(rect.Top - FixedRows(), Col() - FixedCols());
+  Changed();
+}
+
+void TStringGrid::DeleteRows() {
+  TGridPeer* table = Table(Peer());
+  table->EndEdit();
+  const TGridRect rect = Selection();
+  const int count = std::min(rect.Bottom - rect.Top + 1, RowCount() - FixedRows() - 1);
+  if (count <= 0) return;
+  const int col = Col() - FixedCols();
+  ++FQuiet;
+  table->model()->removeRows(rect.Top - FixedRows(), count);
+  --FQuiet;
+  table->MoveTo(std::min(rect.Top - FixedRows(), table->rowCount() - 1), col);
+  Changed();
+}
+
+void TStringGrid::InsertCols() {
+  TGridPeer* table = Table(Peer());
+  table->EndEdit();
+  const TGridRect rect = Selection();
+  const int count = rect.Right - rect.Left + 1;
+  if (static_cast<long long>(ColCount() + count) * RowCount() > MaxCells()) {
+    QApplication::beep();
+    return;
+  }
+  ++FQuiet;
+  table->model()->insertColumns(rect.Left - FixedCols(), count);
+  table->NameSections(Qt::Horizontal, rect.Left - FixedCols(), count);
+  --FQuiet;
+  table->MoveTo(Row() - FixedRows(), rect.Left - FixedCols());
+  Changed();
+}
+
+void TStringGrid::DeleteCols() {
+  TGridPeer* table = Table(Peer());
+  table->EndEdit();
+  const TGridRect rect = Selection();
+  const int count = std::min(rect.Right - rect.Left + 1, ColCount() - FixedCols() - 1);
+  if (count <= 0) return;
+  const int row = Row() - FixedRows();
+  ++FQuiet;
+  table->model()->removeColumns(rect.Left - FixedCols(), count);
+  --FQuiet;
+  table->MoveTo(row, std::min(rect.Left - FixedCols(), table->columnCount() - 1));
+  Changed();
+}
+
+void TStringGrid::SelectAll() { Table(Peer())->selectAll(); }
+
+TStringGrid* GridOfPeer(QWidget* AWidget) {
+  auto* peer = dynamic_cast<TGridPeer*>(AWidget);
+  return peer != nullptr ? peer->Grid() : nullptr;
 }
 
 void CommitCellEdits() {

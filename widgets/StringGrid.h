@@ -1,17 +1,32 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "widgets/Control.h"
 
-// A 5 x 5 grid of strings whose first row and column are fixed headings;
-// the other cells take typing.
+// A range of cells, counted with the fixed ones, both corners included.
+struct TGridRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  bool operator==(const TGridRect&) const = default;
+};
+
+// A grid of strings whose first row and column are fixed headings; the other
+// cells take typing. 5 x 5 at the start; the user grows and shrinks it.
 class TStringGrid : public TWinControl {
  public:
   explicit TStringGrid(TComponent* AOwner);
 
-  int ColCount() const { return 5; }
-  int RowCount() const { return 5; }
+  // Counted with the fixed ones; at least one row and one column beside
+  // them, and no more cells than MaxCells().
+  int ColCount() const;
+  int RowCount() const;
+  void SetColCount(int AValue);
+  void SetRowCount(int AValue);
+  static constexpr int MaxCells() { return 1'000'000; }
   int FixedCols() const { return 1; }
   int FixedRows() const { return 1; }
   int DefaultColWidth() const { return 64; }
@@ -27,8 +42,31 @@ class TStringGrid : public TWinControl {
   // A cell is being typed into (its editor is open).
   bool Editing() const;
 
+  // The selected cells: one range, the current cell in it (alone when
+  // nothing more is selected).
+  TGridRect Selection() const;
+
+  // What the user does by keys, offered to menus as well. Each acts on the
+  // selection and raises OnChange once when it changed anything:
+  // the selection as tab-separated text and as an HTML table;
+  void CopyToClipboard() const;
+  void CutToClipboard();
+  // tab- or comma-separated text or an HTML table, at the selection's first
+  // cell, growing the grid as far as it needs;
+  void PasteFromClipboard();
+  void ClearSelection();
+  // as many rows (columns) as the selection spans, before it; the last row
+  // (column) that takes typing is never deleted.
+  void InsertRows();
+  void DeleteRows();
+  void InsertCols();
+  void DeleteCols();
+  // Every cell that takes typing.
+  void SelectAll();
+
   // Raised whenever a cell's text changes, by the program or the user, also
-  // while a cell is being typed into.
+  // while a cell is being typed into, and when the user changes the size.
+  // A command that changes many cells at once raises it once.
   TNotifyEvent OnChange;
 
   // Out-of-range cells read as empty and ignore writes. The cell being
@@ -37,9 +75,20 @@ class TStringGrid : public TWinControl {
   void SetCells(int ACol, int ARow, const std::string& AText);
 
  private:
+  friend class TGridPeer;
+  void Changed();
+  // Writes a block of cells at the selection's first cell, growing the
+  // grid; false (and nothing changed) if the grid would grow too large.
+  bool PutCells(const std::vector<std::vector<std::string>>& ACells);
+
   std::string FCorner;  // the top-left fixed cell has nowhere to show
+  int FQuiet = 0;       // a command is changing many cells; it reports once
 };
 
 // The cell being typed into, in the grid that holds the keyboard, takes what
 // was typed; the cell stays open for more.
 void CommitCellEdits();
+
+// The grid whose own widget AWidget is (not its cell editor), else null.
+class QWidget;
+TStringGrid* GridOfPeer(QWidget* AWidget);

@@ -231,10 +231,11 @@ TEST_F(MainWindow, AGridKeepsItsCellsAndCurrentCellThroughCommandsAndLetsCtrlTab
   auto* grid = ContentOf<TStringGrid>(left);
   ASSERT_NE(grid, nullptr);
   EXPECT_TRUE(grid->Focused());
+  // Enter keeps what was typed and goes down a row, as in a spreadsheet.
   TypeText(grid, "7");
   PressKey(grid, Qt::Key_Return);
   EXPECT_EQ(grid->Cells(1, 1), "7");
-  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 2));
   // Splits by key and by button, moves and zoom leave the current cell be.
   auto keys = [&](Qt::Key AKey, Qt::KeyboardModifiers AModifiers) {
     QTest::keyClick(QApplication::focusWidget(), AKey, AModifiers);
@@ -248,7 +249,7 @@ TEST_F(MainWindow, AGridKeepsItsCellsAndCurrentCellThroughCommandsAndLetsCtrlTab
   keys(Qt::Key_F6, Qt::ShiftModifier);
   EXPECT_EQ(grid->Parent(), Host()->FCurrent);
   EXPECT_TRUE(grid->Focused());
-  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 2));
   EXPECT_EQ(grid->Cells(1, 1), "7");
   // Typing into the grid edits its current cell; Ctrl+Tab leaves the grid
   // for the toolbar, Ctrl+Shift+Tab comes back the other way.
@@ -258,7 +259,7 @@ TEST_F(MainWindow, AGridKeepsItsCellsAndCurrentCellThroughCommandsAndLetsCtrlTab
   EXPECT_TRUE(grid->Focused());
   keys(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(QApplication::focusWidget(), FForm->Button7->Handle());
-  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 1));
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 2));
   // Typing at once after a click on the current cell keeps every letter
   // (Qt's own edit of a clicked current cell came a moment later and lost
   // them); Ctrl+Tab leaves a cell being edited too, and the cell keeps what

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -220,6 +221,7 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   TypeText(memo, "hello");
   EXPECT_TRUE(Enabled("&Edit", "&Undo"));
   EXPECT_FALSE(Enabled("&Edit", "&Copy")) << "nothing selected";
+  EXPECT_FALSE(Enabled("&Edit", "&Insert Rows")) << "no grid has the keys";
   Choose("&Edit", "Select &All");
   EXPECT_TRUE(Enabled("&Edit", "&Copy"));
   Choose("&Edit", "Cu&t");
@@ -242,6 +244,25 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   Choose("&Edit", "Select &All");
   Choose("&Edit", "&Paste");
   EXPECT_EQ(cell->text().toStdString(), "hello");
+  // ...and on a grid's selected cells when none is being edited.
+  PressKey(grid, Qt::Key_Return);
+  EXPECT_FALSE(grid->Editing());
+  ASSERT_TRUE(Enabled("&Edit", "&Paste"));
+  Choose("&Edit", "&Paste");
+  EXPECT_EQ(grid->Cells(1, 2), "hello");
+  Choose("&Edit", "Select &All");
+  Choose("&Edit", "Cu&t");
+  EXPECT_EQ(grid->Cells(1, 1) + grid->Cells(1, 2), "");
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString().substr(0, 9), "hello\t\t\t\n");
+  // A grid's rows and columns too; a cell being typed into keeps its text.
+  PressKey(grid, Qt::Key_Up);
+  TypeText(grid, "kept");
+  Choose("&Edit", "&Insert Rows");
+  EXPECT_EQ(grid->RowCount(), 6);
+  EXPECT_EQ(grid->Cells(1, 2), "kept");
+  Choose("&Edit", "Delete Colum&ns");
+  EXPECT_EQ(grid->ColCount(), 4);
+  EXPECT_EQ(grid->Cells(1, 2), "");
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
 }
 

@@ -557,6 +557,33 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
   EXPECT_EQ(ReadAll(copy).find("Pears"), std::string::npos) << "the copy holds a cancelled value";
 }
 
+// The file keeps a grid as its first 5 x 5 cells: one the user grew is
+// saved as that corner, every cell in its place and the current cell inside
+// it, so the file opens again.
+TEST_F(Workspaces, AGrownGridIsSavedAsItsFirstCellsInTheirPlacesAndOpens) {
+  const fs::path file = FFolder / "grown.panes";
+  Press(FForm->Button1);
+  Press(FForm->Button7);
+  auto* grid = static_cast<TStringGrid*>(Host()->FCurrent->Content());
+  grid->SetColCount(7);
+  grid->SetRowCount(9);
+  grid->SetCells(4, 4, "corner");
+  grid->SetCells(1, 2, "second row");
+  grid->SetCells(6, 8, "beyond");
+  grid->SetCol(6);
+  grid->SetRow(8);
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  auto other = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(other.get());
+  ASSERT_TRUE(other->OpenFile(file.string()))
+      << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
+  auto* opened = dynamic_cast<TStringGrid*>(other->MainPanel()->FCurrent->Content());
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(opened->Cells(4, 4), "corner");
+  EXPECT_EQ(opened->Cells(1, 2), "second row");
+  EXPECT_EQ(std::pair(opened->Col(), opened->Row()), std::pair(4, 4));
+}
+
 // The window's client size and state go with the workspace and come back
 // with it; resizing the window is no change to save, yet a save keeps it.
 TEST_F(Workspaces, TheWindowReopensAtItsSizeAndStateAndEveryPaneOnItsPixel) {

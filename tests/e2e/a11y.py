@@ -414,7 +414,9 @@ def check(s):
           "Grid added. Pane 2 of 3, bottom left, grid")
     s.key("Right", ("table cell", "blank, row 1, column 2"))
     s.key("x", ("text", "Editing row 1, column 2"))
-    s.key("Return", ("table cell", "x, row 1, column 2"), once=False)
+    # Return keeps what was typed and goes down a row, as spreadsheets do.
+    s.key("Return", ("table cell", "blank, row 2, column 2"), once=False)
+    s.key("Up", ("table cell", "x, row 1, column 2"))
     s.key("Left", ("table cell", "blank, row 1, column 1"))
     s.key("Right", ("table cell", "x, row 1, column 2"))
     s.say("ctrl+shift+g", "This pane already holds a grid")

@@ -265,10 +265,12 @@ TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
   EXPECT_EQ(grid->RowCount(), 5);
   grid->SetFocus();
   Settle();
-  // The current cell starts at the first editable one; typing edits it.
+  // The current cell starts at the first editable one; typing edits it,
+  // Enter keeps the text and goes down a row.
   TypeText(grid, "42");
   PressKey(grid, Qt::Key_Return);
   EXPECT_EQ(grid->Cells(1, 1), "42");
+  PressKey(grid, Qt::Key_Up);
   PressKey(grid, Qt::Key_Right);
   TypeText(grid, "x");
   PressKey(grid, Qt::Key_Return);
@@ -283,7 +285,7 @@ TEST_F(Input, StringGridHasFixedHeadingsAndTakesTyping) {
   // The current cell, counted with the fixed ones, stays where it is when
   // the focused grid moves to another parent (Qt would move it on as if the
   // user pressed Tab) or hides.
-  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(2, 1));
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(2, 2));
   grid->SetCol(3);
   grid->SetRow(4);
   grid->SetCol(0);  // a fixed column takes no typing: ignored

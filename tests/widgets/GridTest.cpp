@@ -1,0 +1,248 @@
+// The grid as people use a spreadsheet: ranges selected by keys and
+// headings, the clipboard both ways, clearing, and a size that follows the
+// work.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+
+#include "tests/support/Harness.h"
+#include "widgets/Widgets.h"
+
+using namespace testing_support;
+
+namespace {
+
+class TChanges : public TObject {
+ public:
+  int Count = 0;
+  void Changed(TObject* /*ASender*/) { ++Count; }
+};
+
+class Grid : public testing::Test {
+ protected:
+  void SetUp() override {
+    FForm.reset(TForm::CreateNew(nullptr));
+    FForm->SetClientSize(700, 400);
+  }
+  TStringGrid* AddGrid(TAlign AAlign) {
+    auto* grid = new TStringGrid(FForm.get());
+    grid->SetParent(FForm.get());
+    grid->SetAlign(AAlign);
+    grid->SetWidth(350);
+    grid->OnChange = TNotifyEvent(&FChanges, &TChanges::Changed);
+    return grid;
+  }
+  static void Keys(Qt::Key AKey, Qt::KeyboardModifiers AModifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), AKey, AModifiers);
+    Settle();
+  }
+  static QTableWidget* Table(TStringGrid* AGrid) {
+    return static_cast<QTableWidget*>(AGrid->Handle());
+  }
+  // Changes reported by what AStep does.
+  template <class F>
+  int ChangesBy(F&& AStep) {
+    const int before = FChanges.Count;
+    AStep();
+    return FChanges.Count - before;
+  }
+  std::unique_ptr<TForm> FForm;
+  TChanges FChanges;
+};
+
+constexpr Qt::KeyboardModifiers Ctrl = Qt::ControlModifier;
+constexpr Qt::KeyboardModifiers CtrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+constexpr Qt::KeyboardModifiers CtrlAltShift =
+    Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier;
+
+TEST_F(Grid, ARangeSelectedByKeysTravelsThroughTheClipboardIntoAnotherGridThatGrows) {
+  TStringGrid* from = AddGrid(alLeft);
+  TStringGrid* to = AddGrid(alClient);
+  ShowAndSettle(FForm.get());
+  from->SetCells(1, 1, "a");
+  from->SetCells(2, 1, "tab\there");
+  from->SetCells(1, 2, "數量");
+  from->SetCells(2, 2, "");
+  from->SetCells(1, 3, "below");
+  from->SetFocus();
+  Settle();
+  Keys(Qt::Key_Right, Qt::ShiftModifier);
+  Keys(Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(from->Selection(), (TGridRect{1, 1, 2, 2}));
+  Keys(Qt::Key_C, Ctrl);
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(copied->text().toStdString(), "a\t\"tab\there\"\n數量\t\n");
+  EXPECT_TRUE(copied->hasHtml());
+
+  // Into the other grid's last cell: it grows by the block, reports once,
+  // and the pasted block is selected.
+  to->SetCells(4, 4, "old");
+  to->SetCol(4);
+  to->SetRow(4);
+  to->SetFocus();
+  Settle();
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_V, Ctrl); }), 1);
+  EXPECT_EQ(std::pair(to->ColCount(), to->RowCount()), std::pair(6, 6));
+  EXPECT_EQ(to->Cells(4, 4), "a");
+  EXPECT_EQ(to->Cells(5, 4), "tab\there");
+  EXPECT_EQ(to->Cells(4, 5), "數量");
+  EXPECT_EQ(to->Cells(5, 5), "");
+  EXPECT_EQ(to->Selection(), (TGridRect{4, 4, 5, 5}));
+  // New headings are blank, as the first ones are, not numbered.
+  for (Qt::Orientation way : {Qt::Horizontal, Qt::Vertical})
+    EXPECT_EQ(Table(to)->model()->headerData(4, way).toString(), "") << way;
+
+  // Delete clears the selection, and it is one change.
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_Delete); }), 1);
+  EXPECT_EQ(to->Cells(4, 4) + to->Cells(5, 4) + to->Cells(4, 5), "");
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_Delete); }), 0) << "nothing left to clear";
+
+  // A click on a heading selects its column; Ctrl+X takes it away.
+  from->SetFocus();
+  Settle();
+  QHeaderView* headings = Table(from)->horizontalHeader();
+  QTest::mouseClick(headings->viewport(), Qt::LeftButton, {},
+                    QPoint(headings->sectionViewportPosition(0) + 20, 10));
+  Settle();
+  EXPECT_EQ(from->Selection(), (TGridRect{1, 1, 1, 4}));
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_X, Ctrl); }), 1);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "a\n數量\nbelow\n\n");
+  EXPECT_EQ(from->Cells(1, 1) + from->Cells(1, 3), "");
+  EXPECT_EQ(from->Cells(2, 1), "tab\there");
+
+  // Backspace on one cell empties it and opens it for typing.
+  from->SetCol(2);
+  from->SetRow(1);
+  Keys(Qt::Key_Backspace);
+  EXPECT_TRUE(from->Editing());
+  EXPECT_EQ(from->Cells(2, 1), "");
+  Keys(Qt::Key_Escape);
+  EXPECT_EQ(from->Cells(2, 1), "");
+
+  // Comma-separated text from elsewhere is split; a spreadsheet's one
+  // column of decimal commas is taken from its HTML table, not split.
+  auto paste = [](const QString& AText, const QString& AHtml) {
+    auto* data = new QMimeData;
+    data->setText(AText);
+    if (!AHtml.isEmpty()) data->setHtml(AHtml);
+    QApplication::clipboard()->setMimeData(data);
+    Keys(Qt::Key_V, Ctrl);
+  };
+  to->SetFocus();
+  to->SetCol(1);
+  to->SetRow(1);
+  Settle();
+  paste("x,\"y, z\"\n1,2\n", "");
+  EXPECT_EQ(to->Cells(1, 1) + "|" + to->Cells(2, 1) + "|" + to->Cells(2, 2), "x|y, z|2");
+  paste("1,5\n2,5\n", "<table><tr><td>1,5</td></tr><tr><td>2,5</td></tr></table>");
+  EXPECT_EQ(to->Cells(1, 1) + "|" + to->Cells(1, 2) + "|" + to->Cells(2, 1), "1,5|2,5|y, z");
+
+  // A paste that would pass the grid's limit is refused whole.
+  const int width = TStringGrid::MaxCells() / 2;
+  paste(QString("a\t").repeated(width) + "\nb\n", "");
+  EXPECT_EQ(std::pair(to->ColCount(), to->RowCount()), std::pair(6, 6));
+  EXPECT_EQ(to->Cells(1, 1), "1,5");
+}
+
+TEST_F(Grid, AListTypedWithoutPlanningGrowsTheGridAndRowsAndColumnsComeAndGoByKeys) {
+  TStringGrid* grid = AddGrid(alClient);
+  ShowAndSettle(FForm.get());
+  grid->SetFocus();
+  Settle();
+  // Tab past the last column adds one; Enter goes back to where the Tabs
+  // started, a row down.
+  for (const char* cell : {"a", "b", "c", "d"}) {
+    TypeText(grid, cell);
+    Keys(Qt::Key_Tab);
+  }
+  EXPECT_EQ(grid->ColCount(), 6);
+  TypeText(grid, "e");
+  Keys(Qt::Key_Return);
+  EXPECT_EQ(grid->Cells(5, 1), "e");
+  EXPECT_EQ(std::pair(grid->Col(), grid->Row()), std::pair(1, 2));
+  // Down, and Enter while typing, past the last row add rows.
+  Keys(Qt::Key_Down);
+  Keys(Qt::Key_Down);
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_Down); }), 1);
+  EXPECT_EQ(std::pair(grid->RowCount(), grid->Row()), std::pair(6, 5));
+  TypeText(grid, "z");
+  Keys(Qt::Key_Return);
+  EXPECT_EQ(std::pair(grid->RowCount(), grid->Row()), std::pair(7, 6));
+  EXPECT_EQ(grid->Cells(1, 5), "z");
+  Keys(Qt::Key_Right, Qt::NoModifier);
+  EXPECT_EQ(grid->ColCount(), 6) << "only past the last column";
+
+  // Ctrl+Shift+I inserts a row before the current one, Ctrl+Shift+D
+  // deletes it; with Alt, columns. Each is one change.
+  grid->SetRow(1);
+  grid->SetCol(1);
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_I, CtrlShift); }), 1);
+  EXPECT_EQ(grid->RowCount(), 8);
+  EXPECT_EQ(grid->Cells(1, 1) + "|" + grid->Cells(1, 2), "|a");
+  EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_D, CtrlShift); }), 1);
+  EXPECT_EQ(grid->RowCount(), 7);
+  EXPECT_EQ(grid->Cells(1, 1), "a");
+  Keys(Qt::Key_I, CtrlAltShift);
+  EXPECT_EQ(grid->ColCount(), 7);
+  EXPECT_EQ(grid->Cells(2, 1) + "|" + grid->Cells(6, 1), "a|e");
+  EXPECT_EQ(Table(grid)->model()->headerData(0, Qt::Horizontal).toString(), "");
+  Keys(Qt::Key_D, CtrlAltShift);
+  EXPECT_EQ(grid->Cells(1, 1) + "|" + grid->Cells(5, 1), "a|e");
+  // A selection of two rows: two go; the last row that takes typing stays.
+  Keys(Qt::Key_Down, Qt::ShiftModifier);
+  Keys(Qt::Key_D, CtrlShift);
+  EXPECT_EQ(grid->RowCount(), 5);
+  EXPECT_EQ(grid->Cells(1, 3), "z");
+  for (int i = 0; i < 5; ++i) Keys(Qt::Key_D, CtrlShift);
+  EXPECT_EQ(grid->RowCount(), 2);
+  // Keys given while a cell is being typed into keep the typing.
+  TypeText(grid, "kept");
+  Keys(Qt::Key_I, CtrlShift);
+  EXPECT_EQ(grid->Cells(1, 2), "kept");
+
+  // A double-click on a heading's edge fits the column to its widest text.
+  grid->SetCells(2, 2, "a rather long piece of text for one cell");
+  QHeaderView* headings = Table(grid)->horizontalHeader();
+  const int edge = headings->sectionViewportPosition(1) + headings->sectionSize(1) - 1;
+  QTest::mouseDClick(headings->viewport(), Qt::LeftButton, {}, QPoint(edge, 10));
+  Settle();
+  EXPECT_GT(Table(grid)->columnWidth(1), 150);
+  EXPECT_EQ(Table(grid)->columnWidth(0), grid->DefaultColWidth());
+}
+
+TEST_F(Grid, AHundredThousandCellsKeepNoItemForTheEmptyOnes) {
+  TStringGrid* grid = AddGrid(alClient);
+  ShowAndSettle(FForm.get());
+  grid->SetColCount(101);
+  grid->SetRowCount(1001);
+  grid->SetCells(100, 1000, "corner");
+  EXPECT_EQ(grid->Cells(100, 1000), "corner");
+  EXPECT_EQ(grid->Cells(101, 1000), "") << "out of range reads empty";
+  // A whole column cleared and the cells back again: only cells with text
+  // hold an item, and the few the keys were on (each names itself to
+  // assistive technology).
+  grid->SetFocus();
+  grid->SetRow(1000);
+  grid->SetCol(100);
+  Keys(Qt::Key_Delete);
+  QTableWidget* table = Table(grid);
+  EXPECT_EQ(table->item(999, 99), nullptr);
+  EXPECT_EQ(grid->Cells(100, 1000), "");
+  int items = 0;
+  for (int row = 0; row < table->rowCount(); ++row)
+    for (int col = 0; col < table->columnCount(); ++col) items += table->item(row, col) != nullptr;
+  EXPECT_LE(items, 2);
+  grid->SetColCount(3);
+  grid->SetRowCount(1);
+  EXPECT_EQ(std::pair(grid->ColCount(), grid->RowCount()), std::pair(3, 2))
+      << "one row beside the fixed one stays";
+}
+
+}  // namespace
