@@ -83,30 +83,6 @@ std::uint64_t ContentMark(const TWorkspace& AWorkspace) {
   return hash;
 }
 
-// The file holds a grid as its first 5 x 5 cells for now: a grid the user
-// grew is written as that corner, its current cell kept inside it, so what
-// is saved reads back rather than being refused or read out of place.
-void FitGridsToFile(TWorkspace& AWorkspace) {
-  constexpr int Size = 5;
-  for (TPaneNode& node : AWorkspace.Panes) {
-    TContentValue& grid = node.Content;
-    if (!node.Leaf || grid.Kind != ckGrid || (grid.ColCount == Size && grid.RowCount == Size))
-      continue;
-    std::vector<std::string> cells;
-    for (int row = 0; row < Size; ++row)
-      for (int col = 0; col < Size; ++col) {
-        const size_t i = static_cast<size_t>(row) * static_cast<size_t>(grid.ColCount) +
-                         static_cast<size_t>(col);
-        const bool inside = row < grid.RowCount && col < grid.ColCount && i < grid.Cells.size();
-        cells.push_back(inside ? grid.Cells[i] : std::string());
-      }
-    grid.Cells = std::move(cells);
-    grid.ColCount = grid.RowCount = Size;
-    grid.Col = std::min(grid.Col, Size - 1);
-    grid.Row = std::min(grid.Row, Size - 1);
-  }
-}
-
 // A recovery copy that no running window keeps, held while it is offered.
 struct TKeptCopy {
   std::string Name;
@@ -241,7 +217,6 @@ void TForm1::EndSession(TObject* Sender) {
 TWorkspace TForm1::CurrentWorkspace() const {
   TWorkspace workspace;
   if (FMainPanel != nullptr) workspace = FMainPanel->Workspace();
-  FitGridsToFile(workspace);
   StoreWindowState(workspace);
   return workspace;
 }

@@ -31,6 +31,12 @@ TContentValue ContentValueOf(const TControl* AContent) {
     value.RowCount = grid->RowCount();
     value.Col = grid->Col();
     value.Row = grid->Row();
+    bool custom = false;
+    for (int col = grid->FixedCols(); col < grid->ColCount(); ++col) {
+      value.Widths.push_back(grid->ColWidths(col));
+      custom = custom || value.Widths.back() != grid->DefaultColWidth();
+    }
+    if (!custom) value.Widths.clear();
   }
   return value;
 }
@@ -51,6 +57,8 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
       for (size_t i = 0; i < AValue.Cells.size(); ++i)
         if (!AValue.Cells[i].empty())
           grid->SetCells(static_cast<int>(i % cols), static_cast<int>(i / cols), AValue.Cells[i]);
+      for (size_t i = 0; i < AValue.Widths.size(); ++i)
+        grid->SetColWidths(grid->FixedCols() + static_cast<int>(i), AValue.Widths[i]);
       grid->SetCol(AValue.Col);
       grid->SetRow(AValue.Row);
       grid->SetAlign(alClient);

@@ -21,6 +21,9 @@ struct TContentValue {
   int RowCount = 5;
   int Col = 1;  // the grid's current cell
   int Row = 1;
+  // The widths of the grid's columns that take typing, where not all the
+  // default.
+  std::vector<int> Widths;
   bool operator==(const TContentValue&) const = default;
 };
 

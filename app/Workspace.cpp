@@ -12,6 +12,7 @@
 
 namespace {
 
+// A version 1 file's grids: always 5 x 5.
 constexpr int GridColumns = 5;
 constexpr int GridRows = 5;
 
@@ -35,15 +36,20 @@ TJsonValue PaneValue(const TPaneNode& ANode) {
     case ckGrid: {
       pane.Add("leaf", TJsonValue::String("grid"));
       TJsonValue& rows = pane.Add("cells", TJsonValue::Array());
-      for (int row = 0; row < GridRows; ++row) {
+      const auto columns = static_cast<size_t>(content.ColCount);
+      for (int row = 0; row < content.RowCount; ++row) {
         TJsonValue& cells = rows.Append(TJsonValue::Array());
-        for (int col = 0; col < GridColumns; ++col) {
-          const size_t i = static_cast<size_t>(row * GridColumns + col);
+        for (size_t col = 0; col < columns; ++col) {
+          const size_t i = static_cast<size_t>(row) * columns + col;
           cells.Append(TJsonValue::String(i < content.Cells.size() ? content.Cells[i] : ""));
         }
       }
       pane.Add("col", TJsonValue::Number(content.Col));
       pane.Add("row", TJsonValue::Number(content.Row));
+      if (!content.Widths.empty()) {
+        TJsonValue& widths = pane.Add("widths", TJsonValue::Array());
+        for (int width : content.Widths) widths.Append(TJsonValue::Number(width));
+      }
       break;
     }
     default:
@@ -80,6 +86,7 @@ std::string EditorLines(const std::string& AText) {
 class TReader {
  public:
   std::string Problem;
+  int Version = 1;
 
   bool Fail(const std::string& AWhere, const std::string& AWhat) {
     if (Problem.empty()) Problem = AWhere.empty() ? AWhat : AWhere + ": " + AWhat;
@@ -156,26 +163,70 @@ class TReader {
       ANode.Content.Text = EditorLines(text->StringValue);
       return true;
     }
-    if (leaf->StringValue == "grid") {
-      if (!OnlyFields(AValue, {"leaf", "cells", "col", "row"}, where)) return false;
-      const TJsonValue* rows = Field(AValue, "cells", TJsonValue::jkArray, where);
-      if (rows == nullptr) return false;
-      if (rows->Items.size() != GridRows)
-        return Fail(where, "\"cells\" must hold " + std::to_string(GridRows) + " rows");
-      ANode.Content.Kind = ckGrid;
-      for (const TJsonValue& row : rows->Items) {
-        if (row.Kind != TJsonValue::jkArray || row.Items.size() != GridColumns)
-          return Fail(where, "every row of \"cells\" must be a list of " +
-                                 std::to_string(GridColumns) + " texts");
-        for (const TJsonValue& cell : row.Items) {
-          if (cell.Kind != TJsonValue::jkString) return Fail(where, "every cell must be a text");
-          ANode.Content.Cells.push_back(cell.StringValue);
-        }
-      }
-      return WholeNumber(AValue, "col", 1, GridColumns - 1, where, ANode.Content.Col) &&
-             WholeNumber(AValue, "row", 1, GridRows - 1, where, ANode.Content.Row);
-    }
+    if (leaf->StringValue == "grid") return Grid(AValue, where, ANode.Content);
     return Fail(where, "\"leaf\" must be \"empty\", \"editor\" or \"grid\"");
+  }
+
+  // A grid: version 1 has 5 x 5 cells; from version 2 any size of at least
+  // 2 x 2 (a fixed row and column and one cell to type into), every row as
+  // long, and the column widths if they are not the default.
+  bool Grid(const TJsonValue& AValue, const std::string& AWhere, TContentValue& AContent) {
+    const bool sized = Version >= 2;
+    if (!OnlyFields(AValue,
+                    sized ? std::set<std::string>{"leaf", "cells", "col", "row", "widths"}
+                          : std::set<std::string>{"leaf", "cells", "col", "row"},
+                    AWhere))
+      return false;
+    const TJsonValue* rows = Field(AValue, "cells", TJsonValue::jkArray, AWhere);
+    if (rows == nullptr) return false;
+    const size_t rowCount = rows->Items.size();
+    if (!sized && rowCount != GridRows)
+      return Fail(AWhere, "\"cells\" must hold " + std::to_string(GridRows) + " rows");
+    if (rowCount < 2) return Fail(AWhere, "\"cells\" must hold at least 2 rows");
+    const TJsonValue& first = rows->Items.front();
+    const size_t columns = first.Kind == TJsonValue::jkArray ? first.Items.size() : 0;
+    if (!sized && columns != GridColumns)
+      return Fail(AWhere, "every row of \"cells\" must be a list of " +
+                              std::to_string(GridColumns) + " texts");
+    if (columns < 2) return Fail(AWhere, "every row of \"cells\" must hold at least 2 texts");
+    if (static_cast<double>(rowCount) * static_cast<double>(columns) > WorkspaceMaxCells)
+      return Fail(AWhere, "the grid has too many cells (" + std::to_string(rowCount) + " x " +
+                              std::to_string(columns) + "; at most " +
+                              std::to_string(WorkspaceMaxCells) + ")");
+    AContent.Kind = ckGrid;
+    AContent.RowCount = static_cast<int>(rowCount);
+    AContent.ColCount = static_cast<int>(columns);
+    AContent.Cells.reserve(rowCount * columns);
+    for (size_t r = 0; r < rowCount; ++r) {
+      const TJsonValue& row = rows->Items[r];
+      if (row.Kind != TJsonValue::jkArray || row.Items.size() != columns)
+        return Fail(AWhere, "row " + std::to_string(r + 1) + " of \"cells\" must be a list of " +
+                                std::to_string(columns) + " texts, as the first is");
+      for (const TJsonValue& cell : row.Items) {
+        if (cell.Kind != TJsonValue::jkString) return Fail(AWhere, "every cell must be a text");
+        if (cell.StringValue.size() > WorkspaceMaxCellBytes)
+          return Fail(AWhere, "a cell in row " + std::to_string(r + 1) + " is too long (at most " +
+                                  std::to_string(WorkspaceMaxCellBytes) + " bytes)");
+        AContent.Cells.push_back(cell.StringValue);
+      }
+    }
+    if (!WholeNumber(AValue, "col", 1, static_cast<long>(columns) - 1, AWhere, AContent.Col) ||
+        !WholeNumber(AValue, "row", 1, static_cast<long>(rowCount) - 1, AWhere, AContent.Row))
+      return false;
+    if (const TJsonValue* widths = AValue.Find("widths")) {
+      if (widths->Kind != TJsonValue::jkArray || widths->Items.size() != columns - 1)
+        return Fail(AWhere, "\"widths\" must be a list of " + std::to_string(columns - 1) +
+                                " whole numbers, one for each column after the fixed one");
+      for (const TJsonValue& width : widths->Items) {
+        const double w = width.Kind == TJsonValue::jkNumber ? width.NumberValue : -1;
+        if (!(w >= WorkspaceMinColumnWidth && w <= WorkspaceMaxColumnWidth) || w != std::floor(w))
+          return Fail(AWhere, "every width must be a whole number from " +
+                                  std::to_string(WorkspaceMinColumnWidth) + " to " +
+                                  std::to_string(WorkspaceMaxColumnWidth));
+        AContent.Widths.push_back(static_cast<int>(w));
+      }
+    }
+    return true;
   }
 };
 
@@ -243,10 +294,12 @@ std::string ReadWorkspace(std::string_view AText, TWorkspace& AWorkspace) {
     return "it is not a Panes workspace";
   int version = 0;
   if (!reader.WholeNumber(document, "version", 1, 1000000, "", version)) return reader.Problem;
+  reader.Version = version;
   if (version > WorkspaceVersion)
     return "it was written by a newer Panes (format version " + std::to_string(version) +
            "; this one reads version " + std::to_string(WorkspaceVersion) + ")";
-  // Version 2 added the window; what else it holds is as in version 1.
+  // Version 2 added the window, grids of any size and their column widths;
+  // what else it holds is as in version 1.
   if (!reader.OnlyFields(
           document,
           version >= 2

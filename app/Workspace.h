@@ -38,6 +38,13 @@ constexpr std::size_t WorkspaceMaxBytes = std::size_t{64} << 20;
 constexpr std::size_t WorkspaceMaxPanes = 16383;
 constexpr std::size_t WorkspaceMaxLeaves = (WorkspaceMaxPanes + 1) / 2;
 constexpr int WorkspaceMaxWindowSize = 32767;
+// A grid (from version 2 on, any size) holds at most this many cells, fixed
+// ones included, as the grid itself does; a cell at most this many bytes;
+// a column is at most this wide.
+constexpr long WorkspaceMaxCells = 1'000'000;
+constexpr std::size_t WorkspaceMaxCellBytes = std::size_t{1} << 20;
+constexpr int WorkspaceMinColumnWidth = 4;
+constexpr int WorkspaceMaxColumnWidth = 100000;
 constexpr std::size_t WorkspaceMaxDepth = 8192;
 
 std::string WriteWorkspace(const TWorkspace& AWorkspace);

@@ -354,6 +354,10 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   QObject::connect(table, &QTableWidget::itemChanged, table, [this] {
     if (FQuiet == 0) Changed();
   });
+  // A column the user widened is kept with the workspace.
+  QObject::connect(table->horizontalHeader(), &QHeaderView::sectionResized, table, [this] {
+    if (FQuiet == 0) Changed();
+  });
 }
 
 void TStringGrid::Changed() {
@@ -364,6 +368,18 @@ bool TStringGrid::Editing() const { return Table(Peer())->Editor() != nullptr; }
 
 int TStringGrid::ColCount() const { return Table(Peer())->columnCount() + FixedCols(); }
 int TStringGrid::RowCount() const { return Table(Peer())->rowCount() + FixedRows(); }
+
+int TStringGrid::ColWidths(int ACol) const {
+  if (ACol < FixedCols() || ACol >= ColCount()) return DefaultColWidth();
+  return Table(Peer())->horizontalHeader()->sectionSize(ACol - FixedCols());
+}
+
+void TStringGrid::SetColWidths(int ACol, int AWidth) {
+  if (ACol < FixedCols() || ACol >= ColCount() || AWidth < 0) return;
+  ++FQuiet;
+  Table(Peer())->horizontalHeader()->resizeSection(ACol - FixedCols(), AWidth);
+  --FQuiet;
+}
 
 void TStringGrid::SetColCount(int AValue) {
   TGridPeer* table = Table(Peer());

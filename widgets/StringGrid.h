@@ -31,6 +31,9 @@ class TStringGrid : public TWinControl {
   int FixedRows() const { return 1; }
   int DefaultColWidth() const { return 64; }
   int DefaultRowHeight() const { return 24; }
+  // A column's width in pixels; the fixed first column keeps its own.
+  int ColWidths(int ACol) const;
+  void SetColWidths(int ACol, int AWidth);
 
   // The current cell (column and row, counted with the fixed ones); a value
   // outside the cells that take typing is ignored.

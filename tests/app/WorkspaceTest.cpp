@@ -159,6 +159,19 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
   for (int i = 0; i < 20000; ++i)
     many += i > 0 ? ", {\"leaf\": \"empty\"}" : "{\"leaf\": \"empty\"}";
   many += "]}";
+  // A version 2 file with one grid of the cells given (a JSON list of rows).
+  auto grid = [](const std::string& ACells, const std::string& AMore = "") {
+    return "{\"format\": \"panes-workspace\", \"version\": 2, \"area\": {\"width\": 9, "
+           "\"height\": 9}, \"current\": 0, \"panes\": [{\"leaf\": \"grid\", \"cells\": " +
+           ACells + ", \"col\": 1, \"row\": 1" + AMore + "}]}";
+  };
+  std::string bigGrid = "[";
+  for (int r = 0; r < 1001; ++r) {
+    bigGrid += r > 0 ? ",[" : "[";
+    for (int c = 0; c < 1000; ++c) bigGrid += c > 0 ? ",\"\"" : "\"\"";
+    bigGrid += "]";
+  }
+  bigGrid += "]";
   std::string deep = "{\"a\":";
   for (int i = 0; i < 1000000; ++i) deep += '[';
   const TCase cases[] = {
@@ -188,6 +201,24 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
       {"a million levels", deep, "it is not JSON"},
       {"20,000 panes", many, "too many panes (20000; at most 8192)"},
       {"100 MB", std::string(100u << 20, ' '), "too large (100 MB"},
+      {"ragged grid", grid("[[\"\", \"\"], [\"\", \"a\", \"b\"]]"),
+       "row 2 of \"cells\" must be a list of 2 texts"},
+      {"a grid of one row", grid("[[\"\", \"\"]]"), "at least 2 rows"},
+      {"1,000,001 cells", grid(bigGrid), "too many cells (1001 x 1000; at most 1000000)"},
+      {"a cell of 2 MB", grid("[[\"\", \"\"], [\"\", \"" + std::string(2u << 20, 'x') + "\"]]"),
+       "a cell in row 2 is too long"},
+      {"widths too few", grid("[[\"\", \"\"], [\"\", \"\"]]", ", \"widths\": [64, 64]"),
+       "\"widths\" must be a list of 1"},
+      {"a width negative", grid("[[\"\", \"\"], [\"\", \"\"]]", ", \"widths\": [3]"),
+       "every width must be a whole number"},
+      {"a version 1 grid of 6 rows",
+       std::string(
+           "{\"format\": \"panes-workspace\", \"version\": 1, \"area\": {\"width\": 9, "
+           "\"height\": 9}, \"current\": 0, \"panes\": [{\"leaf\": \"grid\", \"cells\": [") +
+           "[\"\",\"\",\"\",\"\",\"\"]," + "[\"\",\"\",\"\",\"\",\"\"]," +
+           "[\"\",\"\",\"\",\"\",\"\"]," + "[\"\",\"\",\"\",\"\",\"\"]," +
+           "[\"\",\"\",\"\",\"\",\"\"]," + "[\"\",\"\",\"\",\"\",\"\"]], \"col\": 1, \"row\": 1}]}",
+       "\"cells\" must hold 5 rows"},
       {"a folder", "", "a folder"},
   };
   const TWorkspace before = Host()->Workspace();
@@ -560,7 +591,7 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
 // The file keeps a grid as its first 5 x 5 cells: one the user grew is
 // saved as that corner, every cell in its place and the current cell inside
 // it, so the file opens again.
-TEST_F(Workspaces, AGrownGridIsSavedAsItsFirstCellsInTheirPlacesAndOpens) {
+TEST_F(Workspaces, AGrownGridReopensWholeWithItsColumnWidthsAndCurrentCell) {
   const fs::path file = FFolder / "grown.panes";
   Press(FForm->Button1);
   Press(FForm->Button7);
@@ -572,6 +603,7 @@ TEST_F(Workspaces, AGrownGridIsSavedAsItsFirstCellsInTheirPlacesAndOpens) {
   grid->SetCells(6, 8, "beyond");
   grid->SetCol(6);
   grid->SetRow(8);
+  grid->SetColWidths(2, 150);
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   auto other = std::make_unique<TForm1>(nullptr);
   ShowAndSettle(other.get());
@@ -579,9 +611,13 @@ TEST_F(Workspaces, AGrownGridIsSavedAsItsFirstCellsInTheirPlacesAndOpens) {
       << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
   auto* opened = dynamic_cast<TStringGrid*>(other->MainPanel()->FCurrent->Content());
   ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(std::pair(opened->ColCount(), opened->RowCount()), std::pair(7, 9));
   EXPECT_EQ(opened->Cells(4, 4), "corner");
   EXPECT_EQ(opened->Cells(1, 2), "second row");
-  EXPECT_EQ(std::pair(opened->Col(), opened->Row()), std::pair(4, 4));
+  EXPECT_EQ(opened->Cells(6, 8), "beyond");
+  EXPECT_EQ(std::pair(opened->Col(), opened->Row()), std::pair(6, 8));
+  EXPECT_EQ(opened->ColWidths(2), 150);
+  EXPECT_EQ(opened->ColWidths(3), opened->DefaultColWidth());
 }
 
 // The window's client size and state go with the workspace and come back
