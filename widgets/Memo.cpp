@@ -10,6 +10,12 @@
 #include "widgets/Peer.h"
 
 namespace {
+// The editor's widget, which makes room at its top for the find bar.
+class TMemoPeer : public QPlainTextEdit {
+ public:
+  using QPlainTextEdit::setViewportMargins;
+};
+
 // Selects the next (or previous) place in AEditor that holds AWanted, from
 // the selection's end (start), or from its start where the user types more
 // of what to find; round past the end. A note at AMemo when it is nowhere.
@@ -50,10 +56,14 @@ class TFindBar : public QLineEdit {
           [this] { FindIn(static_cast<QPlainTextEdit*>(parent()), FMemo, text(), true, true); });
     });
   }
+  // Across the top of the editor, in room the text makes for it, so no
+  // match lies under the bar.
   void Place() {
-    auto* editor = static_cast<QWidget*>(parent());
-    const int width = std::min(260, std::max(0, editor->width() - 8));
-    setGeometry(editor->width() - width - 4, 4, width, sizeHint().height());
+    auto* editor = static_cast<TMemoPeer*>(parent());
+    const int frame = editor->frameWidth();
+    const int height = sizeHint().height();
+    setGeometry(frame + 2, frame + 2, std::max(0, editor->width() - 2 * frame - 4), height);
+    editor->setViewportMargins(0, isVisible() ? height + 4 : 0, 0, 0);
   }
 
  protected:
@@ -71,6 +81,14 @@ class TFindBar : public QLineEdit {
     }
     QLineEdit::keyPressEvent(AEvent);
   }
+  void showEvent(QShowEvent* AEvent) override {
+    QLineEdit::showEvent(AEvent);
+    Place();
+  }
+  void hideEvent(QHideEvent* AEvent) override {
+    QLineEdit::hideEvent(AEvent);
+    static_cast<TMemoPeer*>(parent())->setViewportMargins(0, 0, 0, 0);
+  }
 
  private:
   TMemo* FMemo;
@@ -79,7 +97,7 @@ class TFindBar : public QLineEdit {
 TFindBar* FindBarOf(QWidget* AEditor) { return ChildOfClass<TFindBar>(AEditor); }
 }  // namespace
 
-TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit) {
+TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TMemoPeer) {
   auto* editor = static_cast<QPlainTextEdit*>(Peer());
   editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   // Lines wrap, so only the vertical scroll bar is ever needed (see
