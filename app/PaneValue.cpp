@@ -23,7 +23,11 @@ TContentKind ContentKindOf(const TControl* AContent) {
 TContentValue ContentValueOf(const TControl* AContent) {
   TContentValue value;
   value.Kind = ContentKindOf(AContent);
-  if (value.Kind == ckMemo) value.Text = AContent->Text();
+  if (const auto* memo = dynamic_cast<const TMemo*>(AContent)) {
+    value.Text = memo->Text();
+    value.Caret = memo->CaretPosition();
+    value.Anchor = memo->SelectionAnchor();
+  }
   if (const auto* grid = dynamic_cast<const TStringGrid*>(AContent)) {
     for (int row = 0; row < grid->RowCount(); ++row)
       for (int col = 0; col < grid->ColCount(); ++col) value.Cells.push_back(grid->Cells(col, row));
@@ -46,6 +50,7 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
     case ckMemo: {
       auto* memo = new TMemo(AOwner);
       if (!AValue.Text.empty()) memo->SetText(AValue.Text);
+      memo->SetSelection(AValue.Anchor, AValue.Caret);
       memo->SetAlign(alClient);
       return memo;
     }

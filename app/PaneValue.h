@@ -16,6 +16,8 @@ enum TContentKind { ckNone, ckMemo, ckGrid };
 struct TContentValue {
   TContentKind Kind = ckNone;
   std::string Text;                // the editor's text
+  int Caret = 0;                   // where its caret is, and where its selection
+  int Anchor = 0;                  // began, in the editor's characters
   std::vector<std::string> Cells;  // the grid's cells row by row, fixed ones included
   int ColCount = 5;                // the grid's size, fixed ones included
   int RowCount = 5;

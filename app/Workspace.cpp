@@ -32,6 +32,10 @@ TJsonValue PaneValue(const TPaneNode& ANode) {
     case ckMemo:
       pane.Add("leaf", TJsonValue::String("editor"));
       pane.Add("text", TJsonValue::String(content.Text));
+      if (content.Caret != 0 || content.Anchor != 0) {
+        pane.Add("caret", TJsonValue::Number(content.Caret));
+        pane.Add("anchor", TJsonValue::Number(content.Anchor));
+      }
       break;
     case ckGrid: {
       pane.Add("leaf", TJsonValue::String("grid"));
@@ -156,11 +160,26 @@ class TReader {
     ANode.Leaf = true;
     if (leaf->StringValue == "empty") return OnlyFields(AValue, {"leaf"}, where);
     if (leaf->StringValue == "editor") {
-      if (!OnlyFields(AValue, {"leaf", "text"}, where)) return false;
+      if (!OnlyFields(AValue,
+                      Version >= 2 ? std::set<std::string>{"leaf", "text", "caret", "anchor"}
+                                   : std::set<std::string>{"leaf", "text"},
+                      where))
+        return false;
       const TJsonValue* text = Field(AValue, "text", TJsonValue::jkString, where);
       if (text == nullptr) return false;
       ANode.Content.Kind = ckMemo;
       ANode.Content.Text = EditorLines(text->StringValue);
+      // Where the caret was, in the editor's characters (UTF-16 units).
+      if (AValue.Find("caret") != nullptr || AValue.Find("anchor") != nullptr) {
+        long length = 0;
+        for (const unsigned char c : ANode.Content.Text)
+          length += (c & 0xC0) != 0x80 ? 1 : 0;  // a character starts here
+        for (const unsigned char c : ANode.Content.Text)
+          length += c >= 0xF0 ? 1 : 0;  // beyond the basic plane: two units
+        if (!WholeNumber(AValue, "caret", 0, length, where, ANode.Content.Caret) ||
+            !WholeNumber(AValue, "anchor", 0, length, where, ANode.Content.Anchor))
+          return false;
+      }
       return true;
     }
     if (leaf->StringValue == "grid") return Grid(AValue, where, ANode.Content);

@@ -14,6 +14,15 @@ namespace {
 class TMemoPeer : public QPlainTextEdit {
  public:
   using QPlainTextEdit::setViewportMargins;
+
+ protected:
+  // Opened where the user was: the caret's line in sight once the editor
+  // has its size.
+  void showEvent(QShowEvent* AEvent) override {
+    QPlainTextEdit::showEvent(AEvent);
+    QMetaObject::invokeMethod(
+        this, [this] { ensureCursorVisible(); }, Qt::QueuedConnection);
+  }
 };
 
 // Selects the next (or previous) place in AEditor that holds AWanted, from
@@ -164,6 +173,25 @@ bool TMemo::FindNext(bool AForward) {
   const TFindBar* bar = FindBarOf(Peer());
   return bar != nullptr &&
          FindIn(static_cast<QPlainTextEdit*>(Peer()), this, bar->text(), AForward, false);
+}
+
+int TMemo::CaretPosition() const {
+  return static_cast<QPlainTextEdit*>(Peer())->textCursor().position();
+}
+
+int TMemo::SelectionAnchor() const {
+  return static_cast<QPlainTextEdit*>(Peer())->textCursor().anchor();
+}
+
+void TMemo::SetSelection(int AAnchor, int APosition) {
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  QTextCursor cursor(editor->document());
+  cursor.movePosition(QTextCursor::End);
+  const int end = cursor.position();
+  auto inside = [end](int AAt) { return AAt < 0 || AAt > end ? end : AAt; };
+  cursor.setPosition(inside(AAnchor));
+  cursor.setPosition(inside(APosition), QTextCursor::KeepAnchor);
+  editor->setTextCursor(cursor);
 }
 
 std::string TMemo::GetText() const {

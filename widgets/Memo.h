@@ -23,6 +23,14 @@ class TMemo : public TWinControl {
   // round past the end; false, with a note at the editor, if it is nowhere.
   bool FindNext(bool AForward);
 
+  // Where the caret is and where the selection began (the same without a
+  // selection), in characters of the text as the editor counts them (a
+  // character beyond the basic plane counts two). Set out of the text's
+  // range, both go to its end. The caret's line shows when the editor does.
+  int CaretPosition() const;
+  int SelectionAnchor() const;
+  void SetSelection(int AAnchor, int APosition);
+
  protected:
   std::string GetText() const override;
   void TextChanged() override;

@@ -60,6 +60,8 @@ class Workspaces : public testing::Test {
     Press(FForm->Button6);
     TypeText(Host()->FCurrent->Content(), "notes");
     Host()->FCurrent->Content()->SetText("notes \u4e2d\u6587\n\"quoted\"\tand\\more");
+    // Where the user was: the two CJK characters selected, backwards.
+    static_cast<TMemo*>(Host()->FCurrent->Content())->SetSelection(8, 6);
     Click(Host()->FRoot->FSecond->FPaintBox, 10, 10);
     Press(FForm->Button2);
     Press(FForm->Button7);
@@ -96,6 +98,8 @@ TEST_F(Workspaces, SavingAndOpeningGiveBackEveryPaneShareContentAndPixel) {
   EXPECT_EQ(pane_tree::Dump(host), dump);
   EXPECT_TRUE(host->Workspace().Panes == saved.Panes);
   EXPECT_EQ(host->Workspace().Current, saved.Current);
+  const TContentValue& editor = saved.Panes[1].Content;
+  EXPECT_EQ(std::pair(editor.Anchor, editor.Caret), std::pair(8, 6)) << "the caret is in the file";
   EXPECT_EQ(host->FRoot->FSplitter->BoundsRect(), splitter);
   EXPECT_EQ(other->Text(), "work.panes \u2014 Panes");
   EXPECT_FALSE(other->Modified());
