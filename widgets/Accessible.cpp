@@ -6,6 +6,7 @@
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -206,9 +207,13 @@ QAccessibleInterface* PeerAccessible(const QString& /*AClassName*/, QObject* AOb
 
 void Say(const std::string& AText) {
   if (!QAccessible::isActive() || AText.empty()) return;
-  QWidget* window = Application != nullptr && Application->MainForm() != nullptr
-                        ? Application->MainForm()->Peer()
-                        : QApplication::activeWindow();
+  // Told in the window the user works in (a second window has its own).
+  QWidget* window = QApplication::activeWindow();
+  // Not into a dialog's own layout: the window it belongs to.
+  if (window != nullptr && qobject_cast<QDialog*>(window) != nullptr)
+    window = window->parentWidget() != nullptr ? window->parentWidget()->window() : nullptr;
+  if (window == nullptr && Application != nullptr && Application->MainForm() != nullptr)
+    window = Application->MainForm()->Peer();
   if (window == nullptr) return;
   InstallAccessibleFactory();
   auto* announcer = ChildOfClass<TAnnouncer>(window);
