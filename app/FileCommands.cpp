@@ -11,6 +11,7 @@
 
 #include "app/Unit1.h"
 #include "widgets/Application.h"
+#include "widgets/CellText.h"
 #include "widgets/Dialogs.h"
 
 namespace {
@@ -289,6 +290,56 @@ void TForm1::SaveExecute(TObject* Sender) {
     SaveAsExecute(Sender);
   else
     SaveTo(FFileName);
+}
+
+namespace {
+const char* const CsvFilter = "CSV files (*.csv);;All files (*)";
+}  // namespace
+
+void TForm1::ImportCsvExecute(TObject* /*Sender*/) {
+  if (CurrentGrid() == nullptr) return;
+  std::string name;
+  if (PromptForFileName(name, CsvFilter, "csv", "Import CSV into the grid", false)) ImportCsv(name);
+}
+
+bool TForm1::ImportCsv(const std::string& AFileName) {
+  TStringGrid* grid = CurrentGrid();
+  if (grid == nullptr) return false;
+  std::string bytes, problem;
+  TCellRows cells;
+  if (LoadFromFile(AFileName, WorkspaceMaxBytes, bytes, problem) &&
+      ReadCellsFromCsv(bytes, TStringGrid::MaxCells(), WorkspaceMaxCellBytes, cells, problem) &&
+      !grid->PutCellRows(cells))
+    problem = "the grid would grow past " + std::to_string(TStringGrid::MaxCells()) + " cells";
+  if (!problem.empty()) {
+    MessageDlg("Panes cannot import " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,
+               "The reason: " + problem + ".\n\nThe grid is as it was.");
+    return false;
+  }
+  return true;
+}
+
+void TForm1::ExportCsvExecute(TObject* /*Sender*/) {
+  if (CurrentGrid() == nullptr) return;
+  // Beside the workspace, named after it.
+  std::string name = "grid.csv";
+  if (const size_t dot = FFileName.rfind('.');
+      !FFileName.empty() && dot != std::string::npos && dot > FFileName.rfind('/'))
+    name = FFileName.substr(0, dot) + ".csv";
+  if (PromptForFileName(name, CsvFilter, "csv", "Export the grid as CSV", true)) ExportCsv(name);
+}
+
+bool TForm1::ExportCsv(const std::string& AFileName) {
+  TStringGrid* grid = CurrentGrid();
+  if (grid == nullptr) return false;
+  CommitCellEdits();
+  std::string problem;
+  if (!SaveToFile(AFileName, WriteCellsAsCsv(grid->UsedCells()), problem)) {
+    MessageDlg("Panes cannot write " + Quoted(AFileName) + ".", mtError, {"OK"}, 0, 0,
+               "The reason: " + problem + ".");
+    return false;
+  }
+  return true;
 }
 
 void TForm1::SaveAsExecute(TObject* /*Sender*/) {

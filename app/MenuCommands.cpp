@@ -31,6 +31,11 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&File", "Save &As…", "Save the workspace under a new name", CtrlShift | 'S',
        &F::SaveAsExecute, 0, nullptr, 0, true},
       {"&File", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&File", "&Import CSV into Grid…", "Put a CSV file's cells into the pane's grid", 0,
+       &F::ImportCsvExecute, 0, &F::HasGrid, 0, true},
+      {"&File", "E&xport Grid as CSV…", "Write the pane's grid to a CSV file", 0,
+       &F::ExportCsvExecute, 0, &F::HasGrid, 0, true},
+      {"&File", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&File", "&Leave", "Leave the program", Ctrl | 'Q', &F::Button5Click, 0, nullptr, 5, true},
 
       {"&Edit", "&Undo", "Undo typing", Ctrl | 'Z', &F::EditExecute, ecUndo, &F::CanEdit, 0, false},
@@ -197,6 +202,13 @@ TMemo* TForm1::CurrentEditor() const {
 }
 
 bool TForm1::HasEditor(int /*ATag*/) const { return CurrentEditor() != nullptr; }
+
+TStringGrid* TForm1::CurrentGrid() const {
+  if (FMainPanel == nullptr || FMainPanel->FCurrent == nullptr) return nullptr;
+  return dynamic_cast<TStringGrid*>(FMainPanel->FCurrent->Content());
+}
+
+bool TForm1::HasGrid(int /*ATag*/) const { return CurrentGrid() != nullptr; }
 
 void TForm1::FindExecute(TObject* /*Sender*/) {
   TMemo* editor = CurrentEditor();

@@ -107,6 +107,14 @@ class TForm1 : public TForm {
   void FindNextExecute(TObject* Sender);
   // The current pane's editor, or null.
   TMemo* CurrentEditor() const;
+  // A CSV file's cells into the current pane's grid, at its current cell as
+  // a paste puts them; the grid's cells out to a CSV file.
+  void ImportCsvExecute(TObject* Sender);
+  void ExportCsvExecute(TObject* Sender);
+  bool ImportCsv(const std::string& AFileName);
+  bool ExportCsv(const std::string& AFileName);
+  // The current pane's grid, or null.
+  TStringGrid* CurrentGrid() const;
   // A grid's rows and columns inserted or deleted; the tag says which.
   void GridExecute(TObject* Sender);
   // A window that lists every key.
@@ -155,6 +163,7 @@ class TForm1 : public TForm {
   bool CanRedoLayout(int ATag) const;
   bool CanEdit(int ATag) const;
   bool HasEditor(int ATag) const;
+  bool HasGrid(int ATag) const;
   bool CanGrid(int ATag) const;
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).

@@ -483,3 +483,129 @@ bool ReadCellsFromHtml(const std::string& AText, TCellRows& ACells) {
   ACells = table.Take();
   return true;
 }
+
+// --- CSV files ----------------------------------------------------------------
+
+std::string WriteCellsAsCsv(const TCellRows& ACells) {
+  std::string csv;
+  for (const auto& row : ACells) {
+    for (size_t c = 0; c < row.size(); ++c) {
+      if (c > 0) csv += ',';
+      const std::string& cell = row[c];
+      if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+        csv += cell;
+        continue;
+      }
+      csv += '"';
+      for (char ch : cell) {
+        if (ch == '"') csv += '"';
+        csv += ch;
+      }
+      csv += '"';
+    }
+    csv += "\r\n";
+  }
+  return csv;
+}
+
+namespace {
+// Whether AText is UTF-8 throughout; AAt is where it stops being so.
+bool Utf8(std::string_view AText, size_t& AAt) {
+  for (size_t i = 0; i < AText.size();) {
+    const auto c = static_cast<unsigned char>(AText[i]);
+    size_t more = c < 0x80           ? 0
+                  : (c >> 5) == 0x6  ? 1
+                  : (c >> 4) == 0xE  ? 2
+                  : (c >> 3) == 0x1E ? 3
+                                     : 9;
+    if (more == 9 || (more == 1 && c < 0xC2) || i + more >= AText.size() + (more == 0 ? 1 : 0)) {
+      AAt = i;
+      return false;
+    }
+    for (size_t k = 1; k <= more; ++k)
+      if ((static_cast<unsigned char>(AText[i + k]) & 0xC0) != 0x80) {
+        AAt = i;
+        return false;
+      }
+    i += more + 1;
+  }
+  return true;
+}
+}  // namespace
+
+bool ReadCellsFromCsv(const std::string& AText, std::size_t AMaxCells, std::size_t AMaxCellBytes,
+                      TCellRows& ACells, std::string& AProblem) {
+  std::string_view text(AText);
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  size_t line = 1;
+  auto fail = [&](size_t ALine, const std::string& AWhat) {
+    AProblem = "line " + std::to_string(ALine) + ": " + AWhat;
+    return false;
+  };
+  if (size_t bad = 0; !Utf8(text, bad))
+    return fail(1 + static_cast<size_t>(
+                        std::count(text.begin(), text.begin() + static_cast<long>(bad), '\n')),
+                "it is not UTF-8 text");
+  TCellRows rows;
+  std::vector<std::string> row;
+  size_t cells = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    std::string field;
+    const size_t fieldLine = line;
+    if (text[i] == '"') {
+      bool closed = false;
+      for (++i; i < text.size(); ++i) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';
+            ++i;
+            continue;
+          }
+          closed = true;
+          ++i;
+          break;
+        }
+        if (text[i] == '\n') ++line;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // CRLF: LF
+        field += text[i] == '\r' ? '\n' : text[i];
+        if (field.size() > AMaxCellBytes) break;
+      }
+      if (field.size() > AMaxCellBytes)
+        return fail(fieldLine,
+                    "a field is longer than " + std::to_string(AMaxCellBytes) + " bytes");
+      if (!closed) return fail(fieldLine, "a quoted field is not closed");
+      if (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r')
+        return fail(line, "something follows a quoted field's closing quote");
+    } else {
+      while (i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r') {
+        if (text[i] == '"') return fail(line, "a quote inside a field that is not quoted");
+        field += text[i++];
+      }
+      if (field.size() > AMaxCellBytes)
+        return fail(line, "a field is longer than " + std::to_string(AMaxCellBytes) + " bytes");
+    }
+    if (++cells > AMaxCells)
+      return fail(line, "there are more than " + std::to_string(AMaxCells) + " cells");
+    row.push_back(std::move(field));
+    if (i >= text.size()) break;
+    if (text[i] == ',') {
+      ++i;
+      if (i == text.size()) row.emplace_back();  // a last, empty field
+      continue;
+    }
+    // The line's end: CRLF or LF; a lone CR is not one.
+    if (text[i] == '\r') {
+      if (i + 1 >= text.size() || text[i + 1] != '\n')
+        return fail(line, "a carriage return without a line feed");
+      ++i;
+    }
+    ++i;
+    ++line;
+    rows.push_back(std::move(row));
+    row.clear();
+  }
+  if (!row.empty()) rows.push_back(std::move(row));
+  ACells = std::move(rows);
+  return true;
+}

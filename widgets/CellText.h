@@ -31,3 +31,16 @@ std::string WriteCellsAsHtml(const TCellRows& ACells);
 // paragraphs become line breaks, white space collapses as a browser shows
 // it, entities are decoded). False when there is no table.
 bool ReadCellsFromHtml(const std::string& AHtml, TCellRows& ACells);
+
+// A CSV file (RFC 4180): comma-separated fields, a field that holds a comma,
+// a quote or a line break quoted with its quotes doubled, lines ended by
+// CRLF. UTF-8, no byte-order mark.
+std::string WriteCellsAsCsv(const TCellRows& ACells);
+
+// A CSV file as RFC 4180 has it, strictly: UTF-8 (a byte-order mark is
+// skipped), lines ended by CRLF or LF, a quote only around a whole field. At
+// most AMaxCells cells and AMaxCellBytes bytes a cell. False, with what is
+// wrong and on which line in AProblem, for anything else; ACells is then
+// left as it was.
+bool ReadCellsFromCsv(const std::string& AText, std::size_t AMaxCells, std::size_t AMaxCellBytes,
+                      TCellRows& ACells, std::string& AProblem);

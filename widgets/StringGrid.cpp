@@ -491,6 +491,27 @@ void TStringGrid::PasteFromClipboard() {
   if (!PutCells(cells)) QApplication::beep();
 }
 
+bool TStringGrid::PutCellRows(const TCellRows& ACells) {
+  Table(Peer())->EndEdit();
+  return PutCells(ACells);
+}
+
+TCellRows TStringGrid::UsedCells() const {
+  int lastRow = 0, lastCol = 0;
+  for (int row = FixedRows(); row < RowCount(); ++row)
+    for (int col = FixedCols(); col < ColCount(); ++col)
+      if (!Cells(col, row).empty()) {
+        lastRow = std::max(lastRow, row);
+        lastCol = std::max(lastCol, col);
+      }
+  TCellRows cells;
+  for (int row = FixedRows(); row <= lastRow; ++row) {
+    cells.emplace_back();
+    for (int col = FixedCols(); col <= lastCol; ++col) cells.back().push_back(Cells(col, row));
+  }
+  return cells;
+}
+
 bool TStringGrid::PutCells(const TCellRows& ACells) {
   size_t width = 0;
   for (const auto& row : ACells) width = std::max(width, row.size());

@@ -66,6 +66,12 @@ class TStringGrid : public TWinControl {
   void DeleteCols();
   // Every cell that takes typing.
   void SelectAll();
+  // A block of cells (a file's, say) at the selection's first cell, as a
+  // paste puts it; false, with nothing changed, if the grid would grow past
+  // MaxCells().
+  bool PutCellRows(const std::vector<std::vector<std::string>>& ACells);
+  // The cells that take typing, up to the last row and column with text.
+  std::vector<std::vector<std::string>> UsedCells() const;
 
   // Raised whenever a cell's text changes, by the program or the user, also
   // while a cell is being typed into, and when the user changes the size.

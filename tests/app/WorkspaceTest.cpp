@@ -840,3 +840,40 @@ TEST(WorkspaceFormat, RatiosRoundTripBitForBitAndDeepChainsOpen) {
 }
 
 }  // namespace
+
+// A grid's cells out to a CSV file and into another grid; a bad file is
+// refused with its line, the grid as it was.
+TEST_F(Workspaces, AGridGoesToACsvFileAndComesBackAndABadFileChangesNothing) {
+  Press(FForm->Button1);
+  Press(FForm->Button7);
+  auto* grid = static_cast<TStringGrid*>(Host()->FCurrent->Content());
+  grid->SetCells(1, 1, "name");
+  grid->SetCells(2, 1, "note, with comma");
+  grid->SetCells(1, 3, "\u6578\u91cf");
+  const fs::path csv = FFolder / "cells.csv";
+  ASSERT_TRUE(FForm->ExportCsv(csv.string()));
+  EXPECT_EQ(ReadAll(csv), "name,\"note, with comma\"\r\n,\r\n\u6578\u91cf,\r\n");
+  Press(FForm->Button3);
+  Host()->SetCurrent(Host()->FRoot->FSecond);
+  Press(FForm->Button7);
+  auto* other = static_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(other, grid);
+  other->SetCol(2);
+  other->SetRow(2);
+  ASSERT_TRUE(FForm->ImportCsv(csv.string()));
+  EXPECT_EQ(other->Cells(2, 2), "name") << "put at the current cell, as a paste";
+  EXPECT_EQ(other->Cells(3, 2), "note, with comma");
+  EXPECT_EQ(other->Cells(2, 4), "\u6578\u91cf");
+  const fs::path bad = FFolder / "bad.csv";
+  WriteAll(bad, "a,b\r\nc,\"never closed\r\n");
+  const std::string before = other->Cells(2, 2);
+  FAnswers.Shown.clear();
+  other->SetCol(1);
+  other->SetRow(1);
+  EXPECT_FALSE(FForm->ImportCsv(bad.string()));
+  ASSERT_EQ(FAnswers.Shown.size(), 1u);
+  EXPECT_NE(FAnswers.Shown.front().find("line 2: a quoted field is not closed"), std::string::npos)
+      << FAnswers.Shown.front();
+  EXPECT_EQ(other->Cells(1, 1), "");
+  EXPECT_EQ(other->Cells(2, 2), before);
+}

@@ -131,3 +131,40 @@ TEST(CellText, HtmlTablesReadAsBrowsersShowThem) {
 }
 
 }  // namespace
+
+// CSV files: what the grid writes reads back cell for cell; what is not RFC
+// 4180 is refused with its line, the cells given untouched.
+TEST(CellText, CsvFilesRoundTripAndABadOneNamesItsLine) {
+  const TCellRows tricky = {{"plain", "with, comma", "say \"hi\"", ""},
+                            {"two\nlines", "數量", " spaced ", "tab\there"},
+                            {"", "", "", "last"}};
+  const std::string csv = WriteCellsAsCsv(tricky);
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n") + 2), "plain,\"with, comma\",\"say \"\"hi\"\"\",\r\n");
+  TCellRows back;
+  std::string problem;
+  ASSERT_TRUE(ReadCellsFromCsv(csv, 1000, 1000, back, problem)) << problem;
+  EXPECT_EQ(back, tricky);
+  // A byte-order mark and bare line feeds are taken too.
+  ASSERT_TRUE(ReadCellsFromCsv("\xEF\xBB\xBF" "a,b\nc,\"d\ne\"\n", 1000, 1000, back, problem));
+  EXPECT_EQ(back, (TCellRows{{"a", "b"}, {"c", "d\ne"}}));
+
+  const struct {
+    std::string Text;
+    const char* Problem;
+  } bad[] = {
+      {"a,b\r\nc,\"open\r\nd\r\n", "line 2: a quoted field is not closed"},
+      {"a,b\nc,d\"e\n", "line 2: a quote inside a field that is not quoted"},
+      {"a\n\"b\"c\n", "line 2: something follows a quoted field's closing quote"},
+      {"a,b\rc\n", "line 1: a carriage return without a line feed"},
+      {"a\nb\n\xC3\x28\n", "line 3: it is not UTF-8 text"},
+      {"a,b,c\nd,e,f\n", "line 2: there are more than 4 cells"},
+      {"a,0123456789x\n", "line 1: a field is longer than 10 bytes"},
+  };
+  const TCellRows kept = {{"kept"}};
+  for (const auto& c : bad) {
+    TCellRows cells = kept;
+    EXPECT_FALSE(ReadCellsFromCsv(c.Text, 4, 10, cells, problem)) << c.Text;
+    EXPECT_EQ(problem, c.Problem) << c.Text;
+    EXPECT_EQ(cells, kept);
+  }
+}
