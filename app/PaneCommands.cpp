@@ -215,6 +215,7 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
     }
   }
   SetCurrent(best != nullptr ? best : FCurrent);
+  if (FLeftZoom) Tell("");  // the keys went on in the whole tree again
 }
 
 void TMainPanel::SelectNext(bool AForward) {
@@ -229,6 +230,7 @@ void TMainPanel::SelectNext(bool AForward) {
   const size_t index = static_cast<size_t>(it - leaves.begin());
   if (count == 1) Application->Announce("This is the only pane");
   SetCurrent(leaves[(index + (AForward ? 1 : count - 1)) % count]);
+  if (FLeftZoom) Tell("");
 }
 
 void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
@@ -246,9 +248,9 @@ void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
   }
   // What a sighted user sees move, said: the first half's new share.
   if (moved != nullptr)
-    Application->Announce(std::string(moved->SplitsHeight() ? "top " : "left ") +
-                          std::to_string(std::lround(static_cast<double>(moved->FRatio) * 100.0)) +
-                          " %");
+    Application->Announce(
+        std::string(FLeftZoom ? "Zoom off. " : "") + (moved->SplitsHeight() ? "top " : "left ") +
+        std::to_string(std::lround(static_cast<double>(moved->FRatio) * 100.0)) + " %");
   else
     Application->Announce(sideBySide ? "No splitter to move left or right here"
                                      : "No splitter to move up or down here");
@@ -271,6 +273,7 @@ void TMainPanel::ToggleZoom() {
   TRebuilding rebuilding(this);
   if (FZoomed) {
     Unzoom();
+    FLeftZoom = false;  // said below
     SettleCurrent();
     Tell("Zoom off");
     return;
@@ -296,6 +299,7 @@ void TMainPanel::ToggleZoom() {
 void TMainPanel::Unzoom() {
   if (!FZoomed) return;
   FZoomed = false;
+  FLeftZoom = true;
   TSplitPanel* zoomed = PaneAt(FRoot, FZoomPlace);
   TPanePath parentPlace = FZoomPlace;
   parentPlace.pop_back();
@@ -417,9 +421,9 @@ void TMainPanel::DescribePanes() {
 }
 
 void TMainPanel::Tell(const std::string& AWhat) {
-  if (FCurrent == nullptr) {
-    Application->Announce(AWhat);
-    return;
-  }
-  Application->Announce(AWhat + ". " + FCurrent->AccessibleName());
+  std::string text = FLeftZoom ? "Zoom off. " : "";
+  FLeftZoom = false;
+  if (!AWhat.empty()) text += AWhat + ". ";
+  if (FCurrent != nullptr) text += FCurrent->AccessibleName();
+  Application->Announce(text);
 }

@@ -293,7 +293,10 @@ TMainPanel::~TMainPanel() {
 }
 
 TRebuilding::TRebuilding(TMainPanel* AHost) : FHost(AHost) {
-  if (FHost->FRebuilding++ == 0) Application->HideNote();
+  if (FHost->FRebuilding++ == 0) {
+    Application->HideNote();
+    FHost->FLeftZoom = false;
+  }
 }
 
 void TMainPanel::MoveCurrentToLeaf() {

@@ -184,6 +184,8 @@ class TMainPanel : public TWinControl {
   // host meanwhile, the rest of the tree hidden beneath.
   bool FZoomed = false;
   TPanePath FZoomPlace;
+  // The running command brought a zoomed tree back: what it tells says so.
+  bool FLeftZoom = false;
 };
 
 // Marks a host command that moves panes and content about, for as long as it

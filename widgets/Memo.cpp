@@ -37,18 +37,30 @@ bool FindIn(QPlainTextEdit* AEditor, TMemo* AMemo, const QString& AWanted, bool 
   const QTextDocument::FindFlags flags =
       AForward ? QTextDocument::FindFlags() : QTextDocument::FindBackward;
   QTextCursor found = document->find(AWanted, from, flags);
+  bool round = false;
   if (found.isNull()) {
     QTextCursor edge(document);
     edge.movePosition(AForward ? QTextCursor::Start : QTextCursor::End);
     found = document->find(AWanted, edge, flags);
+    round = !found.isNull();
   }
   if (found.isNull()) {
-    Application->ShowNote(AMemo, "\u201c" + AWanted.toStdString() + "\u201d is not in this editor",
-                          true);
+    // Said once while the user types on: not again for every letter.
+    const bool said = AGrowing && Application->LastNote().find("\u201d is not in this editor") !=
+                                      std::string::npos;
+    if (!said)
+      Application->ShowNote(
+          AMemo, "\u201c" + AWanted.toStdString() + "\u201d is not in this editor", true);
     return false;
   }
   AEditor->setTextCursor(found);
   AEditor->ensureCursorVisible();
+  // Where it was found, for those who do not see the text: its line, and
+  // whether the search went round.
+  Application->Announce(
+      std::string(round ? (AForward ? "From the top again: " : "From the end again: ") : "") +
+      "line " + std::to_string(found.blockNumber() + 1) + ", " +
+      found.block().text().trimmed().left(60).toStdString());
   return true;
 }
 
@@ -93,6 +105,11 @@ class TFindBar : public QLineEdit {
   void showEvent(QShowEvent* AEvent) override {
     QLineEdit::showEvent(AEvent);
     Place();
+  }
+  // Tab leaves the bar for the text it searches, never for another pane.
+  bool focusNextPrevChild(bool /*ANext*/) override {
+    parentWidget()->setFocus(Qt::TabFocusReason);
+    return true;
   }
   void hideEvent(QHideEvent* AEvent) override {
     QLineEdit::hideEvent(AEvent);
@@ -150,6 +167,7 @@ void TMemo::ShowFindBar() {
   bar->raise();
   bar->selectAll();
   bar->setFocus(Qt::OtherFocusReason);
+  Application->Announce("Find: type what to look for; Return finds the next, Escape closes");
 }
 
 bool TMemo::FindBarShown() const {

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <algorithm>
 
+#include "widgets/Application.h"
 #include "widgets/CellText.h"
 #include "widgets/Peer.h"
 
@@ -447,6 +448,22 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& AText) {
   CellItem(Table(Peer()), ACol, ARow, true)->setText(QString::fromStdString(AText));
 }
 
+namespace {
+std::string Counted(long long ACount, const char* AOne, const char* AMany) {
+  return std::to_string(ACount) + " " + (ACount == 1 ? AOne : AMany);
+}
+}  // namespace
+
+void TStringGrid::Say(const std::string& AWhat) const {
+  // What a grid command did, and the cell the keys are on now.
+  const TGridPeer* table = Table(Peer());
+  const QTableWidgetItem* cell = table->currentItem();
+  const QString text = cell != nullptr ? cell->text() : QString();
+  Application->Announce(
+      AWhat + ". " + (text.isEmpty() ? std::string("blank") : text.toStdString()) + ", " +
+      CellPlace(table, table->currentRow(), table->currentColumn()).toStdString());
+}
+
 void TStringGrid::CopyToClipboard() const {
   const TGridRect rect = Selection();
   TCellRows cells;
@@ -458,14 +475,26 @@ void TStringGrid::CopyToClipboard() const {
   data->setText(QString::fromStdString(WriteCellsAsText(cells)));
   data->setHtml(QString::fromStdString(WriteCellsAsHtml(cells)));
   QApplication::clipboard()->setMimeData(data);
+  if (FQuiet == 0)  // a cut says so once it has cleared the cells
+    Say("Copied " +
+        Counted(static_cast<long long>(rect.Bottom - rect.Top + 1) * (rect.Right - rect.Left + 1),
+                "cell", "cells"));
 }
 
 void TStringGrid::CutToClipboard() {
+  const TGridRect rect = Selection();
+  ++FQuiet;  // said as a cut, below
   CopyToClipboard();
-  ClearSelection();
+  --FQuiet;
+  ClearSelection(false);
+  Say("Cut " +
+      Counted(static_cast<long long>(rect.Bottom - rect.Top + 1) * (rect.Right - rect.Left + 1),
+              "cell", "cells"));
 }
 
-void TStringGrid::ClearSelection() {
+void TStringGrid::ClearSelection() { ClearSelection(true); }
+
+void TStringGrid::ClearSelection(bool ASay) {
   TGridPeer* table = Table(Peer());
   const TGridRect rect = Selection();
   bool changed = false;
@@ -474,6 +503,10 @@ void TStringGrid::ClearSelection() {
     for (int col = rect.Left; col <= rect.Right; ++col)
       changed |= PutCell(table, row - FixedRows(), col - FixedCols(), QString());
   --FQuiet;
+  if (ASay)
+    Say("Cleared " +
+        Counted(static_cast<long long>(rect.Bottom - rect.Top + 1) * (rect.Right - rect.Left + 1),
+                "cell", "cells"));
   if (changed) Changed();
 }
 
@@ -488,7 +521,17 @@ void TStringGrid::PasteFromClipboard() {
   if (text.find('\t') != std::string::npos ||
       !(data->hasHtml() && ReadCellsFromHtml(data->html().toStdString(), cells)))
     cells = ReadCellsFromText(text);
-  if (!PutCells(cells)) QApplication::beep();
+  if (!PutCells(cells)) {
+    QApplication::beep();
+    Application->Announce("Nothing pasted: the grid cannot grow past " +
+                          std::to_string(MaxCells()) + " cells");
+    return;
+  }
+  size_t width = 0;
+  for (const auto& row : cells) width = std::max(width, row.size());
+  if (!cells.empty())
+    Say("Pasted " + Counted(static_cast<long long>(cells.size()), "row", "rows") + " of " +
+        Counted(static_cast<long long>(width), "cell", "cells"));
 }
 
 bool TStringGrid::PutCellRows(const TCellRows& ACells) {
@@ -558,6 +601,7 @@ void TStringGrid::InsertRows() {
   table->NameSections(Qt::Vertical, rect.Top - FixedRows(), count);
   --FQuiet;
   table->MoveTo(rect.Top - FixedRows(), Col() - FixedCols());
+  Say(Counted(count, "row", "rows") + " inserted");
   Changed();
 }
 
@@ -572,6 +616,7 @@ void TStringGrid::DeleteRows() {
   table->model()->removeRows(rect.Top - FixedRows(), count);
   --FQuiet;
   table->MoveTo(std::min(rect.Top - FixedRows(), table->rowCount() - 1), col);
+  Say(Counted(count, "row", "rows") + " deleted");
   Changed();
 }
 
@@ -589,6 +634,7 @@ void TStringGrid::InsertCols() {
   table->NameSections(Qt::Horizontal, rect.Left - FixedCols(), count);
   --FQuiet;
   table->MoveTo(Row() - FixedRows(), rect.Left - FixedCols());
+  Say(Counted(count, "column", "columns") + " inserted");
   Changed();
 }
 
@@ -603,6 +649,7 @@ void TStringGrid::DeleteCols() {
   table->model()->removeColumns(rect.Left - FixedCols(), count);
   --FQuiet;
   table->MoveTo(row, std::min(rect.Left - FixedCols(), table->columnCount() - 1));
+  Say(Counted(count, "column", "columns") + " deleted");
   Changed();
 }
 

@@ -86,12 +86,15 @@ class TStringGrid : public TWinControl {
  private:
   friend class TGridPeer;
   void Changed();
+  // Tells assistive technology what a command did, and the current cell.
+  void Say(const std::string& AWhat) const;
+  void ClearSelection(bool ASay);
   // Writes a block of cells at the selection's first cell, growing the
   // grid; false (and nothing changed) if the grid would grow too large.
   bool PutCells(const std::vector<std::vector<std::string>>& ACells);
 
-  std::string FCorner;  // the top-left fixed cell has nowhere to show
-  int FQuiet = 0;       // a command is changing many cells; it reports once
+  std::string FCorner;     // the top-left fixed cell has nowhere to show
+  int FQuiet = 0;  // a command is changing many cells; it reports once
 };
 
 // The cell being typed into, in the grid that holds the keyboard, takes what

@@ -173,6 +173,11 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   EXPECT_TRUE(Host()->FRoot->Visible());
   EXPECT_EQ(topLeft->BoundsRect(), before);
   EXPECT_TRUE(memo->Focused());
+  // Going to another pane brings the tree back too, and says so.
+  Ctrl(Qt::Key_X);
+  Keys(Qt::Key_L, kMove);
+  EXPECT_FALSE(Host()->Zoomed());
+  EXPECT_EQ(Application->LastAnnouncement(), "Zoom off. " + right->AccessibleName());
 
   // Even out: a row made by halving twice (50/25/25) becomes thirds.
   Host()->SetCurrent(right);

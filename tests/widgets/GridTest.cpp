@@ -115,6 +115,8 @@ TEST_F(Grid, ARangeSelectedByKeysTravelsThroughTheClipboardIntoAnotherGridThatGr
   EXPECT_EQ(ChangesBy([] { Keys(Qt::Key_X, Ctrl); }), 1);
   EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "a\n數量\nbelow\n\n");
   EXPECT_EQ(from->Cells(1, 1) + from->Cells(1, 3), "");
+  EXPECT_EQ(Application->LastAnnouncement(), "Cut 4 cells. blank, row 1, column 1")
+      << "what a screen reader hears";
   EXPECT_EQ(from->Cells(2, 1), "tab\there");
 
   // Backspace on one cell empties it and opens it for typing.

@@ -177,9 +177,15 @@ TEST_F(Input, FindBarFindsAsTypedGoesRoundAndGivesTheKeysBack) {
   EXPECT_EQ(match(), "4 two") << "the match grows where it began";
   // Return goes on (any case), past the end round to the start; Shift+Return
   // goes back, round past the start.
-  for (const char* expected : {"8 Two", "18 two", "4 two"}) {
+  // Each find says its line to a screen reader, and when it went round.
+  const std::pair<const char*, const char*> finds[] = {
+      {"8 Two", "line 2, Two three two"},
+      {"18 two", "line 2, Two three two"},
+      {"4 two", "From the top again: line 1, one two"}};
+  for (const auto& [expected, said] : finds) {
     PressKey(memo, Qt::Key_Return);
     EXPECT_EQ(match(), expected);
+    EXPECT_EQ(Application->LastAnnouncement(), said);
   }
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ShiftModifier);
   EXPECT_EQ(match(), "18 two");
@@ -190,6 +196,11 @@ TEST_F(Input, FindBarFindsAsTypedGoesRoundAndGivesTheKeysBack) {
   EXPECT_FALSE(memo->FindNext(true));
   EXPECT_EQ(match(), "8 Two");
   EXPECT_EQ(Application->LastNote(), "\u201czzz\u201d is not in this editor");
+  // Tab goes to the text the bar searches, not on to another control.
+  memo->ShowFindBar();
+  PressKey(memo, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), editor);
+  memo->ShowFindBar();
   // Escape closes the bar; the keys are in the text again.
   PressKey(memo, Qt::Key_Escape);
   EXPECT_FALSE(memo->FindBarShown());
