@@ -38,6 +38,8 @@ TOUR = [
     ("4 2", "type into the cell"),
     ("Return", "the cell takes it"),
     ("Up", "back up"),
+    ("shift+Up", "and the cell above too"),
+    ("ctrl+c", "copy the two cells"),
     ("ctrl+shift+g", "a second grid, refused"),
     ("ctrl+shift+h", "left at the window's edge"),
     ("ctrl+alt+shift+j", "the splitter above down"),
@@ -52,6 +54,12 @@ TOUR = [
     ("ctrl+shift+e", "and again"),
     ("ctrl+shift+e", "and again"),
     ("ctrl+shift+b", "even out"),
+    ("ctrl+shift+h", "left, to the editor"),
+    ("ctrl+f", "find"),
+    ("l", "an l"),
+    ("Return", "the next"),
+    ("Return", "and the next"),
+    ("Escape", "close the bar"),
 ]
 
 
