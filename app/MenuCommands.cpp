@@ -57,6 +57,13 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&Edit", "Find Pre&vious", "Find the text again, backwards", scShift | VK_F3,
        &F::FindNextExecute, -1, &F::HasEditor, 0, true},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Edit", "Lar&ger Text", "Make the text of the pane's editor or grid larger",
+       Ctrl | VK_OEM_PLUS, &F::ReadingSizeExecute, 1, &F::HasContent, 0, true},
+      {"&Edit", "&Smaller Text", "Make the text of the pane's editor or grid smaller",
+       Ctrl | VK_OEM_MINUS, &F::ReadingSizeExecute, -1, &F::HasContent, 0, true},
+      {"&Edit", "Usual Te&xt Size", "Give the pane's editor or grid its usual text size",
+       Ctrl | '0', &F::ReadingSizeExecute, 0, &F::HasContent, 0, true},
+      {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "&Insert Rows", "Insert rows before the selected ones", CtrlShift | 'I',
        &F::GridExecute, gcInsertRows, &F::CanGrid, 0, false},
       {"&Edit", "De&lete Rows", "Delete the selected rows", CtrlShift | 'D', &F::GridExecute,
@@ -231,6 +238,34 @@ void TForm1::FindNextExecute(TObject* Sender) {
   editor->FindNext(static_cast<TAction*>(Sender)->Tag() > 0);
 }
 
+bool TForm1::HasContent(int ATag) const { return HasEditor(ATag) || HasGrid(ATag); }
+
+void TForm1::ReadingSizeExecute(TObject* Sender) {
+  if (FMainPanel == nullptr || FMainPanel->FCurrent == nullptr) return;
+  const int steps = static_cast<TAction*>(Sender)->Tag();
+  TMemo* editor = CurrentEditor();
+  TStringGrid* grid = CurrentGrid();
+  if (editor == nullptr && grid == nullptr) {
+    Application->ShowNote(FMainPanel->FCurrent, "This pane holds no editor or grid", true);
+    return;
+  }
+  const int was = editor != nullptr ? editor->ReadingSize() : grid->ReadingSize();
+  const int size = StepReadingSize(was, steps);
+  if (size == was && steps != 0) {
+    // At either end: refused, and said so at the pane.
+    Application->ShowNote(FMainPanel->FCurrent,
+                          std::string(steps > 0 ? "The text is as large as it goes"
+                                                : "The text is as small as it goes") +
+                              " (" + std::to_string(size) + " %)",
+                          true);
+    return;
+  }
+  if (editor != nullptr) editor->SetReadingSize(size);
+  if (grid != nullptr) grid->SetReadingSize(size);
+  if (size != was) FMainPanel->Changed();
+  Application->Announce("Text size " + std::to_string(size) + " %");
+}
+
 // --- File ----------------------------------------------------------------------
 
 void TForm1::NewExecute(TObject* /*Sender*/) {
@@ -311,11 +346,14 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
   std::vector<std::vector<std::string>> rows;
   for (const TCommand& command : Commands())
     if (command.Keys != 0)
-      rows.push_back({ShortCutToText(command.Keys),
-                      command.What + std::string(command.Bound ? ""
-                                                 : command.Handler == &TForm1::GridExecute
-                                                     ? " (in a grid)"
-                                                     : " (in an editor or a grid)")});
+      rows.push_back(
+          {ShortCutToText(command.Keys) + (SecondKeys(command.Keys) != 0
+                                               ? ", " + ShortCutToText(SecondKeys(command.Keys))
+                                               : ""),
+           command.What + std::string(command.Bound ? ""
+                                      : command.Handler == &TForm1::GridExecute
+                                          ? " (in a grid)"
+                                          : " (in an editor or a grid)")});
   // What the window itself gives, beyond its commands.
   rows.push_back({"F10", "Open the menu"});
   rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});

@@ -27,6 +27,8 @@ TContentValue ContentValueOf(const TControl* AContent) {
     value.Text = memo->Text();
     value.Caret = memo->CaretPosition();
     value.Anchor = memo->SelectionAnchor();
+    value.Top = memo->TopPosition();
+    value.Scale = memo->ReadingSize();
   }
   if (const auto* grid = dynamic_cast<const TStringGrid*>(AContent)) {
     for (int row = 0; row < grid->RowCount(); ++row)
@@ -35,6 +37,9 @@ TContentValue ContentValueOf(const TControl* AContent) {
     value.RowCount = grid->RowCount();
     value.Col = grid->Col();
     value.Row = grid->Row();
+    value.Top = grid->TopRow() - grid->FixedRows();
+    value.Left = grid->LeftCol() - grid->FixedCols();
+    value.Scale = grid->ReadingSize();
     bool custom = false;
     for (int col = grid->FixedCols(); col < grid->ColCount(); ++col) {
       value.Widths.push_back(grid->ColWidths(col));
@@ -51,6 +56,8 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
       auto* memo = new TMemo(AOwner);
       if (!AValue.Text.empty()) memo->SetText(AValue.Text);
       memo->SetSelection(AValue.Anchor, AValue.Caret);
+      if (AValue.Top > 0) memo->SetTopPosition(AValue.Top);
+      if (AValue.Scale != 100) memo->SetReadingSize(AValue.Scale);
       memo->SetAlign(alClient);
       return memo;
     }
@@ -66,6 +73,9 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
         grid->SetColWidths(grid->FixedCols() + static_cast<int>(i), AValue.Widths[i]);
       grid->SetCol(AValue.Col);
       grid->SetRow(AValue.Row);
+      if (AValue.Top > 0) grid->SetTopRow(grid->FixedRows() + AValue.Top);
+      if (AValue.Left > 0) grid->SetLeftCol(grid->FixedCols() + AValue.Left);
+      if (AValue.Scale != 100) grid->SetReadingSize(AValue.Scale);
       grid->SetAlign(alClient);
       return grid;
     }

@@ -15,9 +15,14 @@ enum TContentKind { ckNone, ckMemo, ckGrid };
 // What a leaf shows.
 struct TContentValue {
   TContentKind Kind = ckNone;
-  std::string Text;                // the editor's text
-  int Caret = 0;                   // where its caret is, and where its selection
-  int Anchor = 0;                  // began, in the editor's characters
+  std::string Text;  // the editor's text
+  int Caret = 0;     // where its caret is, and where its selection
+  int Anchor = 0;    // began, in the editor's characters
+  // Scrolled to: the editor's character at its top; the grid's rows and
+  // columns out of sight above and to the left.
+  int Top = 0;
+  int Left = 0;
+  int Scale = 100;                 // the text's size, in percent of the usual
   std::vector<std::string> Cells;  // the grid's cells row by row, fixed ones included
   int ColCount = 5;                // the grid's size, fixed ones included
   int RowCount = 5;

@@ -62,6 +62,8 @@ void TForm1::CreateActions() {
       action = new TAction(this);
       // Keys an editor binds itself are only shown in the menu.
       if (command.Bound) action->SetShortCut(command.Keys);
+      if (command.Bound && SecondKeys(command.Keys) != 0)
+        action->AddSecondShortCut(SecondKeys(command.Keys));
       action->SetHint(command.Keys != 0
                           ? std::string(command.What) + " (" + ShortCutToText(command.Keys) + ")"
                           : std::string(command.What));

@@ -105,6 +105,9 @@ class TForm1 : public TForm {
   // or previous place (the tag: 1 or -1).
   void FindExecute(TObject* Sender);
   void FindNextExecute(TObject* Sender);
+  // The text of the current pane's editor or grid a size larger, smaller
+  // (the tag: 1 or -1) or back to the usual (0).
+  void ReadingSizeExecute(TObject* Sender);
   // The current pane's editor, or null.
   TMemo* CurrentEditor() const;
   // A CSV file's cells into the current pane's grid, at its current cell as
@@ -136,6 +139,11 @@ class TForm1 : public TForm {
     bool Bound;  // the window binds the keys; else the editor that has the keyboard does
   };
   static const std::vector<TCommand>& Commands();
+  // Another key bound to the command whose keys are AKeys, or 0: "+" takes
+  // Shift on most keyboards, so Ctrl+= makes the text larger as Ctrl++ does.
+  static TShortCut SecondKeys(TShortCut AKeys) {
+    return AKeys == (scCtrl | VK_OEM_PLUS) ? scCtrl | '=' : 0;
+  }
   // The action that runs Commands()[AIndex] (null for separators).
   TAction* CommandAction(size_t AIndex) const { return FCommandActions.at(AIndex); }
 
@@ -164,6 +172,7 @@ class TForm1 : public TForm {
   bool CanEdit(int ATag) const;
   bool HasEditor(int ATag) const;
   bool HasGrid(int ATag) const;
+  bool HasContent(int ATag) const;
   bool CanGrid(int ATag) const;
   bool HasRecentFiles(int ATag) const;
   // Makes the split host and the base pane (what the create command does).

@@ -36,6 +36,8 @@ TJsonValue PaneValue(const TPaneNode& ANode) {
         pane.Add("caret", TJsonValue::Number(content.Caret));
         pane.Add("anchor", TJsonValue::Number(content.Anchor));
       }
+      if (content.Top != 0) pane.Add("top", TJsonValue::Number(content.Top));
+      if (content.Scale != 100) pane.Add("scale", TJsonValue::Number(content.Scale));
       break;
     case ckGrid: {
       pane.Add("leaf", TJsonValue::String("grid"));
@@ -50,6 +52,10 @@ TJsonValue PaneValue(const TPaneNode& ANode) {
       }
       pane.Add("col", TJsonValue::Number(content.Col));
       pane.Add("row", TJsonValue::Number(content.Row));
+      // The first row and column in sight, counted as "row" and "col" are.
+      if (content.Top != 0) pane.Add("top", TJsonValue::Number(content.Top + 1));
+      if (content.Left != 0) pane.Add("left", TJsonValue::Number(content.Left + 1));
+      if (content.Scale != 100) pane.Add("scale", TJsonValue::Number(content.Scale));
       if (!content.Widths.empty()) {
         TJsonValue& widths = pane.Add("widths", TJsonValue::Array());
         for (int width : content.Widths) widths.Append(TJsonValue::Number(width));
@@ -161,8 +167,9 @@ class TReader {
     if (leaf->StringValue == "empty") return OnlyFields(AValue, {"leaf"}, where);
     if (leaf->StringValue == "editor") {
       if (!OnlyFields(AValue,
-                      Version >= 2 ? std::set<std::string>{"leaf", "text", "caret", "anchor"}
-                                   : std::set<std::string>{"leaf", "text"},
+                      Version >= 2
+                          ? std::set<std::string>{"leaf", "text", "caret", "anchor", "top", "scale"}
+                          : std::set<std::string>{"leaf", "text"},
                       where))
         return false;
       const TJsonValue* text = Field(AValue, "text", TJsonValue::jkString, where);
@@ -170,20 +177,31 @@ class TReader {
       ANode.Content.Kind = ckMemo;
       ANode.Content.Text = EditorLines(text->StringValue);
       // Where the caret was, in the editor's characters (UTF-16 units).
+      long length = 0;
+      for (const unsigned char c : ANode.Content.Text)
+        length += (c & 0xC0) != 0x80 ? 1 : 0;  // a character starts here
+      for (const unsigned char c : ANode.Content.Text)
+        length += c >= 0xF0 ? 1 : 0;  // beyond the basic plane: two units
       if (AValue.Find("caret") != nullptr || AValue.Find("anchor") != nullptr) {
-        long length = 0;
-        for (const unsigned char c : ANode.Content.Text)
-          length += (c & 0xC0) != 0x80 ? 1 : 0;  // a character starts here
-        for (const unsigned char c : ANode.Content.Text)
-          length += c >= 0xF0 ? 1 : 0;  // beyond the basic plane: two units
         if (!WholeNumber(AValue, "caret", 0, length, where, ANode.Content.Caret) ||
             !WholeNumber(AValue, "anchor", 0, length, where, ANode.Content.Anchor))
           return false;
       }
-      return true;
+      // Where the text in sight began.
+      if (AValue.Find("top") != nullptr &&
+          !WholeNumber(AValue, "top", 0, length, where, ANode.Content.Top))
+        return false;
+      return Scale(AValue, where, ANode.Content);
     }
     if (leaf->StringValue == "grid") return Grid(AValue, where, ANode.Content);
     return Fail(where, "\"leaf\" must be \"empty\", \"editor\" or \"grid\"");
+  }
+
+  // How large an editor's or grid's text is, in percent of the usual size.
+  bool Scale(const TJsonValue& AValue, const std::string& AWhere, TContentValue& AContent) {
+    return AValue.Find("scale") == nullptr ||
+           WholeNumber(AValue, "scale", WorkspaceMinScale, WorkspaceMaxScale, AWhere,
+                       AContent.Scale);
   }
 
   // A grid: version 1 has 5 x 5 cells; from version 2 any size of at least
@@ -192,7 +210,8 @@ class TReader {
   bool Grid(const TJsonValue& AValue, const std::string& AWhere, TContentValue& AContent) {
     const bool sized = Version >= 2;
     if (!OnlyFields(AValue,
-                    sized ? std::set<std::string>{"leaf", "cells", "col", "row", "widths"}
+                    sized ? std::set<std::string>{"leaf", "cells", "col", "row", "widths", "top",
+                                                  "left", "scale"}
                           : std::set<std::string>{"leaf", "cells", "col", "row"},
                     AWhere))
       return false;
@@ -232,6 +251,18 @@ class TReader {
     if (!WholeNumber(AValue, "col", 1, static_cast<long>(columns) - 1, AWhere, AContent.Col) ||
         !WholeNumber(AValue, "row", 1, static_cast<long>(rowCount) - 1, AWhere, AContent.Row))
       return false;
+    // The first row and column in sight.
+    if (AValue.Find("top") != nullptr) {
+      if (!WholeNumber(AValue, "top", 1, static_cast<long>(rowCount) - 1, AWhere, AContent.Top))
+        return false;
+      --AContent.Top;
+    }
+    if (AValue.Find("left") != nullptr) {
+      if (!WholeNumber(AValue, "left", 1, static_cast<long>(columns) - 1, AWhere, AContent.Left))
+        return false;
+      --AContent.Left;
+    }
+    if (!Scale(AValue, AWhere, AContent)) return false;
     if (const TJsonValue* widths = AValue.Find("widths")) {
       if (widths->Kind != TJsonValue::jkArray || widths->Items.size() != columns - 1)
         return Fail(AWhere, "\"widths\" must be a list of " + std::to_string(columns - 1) +

@@ -45,6 +45,9 @@ constexpr long WorkspaceMaxCells = 1'000'000;
 constexpr std::size_t WorkspaceMaxCellBytes = std::size_t{1} << 20;
 constexpr int WorkspaceMinColumnWidth = 4;
 constexpr int WorkspaceMaxColumnWidth = 100000;
+// An editor's or grid's text size, in percent of the usual.
+constexpr int WorkspaceMinScale = 50;
+constexpr int WorkspaceMaxScale = 400;
 constexpr std::size_t WorkspaceMaxDepth = 8192;
 
 std::string WriteWorkspace(const TWorkspace& AWorkspace);

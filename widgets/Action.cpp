@@ -18,8 +18,14 @@ int ToQtKey(unsigned ACode) {
       return Qt::Key_Right;
     case VK_DOWN:
       return Qt::Key_Down;
+    case VK_F3:
+      return Qt::Key_F3;
     case VK_F6:
       return Qt::Key_F6;
+    case VK_OEM_PLUS:
+      return Qt::Key_Plus;
+    case VK_OEM_MINUS:
+      return Qt::Key_Minus;
     default:
       // Letters and digits share their codes with Qt's keys.
       return static_cast<int>(ACode);
@@ -43,23 +49,37 @@ std::string ShortCutToText(TShortCut AShortCut) {
 
 struct TAction::TKeys {
   QPointer<QShortcut> Shortcut;
+  QPointer<QShortcut> Second;
 };
 
 TAction::TAction(TWinControl* AOwner)
     : TComponent(AOwner), FWindow(AOwner), FKeys(std::make_unique<TKeys>()) {}
 
-TAction::~TAction() { delete FKeys->Shortcut; }
-
-void TAction::SetShortCut(TShortCut AShortCut) {
-  FShortCut = AShortCut;
+TAction::~TAction() {
   delete FKeys->Shortcut;
-  if (AShortCut == 0 || FWindow == nullptr) return;
+  delete FKeys->Second;
+}
+
+QShortcut* TAction::Bind(TShortCut AShortCut) {
+  if (AShortCut == 0 || FWindow == nullptr) return nullptr;
   // Window-wide: it works wherever the keyboard is inside the window.
   auto* shortcut = new QShortcut(ToKeySequence(AShortCut), FWindow->Peer());
   shortcut->setContext(Qt::WindowShortcut);
   shortcut->setAutoRepeat(true);
-  QObject::connect(shortcut, &QShortcut::activated, shortcut, [this] { Dispatch([this] { Execute(); }); });
-  FKeys->Shortcut = shortcut;
+  QObject::connect(shortcut, &QShortcut::activated, shortcut,
+                   [this] { Dispatch([this] { Execute(); }); });
+  return shortcut;
+}
+
+void TAction::SetShortCut(TShortCut AShortCut) {
+  FShortCut = AShortCut;
+  delete FKeys->Shortcut;
+  FKeys->Shortcut = Bind(AShortCut);
+}
+
+void TAction::AddSecondShortCut(TShortCut AShortCut) {
+  delete FKeys->Second;
+  FKeys->Second = Bind(AShortCut);
 }
 
 void TAction::Execute() { OnExecute(this); }

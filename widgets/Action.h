@@ -7,10 +7,11 @@
 #include "widgets/Component.h"
 #include "widgets/Event.h"
 
+class QShortcut;
 class TWinControl;
 
-// A key with its modifiers: the key's code (letters as capitals, VK_* for
-// the rest) plus any of scShift, scCtrl and scAlt.
+// A key with its modifiers: the key's code (letters as capitals, digits and
+// "=" as themselves, VK_* for the rest) plus any of scShift, scCtrl and scAlt.
 using TShortCut = unsigned;
 constexpr TShortCut scShift = 0x2000;
 constexpr TShortCut scCtrl = 0x4000;
@@ -21,6 +22,8 @@ constexpr unsigned VK_RIGHT = 0x27;
 constexpr unsigned VK_DOWN = 0x28;
 constexpr unsigned VK_F3 = 0x72;
 constexpr unsigned VK_F6 = 0x75;
+constexpr unsigned VK_OEM_PLUS = 0xBB;   // Ctrl++: Ctrl+Shift and the "=" key on most layouts
+constexpr unsigned VK_OEM_MINUS = 0xBD;  // Ctrl+-
 
 // "Ctrl+Shift+O", "Alt+Left", "F6".
 std::string ShortCutToText(TShortCut AShortCut);
@@ -34,6 +37,8 @@ class TAction : public TComponent {
 
   TShortCut ShortCut() const { return FShortCut; }
   void SetShortCut(TShortCut AShortCut);
+  // One more key that runs it, as Ctrl+= beside Ctrl++ where "+" takes Shift.
+  void AddSecondShortCut(TShortCut AShortCut);
   // What the command does, in a few words.
   const std::string& Hint() const { return FHint; }
   void SetHint(const std::string& AHint) { FHint = AHint; }
@@ -48,6 +53,7 @@ class TAction : public TComponent {
 
  private:
   struct TKeys;
+  QShortcut* Bind(TShortCut AShortCut);
   TWinControl* FWindow;
   std::unique_ptr<TKeys> FKeys;
   TShortCut FShortCut = 0;

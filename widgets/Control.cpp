@@ -3,13 +3,14 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
-#include <QPalette>
-#include <QRect>
-#include <QPointer>
-#include <QSize>
 #include <QObject>
+#include <QPalette>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <algorithm>
 #include <deque>
+#include <iterator>
 
 #include "widgets/Peer.h"
 
@@ -586,4 +587,28 @@ void TWinControl::UpdateTabChain() {
                    [](auto* a, auto* b) { return a->FTabOrder < b->FTabOrder; });
   for (size_t i = 1; i < chain.size(); ++i)
     QWidget::setTabOrder(chain[i - 1]->Peer(), chain[i]->Peer());
+}
+
+int StepReadingSize(int APercent, int ASteps) {
+  if (ASteps == 0) return 100;
+  const std::ptrdiff_t count = std::size(ReadingSizes);
+  const int* const first = std::begin(ReadingSizes);
+  // From between two sizes (a file's 105, say), the next one either way.
+  const std::ptrdiff_t from = ASteps > 0
+                                  ? std::upper_bound(first, first + count, APercent) - first - 1
+                                  : std::lower_bound(first, first + count, APercent) - first;
+  return first[std::clamp<std::ptrdiff_t>(from + ASteps, 0, count - 1)];
+}
+
+void ScaleFont(QWidget* AWidget, int APercent) {
+  if (APercent == 100) {
+    AWidget->setFont(QFont());  // what its window gives, as before
+    return;
+  }
+  QFont font = QApplication::font(AWidget);
+  if (font.pointSizeF() > 0)
+    font.setPointSizeF(font.pointSizeF() * APercent / 100.0);
+  else
+    font.setPixelSize(std::max(1, font.pixelSize() * APercent / 100));
+  AWidget->setFont(font);
 }

@@ -245,3 +245,10 @@ class TGraphicControl : public TControl {
 // Runs by itself after each event the layer dispatches; call it when reading
 // Qt state directly.
 void SyncPeers();
+
+// How large an editor's or grid's text is, in percent of the usual size:
+// the sizes Ctrl++ and Ctrl+- step through, as a browser's do.
+constexpr int ReadingSizes[] = {50, 67, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400};
+// The size ASteps sizes larger (smaller, where negative) than APercent, at
+// most the last of ReadingSizes (at least the first); 100 for 0 steps.
+int StepReadingSize(int APercent, int ASteps);

@@ -3,27 +3,45 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "widgets/Application.h"
 #include "widgets/Peer.h"
 
-namespace {
 // The editor's widget, which makes room at its top for the find bar.
 class TMemoPeer : public QPlainTextEdit {
  public:
+  explicit TMemoPeer(TMemo* AMemo) : FMemo(AMemo) {}
   using QPlainTextEdit::setViewportMargins;
 
  protected:
-  // Opened where the user was: the caret's line in sight once the editor
-  // has its size.
+  // Opened where the user was once the editor has its size: the text that
+  // was at its top, else the caret's line in sight.
   void showEvent(QShowEvent* AEvent) override {
     QPlainTextEdit::showEvent(AEvent);
     QMetaObject::invokeMethod(
-        this, [this] { ensureCursorVisible(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+          if (FMemo->FTop < 0) {
+            ensureCursorVisible();
+            return;
+          }
+          FMemo->ScrollToTop(FMemo->FTop);
+          FMemo->FTop = -1;
+        },
+        Qt::QueuedConnection);
   }
+
+ private:
+  TMemo* FMemo;
 };
+
+namespace {
 
 // Selects the next (or previous) place in AEditor that holds AWanted, from
 // the selection's end (start), or from its start where the user types more
@@ -123,7 +141,7 @@ class TFindBar : public QLineEdit {
 TFindBar* FindBarOf(QWidget* AEditor) { return ChildOfClass<TFindBar>(AEditor); }
 }  // namespace
 
-TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TMemoPeer) {
+TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TMemoPeer(this)) {
   auto* editor = static_cast<QPlainTextEdit*>(Peer());
   editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   // Lines wrap, so only the vertical scroll bar is ever needed (see
@@ -210,6 +228,41 @@ void TMemo::SetSelection(int AAnchor, int APosition) {
   cursor.setPosition(inside(AAnchor));
   cursor.setPosition(inside(APosition), QTextCursor::KeepAnchor);
   editor->setTextCursor(cursor);
+}
+
+int TMemo::TopPosition() const {
+  if (FTop >= 0) return FTop;
+  const auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  QTextCursor top = editor->cursorForPosition(QPoint(0, 0));
+  top.movePosition(QTextCursor::StartOfLine);
+  return top.position();
+}
+
+void TMemo::SetTopPosition(int APosition) {
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  if (editor->isVisible()) {
+    ScrollToTop(APosition);
+  } else {
+    FTop = std::max(0, APosition);
+  }
+}
+
+void TMemo::ScrollToTop(int APosition) {
+  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  QTextDocument* document = editor->document();
+  const QTextBlock block =
+      document->findBlock(std::clamp(APosition, 0, document->characterCount() - 1));
+  // The editor scrolls by its lines as it shows them, wrapped ones
+  // included: the block is laid out to find which of its lines it is.
+  document->documentLayout()->blockBoundingRect(block);
+  const QTextLine line = block.layout()->lineForTextPosition(APosition - block.position());
+  editor->verticalScrollBar()->setValue(block.firstLineNumber() +
+                                        (line.isValid() ? line.lineNumber() : 0));
+}
+
+void TMemo::SetReadingSize(int APercent) {
+  FReadingSize = std::clamp(APercent, ReadingSizes[0], std::end(ReadingSizes)[-1]);
+  ScaleFont(Peer(), FReadingSize);
 }
 
 std::string TMemo::GetText() const {

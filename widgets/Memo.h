@@ -31,8 +31,24 @@ class TMemo : public TWinControl {
   int SelectionAnchor() const;
   void SetSelection(int AAnchor, int APosition);
 
+  // Where the text shown at the editor's top begins, in the same characters;
+  // set before the editor shows, it scrolls there once it has its size
+  // (instead of to the caret). Past the end: as far down as the text goes.
+  int TopPosition() const;
+  void SetTopPosition(int APosition);
+
+  // How large the text is, in percent of the usual size (see ReadingSizes).
+  int ReadingSize() const { return FReadingSize; }
+  void SetReadingSize(int APercent);
+
  protected:
   std::string GetText() const override;
   void TextChanged() override;
   void SizeChanged() override;
+
+ private:
+  friend class TMemoPeer;
+  void ScrollToTop(int APosition);
+  int FTop = -1;  // where the top goes once the editor shows, or -1
+  int FReadingSize = 100;
 };

@@ -25,6 +25,10 @@ T* ChildOfClass(const QObject* AParent) {
   return nullptr;
 }
 
+// AWidget's text at APercent of the program's usual size (see
+// ReadingSizes).
+void ScaleFont(QWidget* AWidget, int APercent);
+
 // Reports an exception that escaped an event handler; defined by the
 // application object.
 void ReportHandlerException(const std::exception* AError);

@@ -6,8 +6,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <algorithm>
+#include <iterator>
 
 #include "widgets/Application.h"
 #include "widgets/CellText.h"
@@ -105,6 +107,14 @@ class TGridPeer : public QTableWidget {
   }
 
   TStringGrid* Grid() const { return FGrid; }
+
+  // The first row and column (of those that scroll) in sight, where -1
+  // leaves one as it is. The scroll bars learn a grown grid's size first.
+  void ScrollTo(int ARow, int ACol) {
+    executeDelayedItemsLayout();
+    if (ARow >= 0) verticalScrollBar()->setValue(ARow);
+    if (ACol >= 0) horizontalScrollBar()->setValue(ACol);
+  }
 
   // A cell being typed into takes what was typed and closes.
   void EndEdit() {
@@ -234,6 +244,20 @@ class TGridPeer : public QTableWidget {
     if (reverted) Edited();
   }
 
+  // Opened where the user was once the grid has its size: the rows and
+  // columns that were at its top left.
+  void showEvent(QShowEvent* AEvent) override {
+    QTableWidget::showEvent(AEvent);
+    if (FTop < 0 && FLeft < 0) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          ScrollTo(FTop, FLeft);
+          FTop = FLeft = -1;
+        },
+        Qt::QueuedConnection);
+  }
+
   void focusInEvent(QFocusEvent* AEvent) override {
     QTableWidget::focusInEvent(AEvent);
     // Back from the cell editor (Return, Escape) or in from elsewhere: a
@@ -270,6 +294,12 @@ class TGridPeer : public QTableWidget {
 
   TStringGrid* FGrid;
   int FTabStart = -1;  // the column a run of Tabs started in
+
+ public:
+  // The first row and column (of those that scroll) to show once the grid
+  // shows, or -1.
+  int FTop = -1;
+  int FLeft = -1;
 };
 
 namespace {
@@ -333,6 +363,10 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table->setCornerButtonEnabled(false);
+  // A cell at a time, as a classic grid scrolls: a row at the top is whole,
+  // and the scroll bars count rows and columns.
+  table->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  table->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
   table->setShowGrid(true);
   // One range: dragged, Shift+clicked, Shift+arrows, or a whole row or
   // column by a click on its heading.
@@ -415,6 +449,46 @@ void TStringGrid::SetCol(int ACol) {
 void TStringGrid::SetRow(int ARow) {
   if (ARow < FixedRows() || ARow >= RowCount()) return;
   Table(Peer())->setCurrentCell(ARow - FixedRows(), Col() - FixedCols());
+}
+
+int TStringGrid::TopRow() const {
+  const TGridPeer* table = Table(Peer());
+  return (table->FTop >= 0 ? table->FTop : table->verticalScrollBar()->value()) + FixedRows();
+}
+
+int TStringGrid::LeftCol() const {
+  const TGridPeer* table = Table(Peer());
+  return (table->FLeft >= 0 ? table->FLeft : table->horizontalScrollBar()->value()) + FixedCols();
+}
+
+void TStringGrid::SetTopRow(int ARow) {
+  TGridPeer* table = Table(Peer());
+  const int row = std::clamp(ARow - FixedRows(), 0, table->rowCount() - 1);
+  if (table->isVisible())
+    table->ScrollTo(row, -1);
+  else
+    table->FTop = row;
+}
+
+void TStringGrid::SetLeftCol(int ACol) {
+  TGridPeer* table = Table(Peer());
+  const int col = std::clamp(ACol - FixedCols(), 0, table->columnCount() - 1);
+  if (table->isVisible())
+    table->ScrollTo(-1, col);
+  else
+    table->FLeft = col;
+}
+
+void TStringGrid::SetReadingSize(int APercent) {
+  FReadingSize = std::clamp(APercent, ReadingSizes[0], std::end(ReadingSizes)[-1]);
+  TGridPeer* table = Table(Peer());
+  ScaleFont(table, FReadingSize);
+  // The rows and the headings grow with their text; the columns keep the
+  // widths the user gave them.
+  const int height = DefaultRowHeight() * FReadingSize / 100;
+  table->verticalHeader()->setDefaultSectionSize(height);
+  table->horizontalHeader()->setFixedHeight(height);
+  table->verticalHeader()->setFixedWidth(DefaultColWidth() * FReadingSize / 100);
 }
 
 TGridRect TStringGrid::Selection() const {

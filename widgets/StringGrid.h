@@ -42,6 +42,18 @@ class TStringGrid : public TWinControl {
   void SetCol(int ACol);
   void SetRow(int ARow);
 
+  // The first row and column (of those that take typing) in sight; set
+  // before the grid shows, it scrolls there once it has its size.
+  int TopRow() const;
+  int LeftCol() const;
+  void SetTopRow(int ARow);
+  void SetLeftCol(int ACol);
+
+  // How large the text is, in percent of the usual size (see ReadingSizes);
+  // the rows and headings grow and shrink with it.
+  int ReadingSize() const { return FReadingSize; }
+  void SetReadingSize(int APercent);
+
   // A cell is being typed into (its editor is open).
   bool Editing() const;
 
@@ -93,8 +105,9 @@ class TStringGrid : public TWinControl {
   // grid; false (and nothing changed) if the grid would grow too large.
   bool PutCells(const std::vector<std::vector<std::string>>& ACells);
 
-  std::string FCorner;     // the top-left fixed cell has nowhere to show
-  int FQuiet = 0;  // a command is changing many cells; it reports once
+  std::string FCorner;  // the top-left fixed cell has nowhere to show
+  int FQuiet = 0;       // a command is changing many cells; it reports once
+  int FReadingSize = 100;
 };
 
 // The cell being typed into, in the grid that holds the keyboard, takes what

@@ -20,6 +20,14 @@ using namespace testing_support;
 
 namespace {
 
+// A tree without where its editors and grids are scrolled to: that follows
+// their panes' sizes (a grid keeps its current cell in sight), which a
+// window squeezed to a few pixels changes.
+TPaneTree Unscrolled(TPaneTree ATree) {
+  for (TPaneNode& node : ATree) node.Content.Top = node.Content.Left = 0;
+  return ATree;
+}
+
 // Listens the way a screen reader does: a child coming or going is told
 // while it still hangs in the tree, or the news goes nowhere.
 void Listen(QAccessibleEvent* AEvent) {
@@ -173,7 +181,7 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       // every ratio to the bit, the same content in the same places.
       const int count = 1 + pick(3);
       log << step << ": delete " << count << "\n";
-      const TPaneTree before = Snapshot(w.Root());
+      const TPaneTree before = Unscrolled(Snapshot(w.Root()));
       const std::string dump = pane_tree::Dump(host);
       for (auto& removal : host->History().Removals()) mayDie.insert(removal.Content);
       for (int i = 0; i < count; ++i) host->DeleteCurrent();
@@ -183,7 +191,8 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
         for (size_t i = 0; i < removed; ++i) host->UndoDelete();
         EXPECT_EQ(pane_tree::Dump(host), dump)
             << "undoing removals puts the panes back as they were";
-        EXPECT_TRUE(Snapshot(w.Root()) == before) << "ratios or content differ after the undo";
+        EXPECT_TRUE(Unscrolled(Snapshot(w.Root())) == before)
+            << "ratios or content differ after the undo";
       }
     } else if (op < 42) {
       log << step << ": undo one later\n";

@@ -215,6 +215,13 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
        "\"widths\" must be a list of 1"},
       {"a width negative", grid("[[\"\", \"\"], [\"\", \"\"]]", ", \"widths\": [3]"),
        "every width must be a whole number"},
+      {"a grid scrolled past its rows", grid("[[\"\", \"\"], [\"\", \"\"]]", ", \"top\": 2"),
+       "\"top\" must be a whole number from 1 to 1"},
+      {"text too small", grid("[[\"\", \"\"], [\"\", \"\"]]", ", \"scale\": 10"),
+       "\"scale\" must be a whole number from 50 to 400"},
+      {"an editor's top past its text",
+       with("\"leaf\": \"editor\",", "\"leaf\": \"editor\", \"top\": 99,"),
+       "\"top\" must be a whole number from 0 to"},
       {"a version 1 grid of 6 rows",
        std::string(
            "{\"format\": \"panes-workspace\", \"version\": 1, \"area\": {\"width\": 9, "
@@ -595,19 +602,54 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
 // The file keeps a grid as its first 5 x 5 cells: one the user grew is
 // saved as that corner, every cell in its place and the current cell inside
 // it, so the file opens again.
-TEST_F(Workspaces, AGrownGridReopensWholeWithItsColumnWidthsAndCurrentCell) {
+TEST_F(Workspaces, AGridAndAnEditorReopenWhereTheUserWasAtTheirTextSize) {
   const fs::path file = FFolder / "grown.panes";
   Press(FForm->Button1);
+  Press(FForm->Button3);
+  Press(FForm->Button6);
+  auto* memo = static_cast<TMemo*>(Host()->FCurrent->Content());
+  std::string text;
+  for (int line = 0; line < 400; ++line) text += "line " + std::to_string(line) + "\n";
+  memo->SetText(text);
+  memo->SetSelection(10, 12);
+  memo->SetTopPosition(static_cast<int>(text.find("line 250")));
+  // Text sizes by the keys, as a user gives them: Ctrl++ (Ctrl and the
+  // plus its layout gives), Ctrl+= and Ctrl+- on the editor, then back.
+  const auto key = [](Qt::Key AKey) {
+    QTest::keyClick(QApplication::focusWidget(), AKey, Qt::ControlModifier);
+    Settle();
+  };
+  memo->SetFocus();
+  key(Qt::Key_Plus);
+  key(Qt::Key_Equal);
+  EXPECT_EQ(memo->ReadingSize(), 125);
+  EXPECT_TRUE(FForm->Modified()) << "a text size is saved with the workspace";
+  EXPECT_EQ(Application->LastAnnouncement(), "Text size 125 %");
+  key(Qt::Key_Minus);
+  key(Qt::Key_0);
+  EXPECT_EQ(memo->ReadingSize(), 100);
+  key(Qt::Key_Plus);
+  Host()->SetCurrent(Host()->FRoot->FSecond);
   Press(FForm->Button7);
-  auto* grid = static_cast<TStringGrid*>(Host()->FCurrent->Content());
-  grid->SetColCount(7);
-  grid->SetRowCount(9);
+  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(grid, nullptr);
+  for (int i = 0; i < 12; ++i) key(Qt::Key_Minus);
+  EXPECT_EQ(grid->ReadingSize(), 50) << "the smallest; no further";
+  EXPECT_NE(Application->LastNote().find("as small as it goes"), std::string::npos);
+  key(Qt::Key_0);
+  key(Qt::Key_Plus);
+  grid->SetColCount(30);
+  grid->SetRowCount(90);
   grid->SetCells(4, 4, "corner");
   grid->SetCells(1, 2, "second row");
   grid->SetCells(6, 8, "beyond");
   grid->SetCol(6);
   grid->SetRow(8);
   grid->SetColWidths(2, 150);
+  grid->SetTopRow(40);
+  grid->SetLeftCol(3);
+  EXPECT_EQ(std::pair(grid->TopRow(), grid->LeftCol()), std::pair(40, 3));
+  const TContentValue memoWas = ContentValueOf(memo);
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   auto other = std::make_unique<TForm1>(nullptr);
   ShowAndSettle(other.get());
@@ -615,7 +657,14 @@ TEST_F(Workspaces, AGrownGridReopensWholeWithItsColumnWidthsAndCurrentCell) {
       << (FAnswers.Shown.empty() ? "" : FAnswers.Shown.back());
   auto* opened = dynamic_cast<TStringGrid*>(other->MainPanel()->FCurrent->Content());
   ASSERT_NE(opened, nullptr);
-  EXPECT_EQ(std::pair(opened->ColCount(), opened->RowCount()), std::pair(7, 9));
+  EXPECT_EQ(std::pair(opened->ColCount(), opened->RowCount()), std::pair(30, 90));
+  EXPECT_EQ(std::pair(opened->TopRow(), opened->LeftCol()), std::pair(40, 3));
+  EXPECT_EQ(opened->ReadingSize(), 110);
+  auto* editor = dynamic_cast<TMemo*>(other->MainPanel()->FRoot->FFirst->Content());
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(ContentValueOf(editor), memoWas) << "text, caret, selection, top and size";
+  EXPECT_EQ(std::pair(memoWas.Top, memoWas.Scale),
+            std::pair(static_cast<int>(text.find("line 250")), 110));
   EXPECT_EQ(opened->Cells(4, 4), "corner");
   EXPECT_EQ(opened->Cells(1, 2), "second row");
   EXPECT_EQ(opened->Cells(6, 8), "beyond");

@@ -247,4 +247,57 @@ TEST_F(Grid, AHundredThousandCellsKeepNoItemForTheEmptyOnes) {
       << "one row beside the fixed one stays";
 }
 
+// Where the user was and how large the text is: set before the control
+// shows (as a file opens it) or while it shows, the view goes there once it
+// has its size; the sizes step as a browser's do.
+TEST_F(Grid, ScrolledGridsAndEditorsOpenWhereTheyWereAndTheirTextSizeSteps) {
+  struct Step {
+    int From, Steps, To;
+  };
+  for (const Step& step :
+       {Step{100, 1, 110}, Step{100, -1, 90}, Step{100, 3, 150}, Step{105, 1, 110},
+        Step{105, -1, 100}, Step{400, 1, 400}, Step{50, -2, 50}, Step{20, 1, 50},
+        Step{999, -1, 400}, Step{175, 0, 100}, Step{67, -1, 50}})
+    EXPECT_EQ(StepReadingSize(step.From, step.Steps), step.To) << step.From << " by " << step.Steps;
+
+  TStringGrid* grid = AddGrid(alLeft);
+  grid->SetColCount(60);
+  grid->SetRowCount(200);
+  grid->SetTopRow(120);
+  grid->SetLeftCol(30);
+  grid->SetReadingSize(150);
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(FForm.get());
+  memo->SetAlign(alClient);
+  std::string text;
+  for (int line = 0; line < 500; ++line)
+    text += "line " + std::to_string(line) + (line % 7 == 0 ? std::string(300, 'w') : "") + "\n";
+  memo->SetText(text);
+  const int line300 = static_cast<int>(text.find("line 300\n"));
+  memo->SetSelection(5, 5);  // the caret far above: the top wins
+  memo->SetTopPosition(line300);
+  EXPECT_EQ(memo->TopPosition(), line300) << "before it shows: where it will open";
+  EXPECT_EQ(std::pair(grid->TopRow(), grid->LeftCol()), std::pair(120, 30));
+  ShowAndSettle(FForm.get());
+  EXPECT_EQ(memo->TopPosition(), line300);
+  EXPECT_EQ(std::pair(grid->TopRow(), grid->LeftCol()), std::pair(120, 30));
+  QTableWidget* table = Table(grid);
+  EXPECT_EQ(table->rowHeight(0), grid->DefaultRowHeight() * 3 / 2) << "rows grow with the text";
+  EXPECT_EQ(table->columnWidth(0), grid->DefaultColWidth()) << "columns keep their widths";
+  EXPECT_GT(table->font().pointSizeF(), QApplication::font().pointSizeF() * 1.4);
+  // A long line wraps: a top inside it is the start of its wrapped line
+  // that holds it, and shown ones scroll at once.
+  const int wrapped = static_cast<int>(text.find("line 14w")) + 200;
+  memo->SetTopPosition(wrapped);
+  Settle();
+  EXPECT_LE(memo->TopPosition(), wrapped);
+  EXPECT_GT(memo->TopPosition(), wrapped - 120);
+  grid->SetTopRow(3);
+  EXPECT_EQ(grid->TopRow(), 3);
+  memo->SetReadingSize(StepReadingSize(memo->ReadingSize(), -1));
+  EXPECT_EQ(memo->ReadingSize(), 90);
+  memo->SetReadingSize(100);
+  EXPECT_EQ(memo->Handle()->font(), FForm->Handle()->font()) << "back to what the window gives";
+}
+
 }  // namespace
