@@ -56,7 +56,8 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
       auto* memo = new TMemo(AOwner);
       if (!AValue.Text.empty()) memo->SetText(AValue.Text);
       memo->SetSelection(AValue.Anchor, AValue.Caret);
-      if (AValue.Top > 0) memo->SetTopPosition(AValue.Top);
+      // Opened where it was scrolled to, which need not show the caret.
+      memo->SetTopPosition(AValue.Top);
       if (AValue.Scale != 100) memo->SetReadingSize(AValue.Scale);
       memo->SetAlign(alClient);
       return memo;
@@ -73,8 +74,9 @@ TControl* CreateContent(TComponent* AOwner, const TContentValue& AValue) {
         grid->SetColWidths(grid->FixedCols() + static_cast<int>(i), AValue.Widths[i]);
       grid->SetCol(AValue.Col);
       grid->SetRow(AValue.Row);
-      if (AValue.Top > 0) grid->SetTopRow(grid->FixedRows() + AValue.Top);
-      if (AValue.Left > 0) grid->SetLeftCol(grid->FixedCols() + AValue.Left);
+      // Where it was scrolled to, which need not show the current cell.
+      grid->SetTopRow(grid->FixedRows() + AValue.Top);
+      grid->SetLeftCol(grid->FixedCols() + AValue.Left);
       if (AValue.Scale != 100) grid->SetReadingSize(AValue.Scale);
       grid->SetAlign(alClient);
       return grid;

@@ -1,5 +1,6 @@
-// A grid with real work in it: growing to 100,000 cells and pasting a
-// spreadsheet's 10,000, each with the repaint the user waits for.
+// A grid with real work in it: growing to 100,000 cells, pasting a
+// spreadsheet's 10,000 and opening a workspace whose grid holds 100,000,
+// each with the repaint the user waits for.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -8,6 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "app/SplitPanel.h"
+#include "app/Workspace.h"
+#include "bench/Trees.h"
 #include "widgets/Widgets.h"
 
 namespace {
@@ -67,7 +71,45 @@ void GridPaste(benchmark::State& AState) {
   }
 }
 
+// A workspace of one pane whose grid has 1,000 rows of 100 cells, every one
+// holding a number, opened up to its first whole frame.
+void GridOpen(benchmark::State& AState) {
+  TWorkspace workspace;
+  workspace.AreaWidth = kWide;
+  workspace.AreaHeight = kHigh;
+  workspace.Current = 0;
+  TPaneNode leaf;
+  leaf.Content.Kind = ckGrid;
+  leaf.Content.RowCount = 1001;
+  leaf.Content.ColCount = 101;
+  for (int row = 0; row < 1001; ++row)
+    for (int col = 0; col < 101; ++col)
+      leaf.Content.Cells.push_back(row > 0 && col > 0 ? std::to_string(row * 1000 + col) : "");
+  leaf.Content.Top = 400;  // scrolled, as a grid of that size will be
+  workspace.Panes.push_back(leaf);
+  const std::string text = WriteWorkspace(workspace);
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    auto window = std::make_unique<HostWindow>(kWide, kHigh);
+    window->Form->Show();
+    Application->ProcessMessages();
+    AState.ResumeTiming();
+    TWorkspace opened;
+    if (!ReadWorkspace(text, opened).empty()) AState.SkipWithError("the workspace does not read");
+    window->Host->Open(opened);
+    SyncPeers();
+    window->Form->Handle()->repaint();
+    Application->ProcessMessages();  // the grid scrolls where it was
+    window->Form->Handle()->repaint();
+    AState.PauseTiming();
+    window.reset();
+    AState.ResumeTiming();
+  }
+  AState.counters["bytes"] = static_cast<double>(text.size());
+}
+
 }  // namespace
 
+BENCHMARK(GridOpen)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(GridGrow)->Unit(benchmark::kMillisecond);
 BENCHMARK(GridPaste)->Unit(benchmark::kMillisecond);

@@ -419,6 +419,20 @@ def check(s):
     s.key("Up", ("table cell", "x, row 1, column 2"))
     s.key("Left", ("table cell", "blank, row 1, column 1"))
     s.key("Right", ("table cell", "x, row 1, column 2"))
+    # The table interface: the grid's size, the range Shift+arrows select
+    # and each cell's text and place; the current cell has the focus.
+    s.key("shift+Down", ("table cell", "blank, row 2, column 2"))
+    tables = [a for a in s.everything() if a.getRoleName() == "table"]
+    expect(len(tables) == 1, "one table, not %d" % len(tables))
+    table = tables[0].queryTable()
+    expect((table.nRows, table.nColumns) == (4, 4),
+           "the table has %d rows and %d columns" % (table.nRows, table.nColumns))
+    chosen = [(r, c) for r in range(table.nRows) for c in range(table.nColumns)
+              if table.isSelected(r, c)]
+    expect(chosen == [(0, 1), (1, 1)], "the selected cells are %r" % chosen)
+    named = table.getAccessibleAt(0, 1).name
+    expect(named == "x, row 1, column 2", "the first selected cell is %r" % named)
+    s.key("Up", ("table cell", "x, row 1, column 2"))
     s.say("ctrl+shift+g", "This pane already holds a grid")
     s.key("ctrl+shift+l", ("panel", "Pane 3 of 3, right, empty"))
     s.key("ctrl+shift+h", ("text", editor))  # the top of a tie

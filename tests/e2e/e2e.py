@@ -15,6 +15,7 @@ command closes it.
 """
 
 import argparse
+import json
 import os
 import random
 import shutil
@@ -1067,6 +1068,138 @@ def untitled_work(s):
     s.ended(0)
 
 
+def clipboard(s, target="UTF8_STRING"):
+    """What the X clipboard holds, as target, or None while it holds nothing."""
+    got = subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", target], env=s.env,
+                         capture_output=True, timeout=10 * PATIENCE)
+    return got.stdout.decode("utf-8") if got.returncode == 0 else None
+
+
+def put_clipboard(s, text):
+    """Another program (xclip, as a spreadsheet would) owns the clipboard
+    with text; it serves it until the program takes the clipboard over."""
+    feed = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", "-quiet"], env=s.env,
+                            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    feed.stdin.write(text.encode("utf-8"))
+    feed.stdin.close()
+    s.wait(lambda: clipboard(s) == text or None, "the text on the clipboard")
+    return feed
+
+
+def saved(s, path):
+    """Saves (Ctrl+S) and gives back what the file holds."""
+    before = os.stat(path).st_mtime_ns if os.path.exists(path) else None
+    s.key("ctrl+s")
+    s.wait(lambda: os.path.exists(path) and os.stat(path).st_mtime_ns != before
+           and not s.title().startswith("*") or None, "the workspace saved")
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def grids_and_editors(s):
+    """Real work in grids and editors: a list typed without planning, a range
+    copied through the X clipboard (read by another program as text and as
+    an HTML table), a spreadsheet's rows pasted into another pane's grid,
+    Delete, Enter past the last row, a find in a long text, the text's
+    size; all of it, the caret and where each was scrolled, reopened."""
+    folder = tempfile.mkdtemp(prefix="panes-work-", dir=s.env["XDG_RUNTIME_DIR"])
+    path = os.path.join(folder, "work.panes")
+    s.launch(path)
+    s.press("create")
+    base = s.frame()
+    s.press("side")
+    left = s.frame(differs_from=base)
+    s.press("grid")
+    s.shows(left, "a grid", editor=False)
+    # Tab across, Enter down (back where the Tabs began): six rows in a grid
+    # of four grow it.
+    for i in range(6):
+        s.type("r%d\t%d" % (i, i * i))
+        s.key("Return")
+    s.key("ctrl+Home", "shift+Right", "shift+Down", "shift+Down", "ctrl+c")
+    copied = s.wait(lambda: clipboard(s) or None, "the copied range on the X clipboard")
+    if copied.rstrip("\n") != "r0\t0\nr1\t1\nr2\t4":
+        raise Failure("the clipboard holds %r, not the range" % copied)
+    html = clipboard(s, "text/html") or ""
+    if "<table" not in html or "r2" not in html:
+        raise Failure("no HTML table on the clipboard: %r" % html[:200])
+    s.key("Right")  # a file keeps the current cell, not the range
+    # What a spreadsheet copies (a quoted field, an embedded tab, a CJK
+    # cell), pasted into a grid in the other pane, which grows to take it.
+    s.key("F6")
+    right = s.frame(differs_from=left, typing=False)
+    s.press("grid")
+    sheet = "name\tnote\n\"say \"\"hi\"\"\"\t\"a\tb\"\n\u9031\u4e00\tx\n" + "".join(
+        "%d\t%d\n" % (i, i) for i in range(3, 9))
+    feeds = [put_clipboard(s, sheet)]
+    s.key("ctrl+v")
+    # Delete clears the selection: the pasted range's first row.
+    s.key("ctrl+Home", "shift+Right", "Delete")
+    # Enter past the last row (the paste's ninth) adds one to type into, and
+    # Enter there one more.
+    s.key("ctrl+End", "Return")
+    s.type("grown")
+    s.key("Return")
+    # A long text in an editor below, found in with Ctrl+F and made larger.
+    s.key("F6")
+    s.frame(equals=left, typing=False)
+    s.key("F6")
+    s.frame(equals=right, typing=False)
+    s.press("stacked")
+    top_right = s.frame(differs_from=right, typing=False)
+    s.key("ctrl+shift+j")
+    bottom = s.frame(differs_from=top_right, typing=False)
+    s.press("memo")
+    s.shows(bottom, "an editor")
+    feeds.append(put_clipboard(s, "".join("line %d of the notes\n" % i for i in range(300))))
+    s.key("ctrl+v", "ctrl+Home", "ctrl+f")
+    s.type("line 150 ")
+    # Return finds it again (round from the end), Escape gives the keys
+    # back to the text with the match selected, Left goes to its start.
+    s.key("Return", "Escape", "Left")
+    s.type("FOUND ")
+    for feed in feeds:
+        feed.terminate()
+        feed.wait()
+    s.key("ctrl+plus", "ctrl+plus", "ctrl+minus")
+    kept = saved(s, path)
+    grids = [p for p in kept["panes"] if p.get("leaf") == "grid"]
+    editors = [p for p in kept["panes"] if p.get("leaf") == "editor"]
+    if len(grids) != 2 or len(editors) != 1:
+        raise Failure("the file holds %d grids and %d editors" % (len(grids), len(editors)))
+    typed, pasted = grids
+    if [row[1:3] for row in typed["cells"][1:7]] != [["r%d" % i, str(i * i)] for i in range(6)]:
+        raise Failure("the typed list is not in the file: %r" % typed["cells"])
+    want = [["", ""], ["say \"hi\"", "a\tb"], ["\u9031\u4e00", "x"]] + [
+        [str(i), str(i)] for i in range(3, 9)]
+    if ([row[1:3] for row in pasted["cells"][1:10]] != want or len(pasted["cells"]) != 12 or
+            pasted["cells"][10][4] != "grown"):
+        raise Failure("the pasted, cleared and grown grid is not in the file: %r" % pasted["cells"])
+    editor = editors[0]
+    found = editor["text"].find("FOUND line 150 ")
+    if found < 0 or editor.get("caret") != found + len("FOUND "):
+        raise Failure("the find and the caret are not in the file: caret %r" % editor.get("caret"))
+    if not editor.get("top", 0) > 0 or editor.get("scale") != 110:
+        raise Failure("the editor's scroll and size are not in the file: %r" % (
+            {k: v for k, v in editor.items() if k != "text"},))
+    # Reopened: every pane as it was, the editor scrolled to the find.
+    s.quiet()
+    before = s.afresh()
+    s.press("leave")
+    s.ended(0)
+    s.launch(path)
+    s.frame(equals=bottom, typing=False)
+    after = s.afresh()
+    changed = diff_box(before, after)
+    if changed is not None and changed[2] - changed[0] > 1:  # the caret blinks
+        before.save(os.path.join(s.out, "reopen-before.ppm"))
+        raise Failure("the workspace reopens differently: %r differs (was: reopen-before.ppm)" % (
+            changed,))
+    s.press("leave")
+    s.ended(0)
+
+
 def later_and_escape(s):
     """Not now keeps a recovery copy for later, whatever comes after; a cell
     still open at a save and then escaped shows what the file holds."""
@@ -1220,7 +1353,14 @@ def main():
                   ("room", room_and_zoom),
                   ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
                   ("untitled", untitled_work), ("files", workspace_files),
+                  ("grids", grids_and_editors),
                   ("later", later_and_escape))
+        # PANES_E2E_STAGES="grids,files" runs only those that start the
+        # program themselves, without the first stages' program.
+        only = [n for n in os.environ.get("PANES_E2E_STAGES", "").split(",") if n]
+        if only:
+            stages = [("start", lambda s: (s.press("leave"), s.ended(0)))] + [
+                stage for stage in stages if stage[0] in only]
         passed, failed = run_stages(s, stages, os.path.join(args.out, "e2e-failure.ppm"))
     finally:
         s.close()
