@@ -8,6 +8,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
@@ -295,10 +296,21 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
         EXPECT_EQ(host->FCurrent->Content(), had) << "the content already there stays";
       } else if (made != nullptr) {
         const std::string note = "note " + std::to_string(step);
+        // Of any size, scrolled anywhere, at any text size: the files and
+        // undo keep all of it.
+        const int size = ReadingSizes[pick(static_cast<int>(std::size(ReadingSizes)))];
         if (auto* grid = dynamic_cast<TStringGrid*>(made)) {
+          grid->SetColCount(2 + pick(40));
+          grid->SetRowCount(2 + pick(300));
+          grid->SetCells(grid->ColCount() - 1, grid->RowCount() - 1, "last");
           grid->SetCells(1, 1, note);
+          grid->SetTopRow(1 + pick(grid->RowCount() - 1));
+          grid->SetReadingSize(size);
         } else {
-          made->SetText(note);
+          auto* memo = static_cast<TMemo*>(made);
+          memo->SetText(note + std::string(static_cast<size_t>(pick(3)) * 40, '\n'));
+          memo->SetTopPosition(pick(static_cast<int>(memo->Text().size()) + 1));
+          memo->SetReadingSize(size);
         }
         watch.Dead.erase(made);  // the allocator may hand out a dead one's address
         alive.insert(made);
