@@ -91,6 +91,8 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        &F::Button6Click, 0, &F::HasPanes, 6, true},
       {"&Panes", "&Grid", "Put a string grid into the current pane", CtrlShift | 'G',
        &F::Button7Click, 0, &F::HasPanes, 7, true},
+      {"&Panes", "Pane &Menu", "Open the current pane's menu, as a right click does",
+       scShift | VK_F10, &F::PaneMenuExecute, 0, &F::HasPanes, 0, true},
       {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Panes", "&Next Pane", "Go to the next pane", VK_F6, &F::NextPaneExecute, 1, &F::HasSplit,
        0, true},
@@ -154,6 +156,37 @@ void TForm1::CreateMenu() {
   }
 }
 
+// The pane's menu: what a right click on a pane, the Menu key or Shift+F10
+// opens; in an editor or a grid, a submenu of its own menu.
+void TForm1::CreatePaneMenu() {
+  PaneMenu1 = new TPopupMenu(this);
+  PaneMenu1->SetCaption("&Pane");
+  PaneMenu1->Items()->OnPopup = TNotifyEvent(this, &TForm1::MenuPopup);
+  using F = TForm1;
+  const std::vector<void (F::*)(TObject*)> wanted = {
+      &F::Button2Click, &F::Button3Click,      &F::Button4Click,
+      nullptr,          &F::Button6Click,      &F::Button7Click,
+      nullptr,          &F::ZoomExecute,       &F::EvenOutExecute,
+      nullptr,          &F::UndoDeleteExecute, &F::RedoDeleteExecute};
+  const std::vector<TCommand>& commands = Commands();
+  for (auto handler : wanted) {
+    auto* item = new TMenuItem(this);
+    item->SetCaption("-");
+    for (size_t i = 0; i < commands.size() && handler != nullptr; ++i) {
+      if (commands[i].Handler != handler) continue;
+      item->SetCaption(commands[i].Caption);
+      item->SetShortCut(commands[i].Keys);
+      item->SetHint(commands[i].What);
+      item->SetTag(static_cast<int>(i));
+      item->OnClick = TNotifyEvent(this, &TForm1::MenuClick);
+      break;
+    }
+    PaneMenu1->Items()->Add(item);
+  }
+}
+
+void TForm1::PaneMenuExecute(TObject* /*Sender*/) { PopupAtKeyboard(this); }
+
 void TForm1::MenuClick(TObject* Sender) {
   const auto index = static_cast<size_t>(static_cast<TMenuItem*>(Sender)->Tag());
   // As the keys do: a command with nothing to act on does nothing.
@@ -164,6 +197,7 @@ void TForm1::MenuPopup(TObject* Sender) {
   auto* menu = static_cast<TMenuItem*>(Sender);
   for (int i = 0; i < menu->Count(); ++i) {
     TMenuItem* item = menu->Items(i);
+    if (item->Caption() == "-") continue;
     const TCommand& command = Commands().at(static_cast<size_t>(item->Tag()));
     item->SetEnabled(command.CanRun == nullptr || (this->*command.CanRun)(command.Tag));
   }
@@ -356,6 +390,7 @@ void TForm1::KeysExecute(TObject* /*Sender*/) {
                                           : " (in an editor or a grid)")});
   // What the window itself gives, beyond its commands.
   rows.push_back({"F10", "Open the menu"});
+  rows.push_back({"Menu", "Open the current pane's menu, as Shift+F10 does"});
   rows.push_back({"Alt+F, E, P, H", "Open the File, Edit, Panes or Help menu"});
   rows.push_back({"Ctrl+Tab, Ctrl+Shift+Tab",
                   "Leave an editor or a grid for the next or "

@@ -28,6 +28,7 @@ TForm1::TForm1(TComponent* Owner)
   InitInheritedComponent(ClassInfo());
   CreateActions();
   CreateMenu();
+  CreatePaneMenu();
   OnCloseQuery = TCloseQueryEvent(this, &TForm1::FormCloseQuery);
   // The layout's own splitter divides nothing a user can move: assistive
   // technology need not meet it.
@@ -142,6 +143,7 @@ TMainPanel* TForm1::Panes() {
 
 void TForm1::CreateHost() {
   FMainPanel = new TMainPanel(Panel2);
+  FMainPanel->SetPopupMenu(PaneMenu1);
   FMainPanel->SetParent(this);
   FMainPanel->SetAlign(alClient);
   FMainPanel->OnChange = TNotifyEvent(this, &TForm1::WorkspaceChange);

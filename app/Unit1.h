@@ -92,6 +92,7 @@ class TForm1 : public TForm {
 
   // The menu bar and what only it offers (MenuCommands.cpp).
   TMainMenu* MainMenu1 = nullptr;
+  TPopupMenu* PaneMenu1 = nullptr;
   // An empty window without a file, after the question about unsaved
   // changes.
   void NewExecute(TObject* Sender);
@@ -158,6 +159,9 @@ class TForm1 : public TForm {
  private:
   void CreateActions();
   void CreateMenu();
+  void CreatePaneMenu();
+  // Opens the current pane's menu (or its editor's or grid's) at the keys.
+  void PaneMenuExecute(TObject* Sender);
   void MenuClick(TObject* Sender);
   // A menu opens: its items are greyed out where they cannot act.
   void MenuPopup(TObject* Sender);

@@ -22,6 +22,8 @@ int ToQtKey(unsigned ACode) {
       return Qt::Key_F3;
     case VK_F6:
       return Qt::Key_F6;
+    case VK_F10:
+      return Qt::Key_F10;
     case VK_OEM_PLUS:
       return Qt::Key_Plus;
     case VK_OEM_MINUS:

@@ -22,6 +22,7 @@ constexpr unsigned VK_RIGHT = 0x27;
 constexpr unsigned VK_DOWN = 0x28;
 constexpr unsigned VK_F3 = 0x72;
 constexpr unsigned VK_F6 = 0x75;
+constexpr unsigned VK_F10 = 0x79;
 constexpr unsigned VK_OEM_PLUS = 0xBB;   // Ctrl++: Ctrl+Shift and the "=" key on most layouts
 constexpr unsigned VK_OEM_MINUS = 0xBD;  // Ctrl+-
 

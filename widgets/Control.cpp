@@ -186,6 +186,7 @@ struct TControlExtra {
   TFont Font;
   std::string Hint;
   std::string AccessibleDescription;
+  TPopupMenu* PopupMenu = nullptr;
 };
 
 namespace {
@@ -203,6 +204,9 @@ TControlExtra& TControl::Extra() {
 const TMargins& TControl::Margins() const { return (FExtra ? *FExtra : NoExtra()).Margins; }
 const TFont& TControl::Font() const { return (FExtra ? *FExtra : NoExtra()).Font; }
 const std::string& TControl::Hint() const { return (FExtra ? *FExtra : NoExtra()).Hint; }
+TPopupMenu* TControl::PopupMenu() const { return FExtra ? FExtra->PopupMenu : nullptr; }
+void TControl::SetPopupMenu(TPopupMenu* AMenu) { Extra().PopupMenu = AMenu; }
+
 const std::string& TControl::AccessibleDescription() const {
   return (FExtra ? *FExtra : NoExtra()).AccessibleDescription;
 }

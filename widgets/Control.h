@@ -13,6 +13,7 @@ class QMouseEvent;
 class QObject;
 class QPainter;
 class QWidget;
+class TPopupMenu;
 class TWinControl;
 struct TControlExtra;
 
@@ -54,6 +55,10 @@ class TControl : public TComponent {
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor ACursor);
 
+  // The menu a right click, the Menu key or Shift+F10 opens on the control
+  // and the controls inside it (see TPopupMenu); null: none of its own.
+  TPopupMenu* PopupMenu() const;
+  void SetPopupMenu(TPopupMenu* AMenu);
   // Controls placed inside take this font unless they set their own.
   const TFont& Font() const;
   void SetFont(const TFont& AFont);

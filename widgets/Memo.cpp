@@ -1,7 +1,9 @@
 #include "widgets/Memo.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStyle>
@@ -35,6 +37,11 @@ class TMemoPeer : public QPlainTextEdit {
           FMemo->FTop = -1;
         },
         Qt::QueuedConnection);
+  }
+
+  // The editor's own commands, and the menu of the pane it is in.
+  void contextMenuEvent(QContextMenuEvent* AEvent) override {
+    PopupWithScope(createStandardContextMenu(), FMemo, AEvent->globalPos());
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
@@ -235,6 +236,56 @@ void TMainMenu::Open() {
   QMenuBar* bar = FPeers->Bar;
   if (bar == nullptr || bar->actions().isEmpty()) return;
   bar->setActiveAction(bar->actions().first());
+}
+
+// --- TPopupMenu ---------------------------------------------------------------
+
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(this)) {
+  WatchEditTarget();
+  FItems->MakeSubmenu();
+}
+
+TPopupMenu::~TPopupMenu() { delete FItems; }
+
+void TPopupMenu::Popup(int AX, int AY) {
+  QMenu* menu = FItems->Submenu();
+  menu->setTitle(QString::fromStdString(FCaption));
+  menu->popup(QPoint(AX, AY));
+}
+
+bool TPopupMenu::Showing() const { return FItems->Submenu()->isVisible(); }
+
+TPopupMenu* PopupMenuFor(const TControl* AControl) {
+  for (const TControl* c = AControl; c != nullptr; c = c->Parent())
+    if (TPopupMenu* menu = c->PopupMenu()) return menu;
+  return nullptr;
+}
+
+void PopupAtKeyboard(TWinControl* AWindow) {
+  SyncPeers();
+  QWidget* window = AWindow->Peer();
+  QWidget* target = EditTarget();  // also from the menu bar's entry
+  if (target == nullptr || (target != window && !window->isAncestorOf(target))) target = window;
+  // Where the keys are: an editor's caret, a grid's current cell; else near
+  // the top left corner, as desktops do.
+  // (Qt does the same for the Menu key.)
+  const QRect place = target->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  const QPoint at = place.isValid() ? place.center() : QPoint(8, 8);
+  QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+  QApplication::sendEvent(target, &event);
+}
+
+// Shows AOwn (an editor's or a grid's menu) with the menu of the control's
+// scope as a submenu, and lets it go once closed.
+void PopupWithScope(QMenu* AOwn, const TControl* AControl, QPoint AGlobal) {
+  if (TPopupMenu* scope = PopupMenuFor(AControl)) {
+    QMenu* shared = scope->Items()->Submenu();
+    shared->setTitle(QString::fromStdString(scope->Caption()));
+    AOwn->addSeparator();
+    AOwn->addMenu(shared);
+  }
+  AOwn->setAttribute(Qt::WA_DeleteOnClose);
+  AOwn->popup(AGlobal);
 }
 
 // --- The Edit menu's commands -------------------------------------------------

@@ -13,7 +13,9 @@
 class QAction;
 class QMenu;
 class QWidget;
+class TControl;
 class TForm;
+class TWinControl;
 
 // One entry of a menu; an entry with items of its own opens a menu of them.
 class TMenuItem : public TComponent {
@@ -61,6 +63,7 @@ class TMenuItem : public TComponent {
   void ShowItemsIn(QWidget* AContainer);
 
  private:
+  friend class TPopupMenu;
   void Detach();
   void MakeSubmenu();
   struct TPeers;
@@ -99,6 +102,36 @@ class TMainMenu : public TComponent {
   TForm* FForm;
   TMenuItem* FItems;
 };
+
+// A menu that opens where the user asks for it: at the pointer on a right
+// click, at the keyboard's place for the Menu key or Shift+F10. A control's
+// menu (SetPopupMenu) is its children's too; an editor or a grid shows its
+// own commands with it as a submenu.
+class TPopupMenu : public TComponent {
+ public:
+  explicit TPopupMenu(TComponent* AOwner);
+  ~TPopupMenu() override;
+
+  // The menu's entries; its OnPopup is raised just before the menu opens.
+  TMenuItem* Items() const { return FItems; }
+  // The submenu's caption where it is offered inside another menu.
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& ACaption) { FCaption = ACaption; }
+  // Opens it at AX, AY on the screen; it stays open while the user chooses.
+  void Popup(int AX, int AY);
+  // Open now.
+  bool Showing() const;
+
+ private:
+  TMenuItem* FItems;
+  std::string FCaption;
+};
+
+// The menu of AControl or of the nearest control it lies in that has one.
+TPopupMenu* PopupMenuFor(const TControl* AControl);
+// Opens the context menu of whatever has the keyboard in AWindow, at the
+// keyboard's place (the caret, the current cell), as the Menu key does.
+void PopupAtKeyboard(TWinControl* AWindow);
 
 // The standard editing commands, for the Edit menu: they act on the editing
 // widget that has the keyboard (an editor, a grid's cell being edited, or a

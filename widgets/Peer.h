@@ -29,6 +29,12 @@ T* ChildOfClass(const QObject* AParent) {
 // ReadingSizes).
 void ScaleFont(QWidget* AWidget, int APercent);
 
+// Opens AOwn, an editor's or grid's own context menu, at AGlobal, with the
+// menu of AControl's scope (see PopupMenuFor) as its submenu; AOwn goes
+// once it closes.
+class QMenu;
+void PopupWithScope(QMenu* AOwn, const TControl* AControl, QPoint AGlobal);
+
 // Reports an exception that escaped an event handler; defined by the
 // application object.
 void ReportHandlerException(const std::exception* AError);

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -256,6 +258,58 @@ class TGridPeer : public QTableWidget {
           FTop = FLeft = -1;
         },
         Qt::QueuedConnection);
+  }
+
+  // The grid's own commands, with their keys, and the menu of the pane it
+  // is in.
+  void contextMenuEvent(QContextMenuEvent* AEvent) override {
+    auto* menu = new QMenu;
+    struct TEntry {
+      const char* Caption;
+      QKeySequence Keys;
+      void (TStringGrid::*Run)();
+      bool Enabled;
+    };
+    const bool paste = !QApplication::clipboard()->text().isEmpty() ||
+                       QApplication::clipboard()->mimeData()->hasHtml();
+    const TEntry entries[] = {
+        {"Cu&t", QKeySequence::Cut, &TStringGrid::CutToClipboard, true},
+        {"&Copy", QKeySequence::Copy, nullptr, true},
+        {"&Paste", QKeySequence::Paste, &TStringGrid::PasteFromClipboard, paste},
+        {"C&lear", QKeySequence(Qt::Key_Delete), nullptr, true},
+        {nullptr, {}, nullptr, false},
+        {"&Insert Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), &TStringGrid::InsertRows,
+         true},
+        {"&Delete Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), &TStringGrid::DeleteRows,
+         FGrid->RowCount() > FGrid->FixedRows() + 1},
+        {"Insert Colu&mns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_I),
+         &TStringGrid::InsertCols, true},
+        {"Delete Colum&ns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D),
+         &TStringGrid::DeleteCols, FGrid->ColCount() > FGrid->FixedCols() + 1},
+        {nullptr, {}, nullptr, false},
+        {"Select &All", QKeySequence::SelectAll, &TStringGrid::SelectAll, true},
+    };
+    for (const TEntry& entry : entries) {
+      if (entry.Caption == nullptr) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = menu->addAction(QString::fromUtf8(entry.Caption));
+      action->setShortcut(entry.Keys);
+      action->setShortcutContext(Qt::WidgetShortcut);  // shown; the grid binds them
+      action->setEnabled(entry.Enabled);
+      QObject::connect(action, &QAction::triggered, this, [this, entry] {
+        Dispatch([this, entry] {
+          if (entry.Run != nullptr)
+            (FGrid->*entry.Run)();
+          else if (entry.Keys == QKeySequence(QKeySequence::Copy))
+            FGrid->CopyToClipboard();
+          else
+            FGrid->ClearSelection();
+        });
+      });
+    }
+    PopupWithScope(menu, FGrid, AEvent->globalPos());
   }
 
   void focusInEvent(QFocusEvent* AEvent) override {

@@ -1,11 +1,13 @@
 // Windowless controls: drawn by their parent's widget, which also hands them
 // the mouse input that lands on them.
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
 
+#include "widgets/Menu.h"
 #include "widgets/Peer.h"
 
 namespace {
@@ -18,7 +20,8 @@ TGraphicControl* gMouseInside = nullptr;
 QRect ToQRect(const TRect& ARect) { return {ARect.Left, ARect.Top, ARect.Width(), ARect.Height()}; }
 
 bool OnPeer(const TGraphicControl* AControl, const QWidget* APeer) {
-  return AControl != nullptr && AControl->Parent() != nullptr && AControl->Parent()->Peer() == APeer;
+  return AControl != nullptr && AControl->Parent() != nullptr &&
+         AControl->Parent()->Peer() == APeer;
 }
 
 void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer) {
@@ -26,7 +29,8 @@ void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer) {
   if (gMouseInside != nullptr) {
     gMouseInside->Invalidate();
     TWinControl* parent = gMouseInside->Parent();
-    if (parent != nullptr && parent->Peer() != APeer) SetPeerCursor(parent->Peer(), parent->Cursor());
+    if (parent != nullptr && parent->Peer() != APeer)
+      SetPeerCursor(parent->Peer(), parent->Cursor());
   }
   gMouseInside = AControl;
   if (AControl != nullptr) AControl->Invalidate();
@@ -187,7 +191,8 @@ void TPlainPeer::mousePressEvent(QMouseEvent* AEvent) {
   Press(AEvent, &TGraphicControl::MouseDown);
 }
 
-void TPlainPeer::Press(QMouseEvent* AEvent, void (TGraphicControl::*AHandler)(QMouseEvent*, int, int)) {
+void TPlainPeer::Press(QMouseEvent* AEvent,
+                       void (TGraphicControl::*AHandler)(QMouseEvent*, int, int)) {
   const QPoint pos = AEvent->position().toPoint();
   if (TGraphicControl* target = WindowlessAt(pos)) {
     // Qt sends the moves and the release to this widget; they go on to the
@@ -206,7 +211,8 @@ void TPlainPeer::mouseMoveEvent(QMouseEvent* AEvent) {
     gMouseCapture->MouseMove(AEvent);
     return;
   }
-  if (AEvent->buttons() == Qt::NoButton) SetMouseInside(WindowlessAt(AEvent->position().toPoint()), this);
+  if (AEvent->buttons() == Qt::NoButton)
+    SetMouseInside(WindowlessAt(AEvent->position().toPoint()), this);
 }
 
 void TPlainPeer::mouseReleaseEvent(QMouseEvent* AEvent) {
@@ -228,9 +234,19 @@ void TPlainPeer::leaveEvent(QEvent* /*AEvent*/) {
 }
 
 bool TPlainPeer::event(QEvent* AEvent) {
+  // A control's own menu; else the event travels on to the control it lies
+  // in, whose menu it shares.
+  if (AEvent->type() == QEvent::ContextMenu) {
+    if (TPopupMenu* menu = FControl->PopupMenu()) {
+      const QPoint at = static_cast<QContextMenuEvent*>(AEvent)->globalPos();
+      Dispatch([&] { menu->Popup(at.x(), at.y()); });
+      return true;
+    }
+  }
   if (AEvent->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(AEvent);
-    if (TGraphicControl* target = WindowlessAt(help->pos()); target != nullptr && !target->Hint().empty()) {
+    if (TGraphicControl* target = WindowlessAt(help->pos());
+        target != nullptr && !target->Hint().empty()) {
       QToolTip::showText(help->globalPos(), QString::fromStdString(target->Hint()), this,
                          ToQRect(target->HandleRect()));
       return true;

@@ -3,9 +3,11 @@
 // and the list of recent workspaces.
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -381,6 +383,97 @@ TEST_F(Menus, OpenRecentOpensAWorkspaceAndTakesAMissingOneOffTheList) {
   ASSERT_NE(Host(), nullptr);
   EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* | BBB]");
   fs::remove_all(folder);
+}
+
+// Every pane command is in reach of a single pointer: a right click on a
+// pane opens its menu (and makes it current first, as any click does); on
+// an editor or a grid their own menu keeps its commands and has the pane's
+// as a submenu; Shift+F10 opens the same at the keys.
+TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
+  ExpectQtWarning raise("does not support raise");
+  ExpectQtWarning grab("does not support grabbing");
+  Choose("&Panes", "&Create Base Pane");
+  Choose("&Panes", "Split &Side by Side");
+  TSplitPanel* right = Host()->FRoot->FSecond;
+  auto openMenu = [] {
+    Settle();
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  };
+  auto captions = [](QMenu* AMenu) {
+    std::string all;
+    for (QAction* action : AMenu->actions())
+      if (!action->isSeparator()) all += action->text().toStdString() + ";";
+    return all;
+  };
+  auto choose = [](QMenu* AMenu, const QString& ACaption) {
+    for (QAction* action : AMenu->actions())
+      if (action->text() == ACaption) {
+        AMenu->close();
+        action->trigger();
+        Settle();
+        return;
+      }
+    ADD_FAILURE() << ACaption.toStdString() << " is not in the menu";
+  };
+  // Shift+F10 on the current pane, empty, opens its menu; Escape closes it.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+  QMenu* atKeys = openMenu();
+  ASSERT_NE(atKeys, nullptr) << "no menu for Shift+F10 on an empty pane";
+  atKeys->close();
+  Settle();
+  // A right click on the right pane: it is current, and its menu lists the
+  // commands with their keys, greyed where they cannot act.
+  QWidget* pane = right->Handle();
+  QTest::mouseClick(pane, Qt::RightButton, {}, QPoint(20, 20));
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                          pane->mapToGlobal(QPoint(20, 20)));
+  QApplication::sendEvent(pane, &click);
+  QMenu* menu = openMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(Host()->FCurrent, right);
+  EXPECT_EQ(captions(menu),
+            "Split &Top and Bottom;Split &Side by Side;&Delete Pane;&Editor;&Grid;&Zoom;E&ven "
+            "Out;&Bring Back Deleted Pane;&Delete It Again;");
+  for (QAction* action : menu->actions()) {
+    if (action->text() == "&Bring Back Deleted Pane") {
+      EXPECT_FALSE(action->isEnabled());
+    }
+    if (action->text() == "&Editor") {
+      EXPECT_EQ(action->shortcut().toString(), "Ctrl+Shift+M");
+    }
+  }
+  choose(menu, "&Editor");
+  auto* memo = dynamic_cast<TMemo*>(right->Content());
+  ASSERT_NE(memo, nullptr);
+  // In the editor: its own menu, and the pane's in it.
+  TypeText(memo, "kept");
+  QWidget* text = static_cast<QAbstractScrollArea*>(memo->Handle())->viewport();
+  QContextMenuEvent inText(QContextMenuEvent::Mouse, QPoint(5, 5), text->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(text, &inText);
+  menu = openMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_NE(captions(menu).find("Select All"), std::string::npos) << captions(menu);
+  QMenu* panes = nullptr;
+  for (QAction* action : menu->actions())
+    if (action->menu() != nullptr && action->text() == "&Pane") panes = action->menu();
+  ASSERT_NE(panes, nullptr) << captions(menu);
+  choose(panes, "Split &Top and Bottom");
+  menu->close();
+  EXPECT_EQ(pane_tree::Dump(Host()), "[AAA | [AAA*+1 / BBB]]") << "the editor in its top half";
+  EXPECT_EQ(memo->Text(), "kept");
+  // Shift+F10 in a grid: the grid's commands at its current cell, and the
+  // pane's; the grid's Insert Rows acts on it.
+  Host()->SetCurrent(Host()->FRoot->FFirst);
+  Choose("&Panes", "&Grid");
+  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(grid, nullptr);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+  menu = openMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(captions(menu).substr(0, 26), "Cu&t;&Copy;&Paste;C&lear;&") << captions(menu);
+  EXPECT_NE(captions(menu).find("&Pane;"), std::string::npos);
+  choose(menu, "&Insert Rows");
+  EXPECT_EQ(grid->RowCount(), 6);
 }
 
 }  // namespace

@@ -140,6 +140,12 @@ class Session:
                 return (accessible.getRoleName(), accessible.name)
             except Exception:  # gone by now
                 return ("gone", "")
+        if event.type == "object:state-changed:showing" and event.detail1:
+            try:
+                if event.source.getRoleName() == "popup menu":
+                    self.popup = event.source  # a menu that opened
+            except Exception:  # gone by now
+                pass
         child = event.any_data if event.type.startswith("object:children-changed") else None
         self.events.append((event.type, event.detail1, describe(event.source),
                             describe(child) if child is not None else None))
@@ -410,6 +416,29 @@ def check(s):
     s.key("ctrl+f", ("text", "Find in this editor"))
     s.key("Escape", ("text", editor))
     s.key("ctrl+shift+j", ("panel", "Pane 2 of 3, bottom left, empty"))
+    # The pane's menu (Shift+F10): every item named, with its keys, and the
+    # keys back on the pane after Escape.
+    s.popup = None
+    s.tool("key", "shift+F10")
+
+    def menu_items():
+        menu = getattr(s, "popup", None)
+        if menu is None:
+            return None
+        items = {}
+        for item in s.everything(menu):
+            if item.getRoleName() == "menu item":
+                action = item.queryAction()
+                items[item.name] = action.getKeyBinding(0) if action.nActions else ""
+        return items if "Split Side by Side" in items else None
+    items = s.wait(menu_items, "the pane's menu on the accessibility bus")
+    for name, keys in (("Split Top and Bottom", "Ctrl+Shift+O"), ("Delete Pane", "Ctrl+Shift+W"),
+                       ("Grid", "Ctrl+Shift+G"), ("Bring Back Deleted Pane", "Ctrl+Shift+T")):
+        expect(keys in (items.get(name) or ""), "the menu's %r has keys %r" % (name, items.get(name)))
+    s.events = []
+    s.tool("key", "Escape")
+    s.wait(lambda: any(e[:3] == ("object:state-changed:showing", 0, ("popup menu", ""))
+                       for e in s.events) or None, "the pane's menu closed")
     s.key("ctrl+shift+g", ("table cell", "blank, row 1, column 1"),
           "Grid added. Pane 2 of 3, bottom left, grid")
     s.key("Right", ("table cell", "blank, row 1, column 2"))
