@@ -70,7 +70,7 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        gcDeleteRows, &F::CanGrid, 0, false},
       {"&Edit", "Insert Colu&mns", "Insert columns before the selected ones", Columns | 'I',
        &F::GridExecute, gcInsertCols, &F::CanGrid, 0, false},
-      {"&Edit", "Delete Colum&ns", "Delete the selected columns", Columns | 'D', &F::GridExecute,
+      {"&Edit", "Delete C&olumns", "Delete the selected columns", Columns | 'D', &F::GridExecute,
        gcDeleteCols, &F::CanGrid, 0, false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
       {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
@@ -160,7 +160,7 @@ void TForm1::CreateMenu() {
 // opens; in an editor or a grid, a submenu of its own menu.
 void TForm1::CreatePaneMenu() {
   PaneMenu1 = new TPopupMenu(this);
-  PaneMenu1->SetCaption("&Pane");
+  PaneMenu1->SetCaption("Pa&ne");  // P is Paste in the menus it joins
   PaneMenu1->Items()->OnPopup = TNotifyEvent(this, &TForm1::MenuPopup);
   using F = TForm1;
   const std::vector<void (F::*)(TObject*)> wanted = {

@@ -270,8 +270,9 @@ class TGridPeer : public QTableWidget {
       void (TStringGrid::*Run)();
       bool Enabled;
     };
-    const bool paste = !QApplication::clipboard()->text().isEmpty() ||
-                       QApplication::clipboard()->mimeData()->hasHtml();
+    // An empty clipboard may have no data at all.
+    const QMimeData* offered = QApplication::clipboard()->mimeData();
+    const bool paste = offered != nullptr && (offered->hasText() || offered->hasHtml());
     const TEntry entries[] = {
         {"Cu&t", QKeySequence::Cut, &TStringGrid::CutToClipboard, true},
         {"&Copy", QKeySequence::Copy, nullptr, true},
@@ -284,7 +285,7 @@ class TGridPeer : public QTableWidget {
          FGrid->RowCount() > FGrid->FixedRows() + 1},
         {"Insert Colu&mns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_I),
          &TStringGrid::InsertCols, true},
-        {"Delete Colum&ns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D),
+        {"Delete C&olumns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D),
          &TStringGrid::DeleteCols, FGrid->ColCount() > FGrid->FixedCols() + 1},
         {nullptr, {}, nullptr, false},
         {"Select &All", QKeySequence::SelectAll, &TStringGrid::SelectAll, true},
@@ -715,69 +716,46 @@ bool TStringGrid::PutCells(const TCellRows& ACells) {
   return true;
 }
 
-void TStringGrid::InsertRows() {
+void TStringGrid::InsertRows() { ChangeLines(true, true); }
+void TStringGrid::DeleteRows() { ChangeLines(true, false); }
+void TStringGrid::InsertCols() { ChangeLines(false, true); }
+void TStringGrid::DeleteCols() { ChangeLines(false, false); }
+
+// As many rows (columns) as the selection spans, inserted before it or
+// deleted; the last row (column) that takes typing stays, and the grid
+// never grows past MaxCells().
+void TStringGrid::ChangeLines(bool ARows, bool AInsert) {
   TGridPeer* table = Table(Peer());
   table->EndEdit();
   const TGridRect rect = Selection();
-  const int count = rect.Bottom - rect.Top + 1;
-  if (static_cast<long long>(RowCount() + count) * ColCount() > MaxCells()) {
-    QApplication::beep();
-    return;
+  const int first = ARows ? rect.Top - FixedRows() : rect.Left - FixedCols();
+  const int lines = ARows ? table->rowCount() : table->columnCount();  // those that take typing
+  int count = ARows ? rect.Bottom - rect.Top + 1 : rect.Right - rect.Left + 1;
+  if (AInsert) {
+    if (static_cast<long long>(RowCount() + (ARows ? count : 0)) *
+            (ColCount() + (ARows ? 0 : count)) >
+        MaxCells()) {
+      QApplication::beep();
+      return;
+    }
+  } else {
+    count = std::min(count, lines - 1);
+    if (count <= 0) return;
   }
+  const int row = Row() - FixedRows(), col = Col() - FixedCols();
+  QAbstractItemModel* model = table->model();
   ++FQuiet;
-  table->model()->insertRows(rect.Top - FixedRows(), count);
-  table->NameSections(Qt::Vertical, rect.Top - FixedRows(), count);
-  --FQuiet;
-  table->MoveTo(rect.Top - FixedRows(), Col() - FixedCols());
-  Say(Counted(count, "row", "rows") + " inserted");
-  Changed();
-}
-
-void TStringGrid::DeleteRows() {
-  TGridPeer* table = Table(Peer());
-  table->EndEdit();
-  const TGridRect rect = Selection();
-  const int count = std::min(rect.Bottom - rect.Top + 1, RowCount() - FixedRows() - 1);
-  if (count <= 0) return;
-  const int col = Col() - FixedCols();
-  ++FQuiet;
-  table->model()->removeRows(rect.Top - FixedRows(), count);
-  --FQuiet;
-  table->MoveTo(std::min(rect.Top - FixedRows(), table->rowCount() - 1), col);
-  Say(Counted(count, "row", "rows") + " deleted");
-  Changed();
-}
-
-void TStringGrid::InsertCols() {
-  TGridPeer* table = Table(Peer());
-  table->EndEdit();
-  const TGridRect rect = Selection();
-  const int count = rect.Right - rect.Left + 1;
-  if (static_cast<long long>(ColCount() + count) * RowCount() > MaxCells()) {
-    QApplication::beep();
-    return;
+  if (AInsert) {
+    ARows ? model->insertRows(first, count) : model->insertColumns(first, count);
+    table->NameSections(ARows ? Qt::Vertical : Qt::Horizontal, first, count);
+  } else {
+    ARows ? model->removeRows(first, count) : model->removeColumns(first, count);
   }
-  ++FQuiet;
-  table->model()->insertColumns(rect.Left - FixedCols(), count);
-  table->NameSections(Qt::Horizontal, rect.Left - FixedCols(), count);
   --FQuiet;
-  table->MoveTo(Row() - FixedRows(), rect.Left - FixedCols());
-  Say(Counted(count, "column", "columns") + " inserted");
-  Changed();
-}
-
-void TStringGrid::DeleteCols() {
-  TGridPeer* table = Table(Peer());
-  table->EndEdit();
-  const TGridRect rect = Selection();
-  const int count = std::min(rect.Right - rect.Left + 1, ColCount() - FixedCols() - 1);
-  if (count <= 0) return;
-  const int row = Row() - FixedRows();
-  ++FQuiet;
-  table->model()->removeColumns(rect.Left - FixedCols(), count);
-  --FQuiet;
-  table->MoveTo(row, std::min(rect.Left - FixedCols(), table->columnCount() - 1));
-  Say(Counted(count, "column", "columns") + " deleted");
+  const int at = std::min(first, (ARows ? table->rowCount() : table->columnCount()) - 1);
+  table->MoveTo(ARows ? at : row, ARows ? col : at);
+  Say(Counted(count, ARows ? "row" : "column", ARows ? "rows" : "columns") +
+      (AInsert ? " inserted" : " deleted"));
   Changed();
 }
 

@@ -101,6 +101,7 @@ class TStringGrid : public TWinControl {
   // Tells assistive technology what a command did, and the current cell.
   void Say(const std::string& AWhat) const;
   void ClearSelection(bool ASay);
+  void ChangeLines(bool ARows, bool AInsert);
   // Writes a block of cells at the selection's first cell, growing the
   // grid; false (and nothing changed) if the grid would grow too large.
   bool PutCells(const std::vector<std::vector<std::string>>& ACells);

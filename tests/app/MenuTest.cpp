@@ -267,7 +267,7 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   Choose("&Edit", "&Insert Rows");
   EXPECT_EQ(grid->RowCount(), 6);
   EXPECT_EQ(grid->Cells(1, 2), "kept");
-  Choose("&Edit", "Delete Colum&ns");
+  Choose("&Edit", "Delete C&olumns");
   EXPECT_EQ(grid->ColCount(), 4);
   EXPECT_EQ(grid->Cells(1, 2), "");
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
@@ -405,6 +405,19 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
       if (!action->isSeparator()) all += action->text().toStdString() + ";";
     return all;
   };
+  // The first item of AMenu whose underlined letter another item has too.
+  auto mnemonicClash = [](QMenu* AMenu) {
+    std::map<QChar, QString> seen;
+    for (QAction* action : AMenu->actions()) {
+      const QString text = action->text();
+      const qsizetype amp = text.indexOf('&');
+      if (amp < 0 || amp + 1 >= text.size()) continue;
+      const QChar letter = text[amp + 1].toLower();
+      if (seen.count(letter)) return (seen[letter] + " and " + text).toStdString();
+      seen[letter] = text;
+    }
+    return std::string();
+  };
   auto choose = [](QMenu* AMenu, const QString& ACaption) {
     for (QAction* action : AMenu->actions())
       if (action->text() == ACaption) {
@@ -455,8 +468,9 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   EXPECT_NE(captions(menu).find("Select All"), std::string::npos) << captions(menu);
   QMenu* panes = nullptr;
   for (QAction* action : menu->actions())
-    if (action->menu() != nullptr && action->text() == "&Pane") panes = action->menu();
+    if (action->menu() != nullptr && action->text() == "Pa&ne") panes = action->menu();
   ASSERT_NE(panes, nullptr) << captions(menu);
+  EXPECT_EQ(mnemonicClash(menu), "") << "a letter chooses one item";
   choose(panes, "Split &Top and Bottom");
   menu->close();
   EXPECT_EQ(pane_tree::Dump(Host()), "[AAA | [AAA*+1 / BBB]]") << "the editor in its top half";
@@ -471,7 +485,8 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   menu = openMenu();
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(captions(menu).substr(0, 26), "Cu&t;&Copy;&Paste;C&lear;&") << captions(menu);
-  EXPECT_NE(captions(menu).find("&Pane;"), std::string::npos);
+  EXPECT_NE(captions(menu).find("Pa&ne;"), std::string::npos);
+  EXPECT_EQ(mnemonicClash(menu), "") << "a letter chooses one item";
   choose(menu, "&Insert Rows");
   EXPECT_EQ(grid->RowCount(), 6);
 }
