@@ -335,9 +335,13 @@ bool CanRunEditCommand(TEditCommand ACommand) {
         return !line->text().isEmpty();
     }
   }
-  if (GridOfPeer(target) != nullptr) {
+  if (const TStringGrid* grid = GridOfPeer(target)) {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     switch (ACommand) {
+      case ecUndo:
+        return grid->CanUndo();
+      case ecRedo:
+        return grid->CanRedo();
       case ecCut:
       case ecCopy:
       case ecSelectAll:
@@ -380,6 +384,12 @@ void RunOn(TEditor* AEditor, TEditCommand ACommand) {
 namespace {
 void RunOnGrid(TStringGrid* AGrid, TEditCommand ACommand) {
   switch (ACommand) {
+    case ecUndo:
+      AGrid->Undo();
+      break;
+    case ecRedo:
+      AGrid->Redo();
+      break;
     case ecCut:
       AGrid->CutToClipboard();
       break;

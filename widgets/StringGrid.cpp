@@ -99,6 +99,7 @@ class TGridPeer : public QTableWidget {
         QApplication::beep();
         return;
       }
+      FGrid->Remember();
       FGrid->SetRowCount(rows + 1);
       FGrid->SetColCount(cols + 1);
       FGrid->Changed();
@@ -139,6 +140,9 @@ class TGridPeer : public QTableWidget {
     if (!isVisible() || focus == nullptr || (focus != this && !isAncestorOf(focus))) return true;
     const bool handled = QTableWidget::edit(AIndex, ATrigger, AEvent);
     if (QLineEdit* editor = Editor()) {
+      // What the cell held, kept for an undo once the typing changes it.
+      const QTableWidgetItem* was = item(AIndex.row(), AIndex.column());
+      FTyped = {AIndex.row(), AIndex.column(), was != nullptr ? was->text() : QString(), true};
       editor->setAccessibleName(QStringLiteral("Editing ") +
                                 CellPlace(this, AIndex.row(), AIndex.column()));
       // Watched after the delegate, so Ctrl+Tab comes here first.
@@ -181,7 +185,11 @@ class TGridPeer : public QTableWidget {
   void keyPressEvent(QKeyEvent* AKey) override {
     const int row = currentRow();
     const int col = currentColumn();
-    if (AKey->matches(QKeySequence::Copy)) {
+    if (AKey->matches(QKeySequence::Undo)) {
+      Dispatch([this] { FGrid->Undo(); });
+    } else if (AKey->matches(QKeySequence::Redo)) {
+      Dispatch([this] { FGrid->Redo(); });
+    } else if (AKey->matches(QKeySequence::Copy)) {
       FGrid->CopyToClipboard();
     } else if (AKey->matches(QKeySequence::Cut)) {
       Dispatch([this] { FGrid->CutToClipboard(); });
@@ -274,6 +282,9 @@ class TGridPeer : public QTableWidget {
     const QMimeData* offered = QApplication::clipboard()->mimeData();
     const bool paste = offered != nullptr && (offered->hasText() || offered->hasHtml());
     const TEntry entries[] = {
+        {"&Undo", QKeySequence::Undo, &TStringGrid::Undo, FGrid->CanUndo()},
+        {"&Redo", QKeySequence::Redo, &TStringGrid::Redo, FGrid->CanRedo()},
+        {nullptr, {}, nullptr, false},
         {"Cu&t", QKeySequence::Cut, &TStringGrid::CutToClipboard, true},
         {"&Copy", QKeySequence::Copy, nullptr, true},
         {"&Paste", QKeySequence::Paste, &TStringGrid::PasteFromClipboard, paste},
@@ -349,6 +360,15 @@ class TGridPeer : public QTableWidget {
 
   TStringGrid* FGrid;
   int FTabStart = -1;  // the column a run of Tabs started in
+
+ public:
+  // The cell being typed into and what it held before, until the typing
+  // changes it (then it is a step to undo).
+  struct TTyped {
+    int Row = -1, Col = -1;
+    QString Was;
+    bool Open = false;
+  } FTyped;
 
  public:
   // The first row and column (of those that scroll) to show once the grid
@@ -441,9 +461,24 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   SetColor(clWindow);
   SetBounds(0, 0, 320, 120);
   WatchInput(this);
-  QObject::connect(table, &QTableWidget::itemChanged, table, [this] {
-    if (FQuiet == 0) Changed();
-  });
+  QObject::connect(table, &QTableWidget::itemChanged, table,
+                   [this, table](QTableWidgetItem* AItem) {
+                     if (FQuiet != 0) return;
+                     // Typing changed a cell: what it held is a step to undo.
+                     TGridPeer::TTyped& typed = table->FTyped;
+                     if (typed.Open && AItem->row() == typed.Row && AItem->column() == typed.Col &&
+                         AItem->text() != typed.Was) {
+                       typed.Open = false;
+                       TGridStep step;
+                       step.Whole = false;
+                       step.Col = typed.Col + FixedCols();
+                       step.Row = typed.Row + FixedRows();
+                       step.Cells = {typed.Was.toStdString()};
+                       FUndo.push_back(std::move(step));
+                       FRedo.clear();
+                     }
+                     Changed();
+                   });
   // A column the user widened is kept with the workspace.
   QObject::connect(table->horizontalHeader(), &QHeaderView::sectionResized, table, [this] {
     if (FQuiet == 0) Changed();
@@ -627,6 +662,11 @@ void TStringGrid::ClearSelection(bool ASay) {
   TGridPeer* table = Table(Peer());
   const TGridRect rect = Selection();
   bool changed = false;
+  bool filled = false;  // else nothing to clear, and nothing to undo
+  for (int row = rect.Top; row <= rect.Bottom && !filled; ++row)
+    for (int col = rect.Left; col <= rect.Right && !filled; ++col)
+      filled = !Cells(col, row).empty();
+  if (filled) Remember();
   ++FQuiet;
   for (int row = rect.Top; row <= rect.Bottom; ++row)
     for (int col = rect.Left; col <= rect.Right; ++col)
@@ -694,6 +734,7 @@ bool TStringGrid::PutCells(const TCellRows& ACells) {
       std::max<long long>(RowCount(), rect.Top + static_cast<long long>(ACells.size()));
   const long long cols = std::max<long long>(ColCount(), rect.Left + static_cast<long long>(width));
   if (rows * cols > MaxCells()) return false;
+  Remember();
   ++FQuiet;
   SetRowCount(static_cast<int>(rows));
   SetColCount(static_cast<int>(cols));
@@ -744,6 +785,7 @@ void TStringGrid::ChangeLines(bool ARows, bool AInsert) {
   }
   const int row = Row() - FixedRows(), col = Col() - FixedCols();
   QAbstractItemModel* model = table->model();
+  Remember();
   ++FQuiet;
   if (AInsert) {
     ARows ? model->insertRows(first, count) : model->insertColumns(first, count);
@@ -760,6 +802,105 @@ void TStringGrid::ChangeLines(bool ARows, bool AInsert) {
 }
 
 void TStringGrid::SelectAll() { Table(Peer())->selectAll(); }
+
+namespace {
+// Undo keeps at most this many steps, and at most this many cells in all.
+constexpr size_t UndoSteps = 100;
+constexpr size_t UndoCells = 2'000'000;
+
+size_t CellsKept(const std::vector<std::string>& ACells) { return ACells.size(); }
+}  // namespace
+
+TStringGrid::TGridStep TStringGrid::Capture(bool AWhole, int ACol, int ARow) const {
+  TGridStep step;
+  step.Whole = AWhole;
+  if (!AWhole) {
+    step.Col = ACol;
+    step.Row = ARow;
+    step.Cells = {Cells(ACol, ARow)};
+    return step;
+  }
+  step.Rows = RowCount();
+  step.Cols = ColCount();
+  step.Col = Col();
+  step.Row = Row();
+  // Up to the last row and column with text, the fixed ones included.
+  for (int row = 0; row < step.Rows; ++row)
+    for (int col = 0; col < step.Cols; ++col)
+      if (!Cells(col, row).empty()) {
+        step.UsedRows = std::max(step.UsedRows, row + 1);
+        step.UsedCols = std::max(step.UsedCols, col + 1);
+      }
+  step.Cells.reserve(static_cast<size_t>(step.UsedRows) * static_cast<size_t>(step.UsedCols));
+  for (int row = 0; row < step.UsedRows; ++row)
+    for (int col = 0; col < step.UsedCols; ++col) step.Cells.push_back(Cells(col, row));
+  for (int col = FixedCols(); col < step.Cols; ++col) step.Widths.push_back(ColWidths(col));
+  return step;
+}
+
+void TStringGrid::Apply(const TGridStep& AStep) {
+  TGridPeer* table = Table(Peer());
+  table->EndEdit();
+  ++FQuiet;
+  if (!AStep.Whole) {
+    SetCells(AStep.Col, AStep.Row, AStep.Cells.front());
+  } else {
+    table->clearContents();
+    for (int col = 0; col < table->columnCount(); ++col)
+      if (QTableWidgetItem* heading = table->horizontalHeaderItem(col)) heading->setText({});
+    for (int row = 0; row < table->rowCount(); ++row)
+      if (QTableWidgetItem* heading = table->verticalHeaderItem(row)) heading->setText({});
+    // Smaller first, so the grid never passes MaxCells() on the way.
+    SetRowCount(std::min(AStep.Rows, RowCount()));
+    SetColCount(AStep.Cols);
+    SetRowCount(AStep.Rows);
+    for (int row = 0; row < AStep.UsedRows; ++row)
+      for (int col = 0; col < AStep.UsedCols; ++col) {
+        const std::string& text =
+            AStep.Cells[static_cast<size_t>(row) * static_cast<size_t>(AStep.UsedCols) +
+                        static_cast<size_t>(col)];
+        if (!text.empty()) SetCells(col, row, text);
+      }
+    for (size_t i = 0; i < AStep.Widths.size(); ++i)
+      SetColWidths(FixedCols() + static_cast<int>(i), AStep.Widths[i]);
+  }
+  --FQuiet;
+  SetCol(AStep.Col);
+  SetRow(AStep.Row);
+  table->scrollTo(table->currentIndex());
+  Changed();
+}
+
+void TStringGrid::Remember(bool AWhole, int ACol, int ARow) {
+  Table(Peer())->FTyped.Open = false;
+  FUndo.push_back(Capture(AWhole, ACol, ARow));
+  FRedo.clear();
+  // The oldest steps go first where there are too many, or too many cells.
+  size_t cells = 0;
+  for (const TGridStep& step : FUndo) cells += CellsKept(step.Cells);
+  size_t drop = FUndo.size() > UndoSteps ? FUndo.size() - UndoSteps : 0;
+  while (drop < FUndo.size() - 1 && cells > UndoCells) cells -= CellsKept(FUndo[drop++].Cells);
+  FUndo.erase(FUndo.begin(), FUndo.begin() + static_cast<std::ptrdiff_t>(drop));
+}
+
+void TStringGrid::Step(std::vector<TGridStep>& AFrom, std::vector<TGridStep>& ATo,
+                       const char* AWhat) {
+  Table(Peer())->EndEdit();
+  if (AFrom.empty()) {
+    QApplication::beep();
+    Say(std::string("Nothing to ") + AWhat);
+    return;
+  }
+  TGridStep step = std::move(AFrom.back());
+  AFrom.pop_back();
+  ATo.push_back(Capture(step.Whole, step.Col, step.Row));
+  Apply(step);
+  Table(Peer())->FTyped.Open = false;
+  Say(std::string(AWhat[0] == 'u' ? "Undone" : "Redone"));
+}
+
+void TStringGrid::Undo() { Step(FUndo, FRedo, "undo"); }
+void TStringGrid::Redo() { Step(FRedo, FUndo, "redo"); }
 
 TStringGrid* GridOfPeer(QWidget* AWidget) {
   auto* peer = dynamic_cast<TGridPeer*>(AWidget);

@@ -78,6 +78,14 @@ class TStringGrid : public TWinControl {
   void DeleteCols();
   // Every cell that takes typing.
   void SelectAll();
+  // Takes back what the user last did to the cells or the grid's size
+  // (typing into a cell, a paste, cut, clear, rows and columns inserted or
+  // deleted, the grid grown by a step past its end), newest first; Redo
+  // does it again. The latest 100 steps are kept, fewer for huge grids.
+  bool CanUndo() const { return !FUndo.empty(); }
+  bool CanRedo() const { return !FRedo.empty(); }
+  void Undo();
+  void Redo();
   // A block of cells (a file's, say) at the selection's first cell, as a
   // paste puts it; false, with nothing changed, if the grid would grow past
   // MaxCells().
@@ -97,6 +105,22 @@ class TStringGrid : public TWinControl {
 
  private:
   friend class TGridPeer;
+  // What a step changed, to put back: one cell, or the whole grid (its
+  // size, the cells up to the last one with text, the column widths).
+  struct TGridStep {
+    bool Whole = true;
+    int Rows = 0, Cols = 0;          // the grid's size (whole)
+    int UsedRows = 0, UsedCols = 0;  // the part of it Cells holds (whole)
+    std::vector<std::string> Cells;  // row by row, fixed ones included; one cell's text
+    std::vector<int> Widths;         // (whole)
+    int Col = 1, Row = 1;            // the current cell; the cell (one)
+  };
+  TGridStep Capture(bool AWhole, int ACol, int ARow) const;
+  void Apply(const TGridStep& AStep);
+  // Keeps the grid as it is before a change of the user's.
+  void Remember(bool AWhole = true, int ACol = 0, int ARow = 0);
+  void Step(std::vector<TGridStep>& AFrom, std::vector<TGridStep>& ATo, const char* AWhat);
+  std::vector<TGridStep> FUndo, FRedo;
   void Changed();
   // Tells assistive technology what a command did, and the current cell.
   void Say(const std::string& AWhat) const;

@@ -300,4 +300,60 @@ TEST_F(Grid, ScrolledGridsAndEditorsOpenWhereTheyWereAndTheirTextSizeSteps) {
   EXPECT_EQ(memo->Handle()->font(), FForm->Handle()->font()) << "back to what the window gives";
 }
 
+// Nothing the user does to a grid is lost for good: typing, a paste, a cut,
+// Delete, rows and columns, a step past the end; each comes back with
+// Ctrl+Z, newest first, and goes again with Ctrl+Shift+Z.
+TEST_F(Grid, EveryChangeToTheCellsComesBackWithUndoAndGoesAgainWithRedo) {
+  TStringGrid* grid = AddGrid(alClient);
+  ShowAndSettle(FForm.get());
+  grid->SetFocus();
+  auto state = [grid] {
+    std::string all = std::to_string(grid->ColCount()) + "x" + std::to_string(grid->RowCount());
+    for (const auto& row : grid->UsedCells())
+      for (const auto& cell : row) all += "|" + cell;
+    return all;
+  };
+  std::vector<std::string> states{state()};
+  auto did = [&] { states.push_back(state()); };
+  TypeText(grid, "one");
+  Keys(Qt::Key_Return);
+  did();
+  TypeText(grid, "two");
+  Keys(Qt::Key_Tab);
+  did();
+  QApplication::clipboard()->setText("a\tb\nc\td\n");
+  Keys(Qt::Key_V, Ctrl);
+  did();
+  Keys(Qt::Key_Delete);  // the pasted block, selected
+  did();
+  Keys(Qt::Key_Delete);  // nothing left to clear: no step
+  Keys(Qt::Key_I, CtrlShift);
+  did();
+  Keys(Qt::Key_D, CtrlAltShift);
+  did();
+  grid->SetRow(grid->RowCount() - 1);
+  Keys(Qt::Key_Down);  // past the end: a row more
+  did();
+  ASSERT_EQ(states.size(), 8u);
+  for (size_t i = states.size() - 1; i > 0; --i) {
+    Keys(Qt::Key_Z, Ctrl);
+    EXPECT_EQ(state(), states[i - 1]) << "undo back to step " << i - 1;
+  }
+  EXPECT_FALSE(grid->CanUndo());
+  Keys(Qt::Key_Z, Ctrl);  // nothing more: the grid as it was
+  EXPECT_EQ(state(), states[0]);
+  for (size_t i = 1; i < states.size(); ++i) {
+    Keys(Qt::Key_Z, CtrlShift);
+    EXPECT_EQ(state(), states[i]) << "redo to step " << i;
+  }
+  // A new change drops what was undone.
+  Keys(Qt::Key_Z, Ctrl);
+  grid->SetCol(1);
+  grid->SetRow(1);
+  TypeText(grid, "new");
+  Keys(Qt::Key_Return);
+  EXPECT_FALSE(grid->CanRedo());
+  EXPECT_EQ(grid->Cells(1, 1), "new");
+}
+
 }  // namespace
