@@ -1122,6 +1122,12 @@ def grids_and_editors(s):
     an HTML table), a spreadsheet's rows pasted into another pane's grid,
     Delete, Enter past the last row, a find in a long text, the text's
     size; all of it, the caret and where each was scrolled, reopened."""
+    if s.app is not None and s.app.poll() is None:
+        # Run on its own (PANES_E2E_STAGES), after the first stage's
+        # program: that one goes, and its recovery copy with it.
+        s.app.kill()
+        s.app.wait()
+        shutil.rmtree(s.env["XDG_DATA_HOME"], ignore_errors=True)
     folder = tempfile.mkdtemp(prefix="panes-work-", dir=s.env["XDG_RUNTIME_DIR"])
     path = os.path.join(folder, "work.panes")
     s.launch(path)
