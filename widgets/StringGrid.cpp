@@ -272,34 +272,47 @@ class TGridPeer : public QTableWidget {
   // is in.
   void contextMenuEvent(QContextMenuEvent* AEvent) override {
     auto* menu = new QMenu;
+    enum TCommand {
+      gUndo,
+      gRedo,
+      gCut,
+      gCopy,
+      gPaste,
+      gClear,
+      gInsRows,
+      gDelRows,
+      gInsCols,
+      gDelCols,
+      gAll,
+      gNone
+    };
     struct TEntry {
       const char* Caption;
       QKeySequence Keys;
-      void (TStringGrid::*Run)();
+      TCommand Command;
       bool Enabled;
     };
     // An empty clipboard may have no data at all.
     const QMimeData* offered = QApplication::clipboard()->mimeData();
     const bool paste = offered != nullptr && (offered->hasText() || offered->hasHtml());
     const TEntry entries[] = {
-        {"&Undo", QKeySequence::Undo, &TStringGrid::Undo, FGrid->CanUndo()},
-        {"&Redo", QKeySequence::Redo, &TStringGrid::Redo, FGrid->CanRedo()},
-        {nullptr, {}, nullptr, false},
-        {"Cu&t", QKeySequence::Cut, &TStringGrid::CutToClipboard, true},
-        {"&Copy", QKeySequence::Copy, nullptr, true},
-        {"&Paste", QKeySequence::Paste, &TStringGrid::PasteFromClipboard, paste},
-        {"C&lear", QKeySequence(Qt::Key_Delete), nullptr, true},
-        {nullptr, {}, nullptr, false},
-        {"&Insert Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), &TStringGrid::InsertRows,
-         true},
-        {"&Delete Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), &TStringGrid::DeleteRows,
+        {"&Undo", QKeySequence::Undo, gUndo, FGrid->CanUndo()},
+        {"&Redo", QKeySequence::Redo, gRedo, FGrid->CanRedo()},
+        {nullptr, {}, gNone, false},
+        {"Cu&t", QKeySequence::Cut, gCut, true},
+        {"&Copy", QKeySequence::Copy, gCopy, true},
+        {"&Paste", QKeySequence::Paste, gPaste, paste},
+        {"C&lear", QKeySequence(Qt::Key_Delete), gClear, true},
+        {nullptr, {}, gNone, false},
+        {"&Insert Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), gInsRows, true},
+        {"&Delete Rows", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), gDelRows,
          FGrid->RowCount() > FGrid->FixedRows() + 1},
-        {"Insert Colu&mns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_I),
-         &TStringGrid::InsertCols, true},
-        {"Delete C&olumns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D),
-         &TStringGrid::DeleteCols, FGrid->ColCount() > FGrid->FixedCols() + 1},
-        {nullptr, {}, nullptr, false},
-        {"Select &All", QKeySequence::SelectAll, &TStringGrid::SelectAll, true},
+        {"Insert Colu&mns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_I), gInsCols,
+         true},
+        {"Delete C&olumns", QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_D), gDelCols,
+         FGrid->ColCount() > FGrid->FixedCols() + 1},
+        {nullptr, {}, gNone, false},
+        {"Select &All", QKeySequence::SelectAll, gAll, true},
     };
     for (const TEntry& entry : entries) {
       if (entry.Caption == nullptr) {
@@ -310,14 +323,46 @@ class TGridPeer : public QTableWidget {
       action->setShortcut(entry.Keys);
       action->setShortcutContext(Qt::WidgetShortcut);  // shown; the grid binds them
       action->setEnabled(entry.Enabled);
-      QObject::connect(action, &QAction::triggered, this, [this, entry] {
-        Dispatch([this, entry] {
-          if (entry.Run != nullptr)
-            (FGrid->*entry.Run)();
-          else if (entry.Keys == QKeySequence(QKeySequence::Copy))
-            FGrid->CopyToClipboard();
-          else
-            FGrid->ClearSelection();
+      const TCommand command = entry.Command;
+      QObject::connect(action, &QAction::triggered, this, [this, command] {
+        Dispatch([this, command] {
+          switch (command) {
+            case gUndo:
+              FGrid->Undo();
+              break;
+            case gRedo:
+              FGrid->Redo();
+              break;
+            case gCut:
+              FGrid->CutToClipboard();
+              break;
+            case gCopy:
+              FGrid->CopyToClipboard();
+              break;
+            case gPaste:
+              FGrid->PasteFromClipboard();
+              break;
+            case gClear:
+              FGrid->ClearSelection();
+              break;
+            case gInsRows:
+              FGrid->InsertRows();
+              break;
+            case gDelRows:
+              FGrid->DeleteRows();
+              break;
+            case gInsCols:
+              FGrid->InsertCols();
+              break;
+            case gDelCols:
+              FGrid->DeleteCols();
+              break;
+            case gAll:
+              FGrid->SelectAll();
+              break;
+            case gNone:
+              break;
+          }
         });
       });
     }
