@@ -1,0 +1,68 @@
+#include "widgets/Progress.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <algorithm>
+
+#include "widgets/Application.h"
+#include "widgets/Control.h"
+
+namespace {
+// How long work runs before its window shows, and how often it looks at
+// the events meanwhile, in milliseconds: often enough for Escape and the
+// system's signals to be answered at once, seldom enough to cost nothing.
+constexpr long long ShowAfter = 500;
+constexpr long long LookEvery = 30;
+bool gShowAtOnce = false;
+}  // namespace
+
+void TProgress::ShowAtOnceForTests(bool AAtOnce) { gShowAtOnce = AAtOnce; }
+
+TProgress::TProgress(TControl* AOwner, const std::string& AText, long AMaximum)
+    : FOwner(AOwner), FText(AText), FMaximum(AMaximum), FClock(new QElapsedTimer) {
+  FClock->start();
+}
+
+TProgress::~TProgress() {
+  delete FDialog;
+  delete FClock;
+}
+
+bool TProgress::Step(long APosition) {
+  if (FStopped) return false;
+  if (Application->Ending()) {
+    FStopped = true;
+    return false;
+  }
+  const long long now = FClock->elapsed();
+  if (now - FLastLook < LookEvery && !(gShowAtOnce && FDialog == nullptr)) return true;
+  FLastLook = now;
+  if (FDialog == nullptr && (now >= ShowAfter || gShowAtOnce)) {
+    QWidget* window =
+        FOwner != nullptr && FOwner->Handle() != nullptr ? FOwner->Handle()->window() : nullptr;
+    FDialog = new QProgressDialog(QString::fromStdString(FText), QStringLiteral("Cancel"), 0, 100,
+                                  window);
+    FDialog->setWindowTitle(QStringLiteral("Panes"));
+    // Nothing else takes input while the work runs: the window and its
+    // commands would act on what the work is about to replace.
+    FDialog->setWindowModality(Qt::ApplicationModal);
+    FDialog->setMinimumDuration(0);
+    FDialog->setAutoClose(false);
+    FDialog->setAutoReset(false);
+    FDialog->show();
+  }
+  if (FDialog != nullptr) {
+    const long percent =
+        FMaximum > 0 ? std::min(100L, std::max(0L, APosition * 100 / FMaximum)) : 0;
+    // A modal dialog's setValue handles the events itself, as below.
+    if (FDialog->value() != percent) FDialog->setValue(static_cast<int>(percent));
+  }
+  // Before the window shows, the user's input waits: the work is short,
+  // and a key must not act on what the work is replacing.
+  QCoreApplication::processEvents(FDialog != nullptr ? QEventLoop::AllEvents
+                                                     : QEventLoop::ExcludeUserInputEvents);
+  if (FDialog != nullptr && FDialog->wasCanceled()) FCancelled = true;
+  FStopped = FCancelled || Application->Ending();
+  return !FStopped;
+}
