@@ -168,7 +168,7 @@ void TApplication::StopListeningForEnding() {
   }
 }
 
-bool TApplication::Ending() const { return FTerminated || gPendingSignal != 0; }
+bool TApplication::Ending() const { return gPendingSignal != 0; }
 
 void TApplication::EndSession(int ASignal) {
   {

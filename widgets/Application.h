@@ -44,8 +44,8 @@ class TApplication : public TComponent {
   // waits for it. Call it before work done ahead of Run, such as opening
   // the file named on the command line.
   void ListenForEnding();
-  // Whether the program is to end: the system asked (a signal not yet
-  // handled) or the run is over. Long work that keeps the event loop
+  // Whether the system asked the program to end (a signal came, handled
+  // or not yet). Long work that keeps the event loop
   // waiting looks at this, stops and changes nothing (see TProgress).
   bool Ending() const;
   // Long work that cannot always stop at once (Qt placing thousands of
