@@ -14,10 +14,10 @@ namespace {
 // system's signals to be answered at once, seldom enough to cost nothing.
 constexpr long long ShowAfter = 500;
 constexpr long long LookEvery = 30;
-bool gShowAtOnce = false;
+bool gEveryStep = false;
 }  // namespace
 
-void TProgress::ShowAtOnceForTests(bool AAtOnce) { gShowAtOnce = AAtOnce; }
+void TProgress::EveryStepForTests(bool AEveryStep) { gEveryStep = AEveryStep; }
 
 TProgress::TProgress(TControl* AOwner, const std::string& AText, long AMaximum)
     : FOwner(AOwner), FText(AText), FMaximum(AMaximum), FClock(new QElapsedTimer) {
@@ -36,9 +36,9 @@ bool TProgress::Step(long APosition) {
     return false;
   }
   const long long now = FClock->elapsed();
-  if (now - FLastLook < LookEvery && !(gShowAtOnce && FDialog == nullptr)) return true;
+  if (now - FLastLook < LookEvery && !gEveryStep) return true;
   FLastLook = now;
-  if (FDialog == nullptr && (now >= ShowAfter || gShowAtOnce)) {
+  if (FDialog == nullptr && (now >= ShowAfter || gEveryStep)) {
     QWidget* window =
         FOwner != nullptr && FOwner->Handle() != nullptr ? FOwner->Handle()->window() : nullptr;
     FDialog = new QProgressDialog(QString::fromStdString(FText), QStringLiteral("Cancel"), 0, 100,
@@ -50,6 +50,8 @@ bool TProgress::Step(long APosition) {
     FDialog->setMinimumDuration(0);
     FDialog->setAutoClose(false);
     FDialog->setAutoReset(false);
+    // Escape rejects the dialog, which by itself only hides it.
+    QObject::connect(FDialog, &QDialog::rejected, FDialog, &QProgressDialog::cancel);
     FDialog->show();
   }
   if (FDialog != nullptr) {

@@ -29,8 +29,9 @@ class TProgress {
   // Whether the window showing the progress is up (for tests).
   bool Shown() const { return FDialog != nullptr; }
 
-  // For tests: the window shows from the first step on.
-  static void ShowAtOnceForTests(bool AAtOnce);
+  // For tests: the window shows at the first step, and every step looks at
+  // the events.
+  static void EveryStepForTests(bool AEveryStep);
 
  private:
   TControl* FOwner;
