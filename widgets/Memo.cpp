@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <algorithm>
@@ -69,7 +70,10 @@ class TMemoPeer : public QPlainTextEdit {
     setPlainText(pieces);
     FPieces = !continuing.empty();
     if (!FPieces) return;
-    // Marked where undo cannot take the marks back off.
+    // Marked where undo cannot take the marks back off, and unheard: the
+    // text does not change (nor its layout), and a change told for each
+    // piece had the window read megabytes a thousand times.
+    const QSignalBlocker quiet(document());
     document()->setUndoRedoEnabled(false);
     QTextBlockFormat format;
     format.setProperty(ContinuesLine, true);

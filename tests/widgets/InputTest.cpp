@@ -197,8 +197,11 @@ TEST_F(Input, MemoWithHugeLinesKeepsEveryCharacterThroughEdits) {
         "panes\xC2\xA0"
         "and splits \xE4\xB8\xAD ";
   const std::string original = unbroken + "\nshort\n\n" + words + "\n" + unbroken;
+  memo->OnChange = TNotifyEvent(&FCommands, &TCommands::Click);
   memo->SetText(original);
   ASSERT_EQ(memo->Text(), original) << "read back as it was set";
+  EXPECT_EQ(FCommands.Clicks, 1) << "one change told, however the text is held";
+  memo->OnChange = TNotifyEvent();
 
   // The model counts as the editor does: UTF-16 units.
   QString model = QString::fromStdString(original);
