@@ -1202,9 +1202,11 @@ def huge_files(s):
         raise Failure("the recovery copies do not hold the earlier work alone: %r" %
                       [len(w["panes"]) for w in kept])
     for where, _, names in os.walk(s.env["XDG_DATA_HOME"]):
-        left = [n for n in names if not n.endswith((".recovery.panes", ".lock"))]
+        # A copy's temporary (the copy's name and more) would be half a copy.
+        left = [n for n in names if ".recovery.panes" in n and
+                not n.endswith((".recovery.panes", ".recovery.panes.lock"))]
         if left:
-            raise Failure("the ending left files behind in %s: %r" % (where, left))
+            raise Failure("the ending left half-written copies in %s: %r" % (where, left))
     # Opened whole, the chain's one pane in sight takes typing; SIGTERM
     # then ends the program at once, with 128 + 15.
     s.launch(chain)
