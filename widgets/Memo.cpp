@@ -266,11 +266,15 @@ bool FindIn(QPlainTextEdit* AEditor, TMemo* AMemo, const QString& AWanted, bool 
   }
   AEditor->setTextCursor(found);
   AEditor->ensureCursorVisible();
-  // Where it was found, for those who do not see the text: its line, and
-  // whether the search went round.
+  // Where it was found, for those who do not see the text: its line (the
+  // pieces of a long line are one), and whether the search went round.
+  int line = 1;
+  for (QTextBlock block = document->begin().next();
+       block.isValid() && block.position() <= found.block().position(); block = block.next())
+    line += Continues(block) ? 0 : 1;
   Application->Announce(
       std::string(round ? (AForward ? "From the top again: " : "From the end again: ") : "") +
-      "line " + std::to_string(found.blockNumber() + 1) + ", " +
+      "line " + std::to_string(line) + ", " +
       found.block().text().trimmed().left(60).toStdString());
   return true;
 }

@@ -294,6 +294,13 @@ TEST_F(Input, MemoWithHugeLinesKeepsEveryCharacterThroughEdits) {
   for (int i = 0; i < 1000 && memo->Text() != original; ++i)
     QTest::keyClick(memo->Handle(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(memo->Text(), original);
+  // What is found is told on its line, whichever piece of it holds it.
+  memo->SetText(original);
+  memo->SetFindText("e\xCC\x81");
+  memo->SetSelection(lastLine, lastLine);
+  ASSERT_TRUE(memo->FindNext(true));
+  EXPECT_EQ(Application->LastAnnouncement().rfind("line 5, ", 0), 0u)
+      << Application->LastAnnouncement();
   // A huge line pasted into a short text reads back whole.
   memo->SetText("start end");
   memo->SetSelection(6, 6);
