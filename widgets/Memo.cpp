@@ -102,7 +102,28 @@ class TMemoPeer : public QPlainTextEdit {
     text.replace(QChar::LineSeparator, u'\n');
     return text;
   }
-  QString WholeText() const { return TextBetween(0, document()->characterCount() - 1); }
+  // The same for the whole text, in bulk: it is read at every recovery
+  // copy, and a paragraph at a time took tens of milliseconds for 80,000.
+  QString WholeText() const {
+    QString text = document()->toRawText();
+    if (FPieces) {
+      // The breaks between the pieces of a line go.
+      qsizetype kept = 0, from = 0;
+      QChar* data = text.data();
+      for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next()) {
+        if (!Continues(block)) continue;
+        const qsizetype at = block.position() - 1;
+        std::copy(data + from, data + at, data + kept);
+        kept += at - from;
+        from = at + 1;
+      }
+      std::copy(data + from, data + text.size(), data + kept);
+      text.truncate(kept + text.size() - from);
+    }
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+  }
 
   // Positions in the text, and in the document (where each piece after the
   // first of a line adds a paragraph break of its own).
