@@ -1,5 +1,6 @@
 #include "app/SplitPanel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -389,8 +390,13 @@ bool TMainPanel::Open(const TWorkspace& AWorkspace, TProgress* AProgress) {
   if (!Build(AWorkspace.Panes, root, this, AProgress)) return stopped();
   root->ResizeChildren();
   SyncPeers();
-  if (AProgress != nullptr && !AProgress->Step(static_cast<long>(AWorkspace.Panes.size())))
-    return stopped();
+  if (AProgress != nullptr) {
+    if (!AProgress->Step(static_cast<long>(AWorkspace.Panes.size()))) return stopped();
+    // Qt places the new panes in one go; for thousands, that takes a while.
+    const auto leaves = std::count_if(AWorkspace.Panes.begin(), AWorkspace.Panes.end(),
+                                      [](const TPaneNode& ANode) { return ANode.Leaf; });
+    AProgress->Finishing("Showing " + std::to_string(leaves) + " panes\u2026");
+  }
   Unzoom();
   FHistory.Clear();
   FCurrent = nullptr;

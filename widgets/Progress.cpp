@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <algorithm>
 
 #include "widgets/Application.h"
@@ -27,6 +29,20 @@ TProgress::TProgress(TControl* AOwner, const std::string& AText, long AMaximum)
 TProgress::~TProgress() {
   delete FDialog;
   delete FClock;
+}
+
+void TProgress::Finishing(const std::string& AText) {
+  if (FDialog == nullptr) return;
+  FDialog->setLabelText(QString::fromStdString(AText));
+  // Greyed out, where it stays (the window keeps its size): it could not
+  // be honoured.
+  if (auto* cancel = FDialog->findChild<QPushButton*>()) cancel->setEnabled(false);
+  // The bar itself: the dialog's own setValue would handle events.
+  if (auto* bar = FDialog->findChild<QProgressBar*>()) bar->setValue(bar->maximum());
+  // Painted now, without handling any event: what comes now (the system
+  // ending the program, say) waits for the work to end, as the work
+  // cannot stop for it.
+  FDialog->repaint();
 }
 
 bool TProgress::Step(long APosition) {

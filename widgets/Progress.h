@@ -23,6 +23,9 @@ class TProgress {
 
   // The work has done APosition of AMaximum: false when it is to stop.
   bool Step(long APosition);
+  // The last stretch, which cannot stop: the window, if up, says AText
+  // and offers no Cancel any more.
+  void Finishing(const std::string& AText);
   // Step said stop: the user cancelled, or the program is ending.
   bool Stopped() const { return FStopped; }
   bool Cancelled() const { return FCancelled; }
