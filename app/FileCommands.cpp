@@ -222,15 +222,58 @@ TWorkspace TForm1::CurrentWorkspace() const {
   return workspace;
 }
 
-void TForm1::ShowWorkspace(const TWorkspace& AWorkspace) {
+bool TForm1::ShowWorkspace(const TWorkspace& AWorkspace, TProgress* AProgress) {
+  // The panes are built at the size the window takes; stopped, it takes
+  // its own size and state again.
+  TWorkspace before;
+  StoreWindowState(before);
   RestoreWindowState(AWorkspace);
   if (AWorkspace.Panes.empty()) {
     delete FMainPanel;
     FMainPanel = nullptr;
-    return;
+    return true;
   }
-  if (FMainPanel == nullptr) CreateHost();
-  FMainPanel->Open(AWorkspace);
+  const bool hadPanes = FMainPanel != nullptr;
+  if (!hadPanes) CreateHost();
+  if (FMainPanel->Open(AWorkspace, AProgress)) return true;
+  if (!hadPanes) {
+    delete FMainPanel;
+    FMainPanel = nullptr;
+  }
+  RestoreWindowState(before);
+  return false;
+}
+
+bool TForm1::ShowWorkspaceOf(const std::string& AFileName, const TWorkspace& AWorkspace) {
+  TProgress progress(this, "Opening " + Quoted(AFileName) + "\u2026",
+                     static_cast<long>(AWorkspace.Panes.size()));
+  // Should the system end the program while Qt is busy placing the new
+  // panes, where the open cannot stop, the work on the screen now still
+  // goes into its recovery copy.
+  std::string keep, bytes;
+  if (UnsavedWork()) {
+    KeepRecoveryCopy();
+    keep = FRecoveryCopy;
+    bytes = WriteWorkspace(CurrentWorkspace());
+  }
+  Application->KeepWhileWorking(keep, std::move(bytes));
+  FOpening = true;
+  bool shown = false;
+  try {
+    shown = ShowWorkspace(AWorkspace, &progress);
+  } catch (...) {
+    FOpening = false;
+    Application->WorkDone();
+    throw;
+  }
+  FOpening = false;
+  Application->WorkDone();
+  if (shown) return true;
+  if (progress.Cancelled())
+    Application->ShowNote(
+        FMainPanel != nullptr ? static_cast<TControl*>(FMainPanel->FCurrent) : this,
+        "Open cancelled: the window is as it was");
+  return false;
 }
 
 bool TForm1::OpenFile(const std::string& AFileName) {
@@ -244,9 +287,10 @@ bool TForm1::OpenFile(const std::string& AFileName) {
     return false;
   }
   // Changes the user chose to discard go only now: had the open failed or
-  // been cancelled, they would still be on the screen.
+  // been cancelled, or the program ended meanwhile, they would still be on
+  // the screen, and in their copy.
+  if (!ShowWorkspaceOf(AFileName, workspace)) return false;
   ForgetRecovery();
-  ShowWorkspace(workspace);
   SetFileName(ExpandFileName(AFileName));
   SetModified(false);
   FSavedMark = ContentMark(CurrentWorkspace());
@@ -380,6 +424,12 @@ void TForm1::OpenExecute(TObject* /*Sender*/) {
 }
 
 void TForm1::FormCloseQuery(TObject* /*Sender*/, bool& CanClose) {
+  // Not while a workspace is being opened: the window is in use. (The
+  // system ending the program stops the open and keeps the work.)
+  if (FOpening) {
+    CanClose = false;
+    return;
+  }
   // Nothing to lose (a window without a file and nothing typed into it):
   // the window closes at once, as it always did.
   if (!UnsavedWork()) return;
@@ -411,6 +461,8 @@ void TForm1::OfferRecovery() {
   const std::string whose =
       FFileName.empty() ? std::string("a window without a file") : Quoted(FFileName);
   for (size_t i = 0; i < copies.size(); ++i) {
+    // The system ends the program: no more questions.
+    if (Application->Ending()) return;
     TKeptCopy& copy = copies[i];
     std::string detail = "Panes kept a copy of changes to " + whose +
                          " that were not saved when it last closed.\n\nKept at " +
@@ -436,7 +488,8 @@ void TForm1::OfferRecovery() {
                  "The reason: " + problem + ".\n\nThe copy: " + copy.Name);
       continue;
     }
-    ShowWorkspace(workspace);
+    // Stopped, the copy stays for the next time.
+    if (!ShowWorkspaceOf(copy.Name, workspace)) return;
     // The changes are back, still to be saved, and this window keeps them
     // in the very copy they came from: nothing is lost if it ends too.
     ForgetRecovery();

@@ -6,6 +6,7 @@
 
 #include "app/SplitPanel.h"
 #include "widgets/Memo.h"
+#include "widgets/Progress.h"
 #include "widgets/StringGrid.h"
 
 bool TPaneNode::operator==(const TPaneNode& AOther) const {
@@ -120,10 +121,12 @@ std::string TreeProblem(const TPaneTree& ATree) {
   return {};
 }
 
-void Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost) {
+bool Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost, TProgress* AProgress) {
   std::vector<TSplitPanel*> todo{APane};
+  long done = 0;
   for (const TPaneNode& node : ATree) {
-    if (todo.empty()) return;
+    if (todo.empty()) break;
+    if (AProgress != nullptr && !AProgress->Step(done++)) return false;
     TSplitPanel* pane = todo.back();
     todo.pop_back();
     if (!node.Leaf) {
@@ -134,6 +137,7 @@ void Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost) {
       AHost->AddContent(pane, content);
     }
   }
+  return true;
 }
 
 TPanePath PathOf(const TSplitPanel* APane) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 class TComponent;
+class TProgress;
 class TControl;
 class TMainPanel;
 class TSplitPanel;
@@ -64,8 +65,11 @@ TPaneTree Snapshot(const TSplitPanel* APane);
 // halves, nothing after the last leaf), else what is wrong.
 std::string TreeProblem(const TPaneTree& ATree);
 // Makes APane, a leaf, show ATree through the tree's own split; content is
-// made from the values and handed to AHost. ATree must be whole.
-void Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost);
+// made from the values and handed to AHost. ATree must be whole. With
+// AProgress, each pane is a step; false when it said stop, and APane then
+// holds part of the tree.
+bool Build(const TPaneTree& ATree, TSplitPanel* APane, TMainPanel* AHost,
+           TProgress* AProgress = nullptr);
 
 TPanePath PathOf(const TSplitPanel* APane);
 // The pane at APath, or the last one on the way where the tree ends sooner

@@ -1,5 +1,6 @@
 #include "app/SplitPanel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -370,23 +371,38 @@ TWorkspace TMainPanel::Workspace() const {
   return workspace;
 }
 
-void TMainPanel::Open(const TWorkspace& AWorkspace) {
-  if (AWorkspace.Panes.empty()) return;
+bool TMainPanel::Open(const TWorkspace& AWorkspace, TProgress* AProgress) {
+  if (AWorkspace.Panes.empty()) return true;
   TRebuilding rebuilding(this);
+  // Built and laid out apart, at the size it will have, then shown in one
+  // go: every widget placed while it shows costs Qt a walk up the tree.
+  // The panes on the screen stay whole meanwhile: work stopped half way
+  // (cancelled, or the program ending, which keeps them) leaves them be.
+  auto* root = new TSplitPanel(Owner(), &FCurrent);
+  root->SetText("BASEPANEL");
+  root->SetBounds(0, 0, ClientWidth(), ClientHeight());
+  // Qt takes a while to destroy thousands of nested widgets; when the
+  // system ends the program, the panes never shown go with the window.
+  auto stopped = [root] {
+    if (!Application->Ending()) delete root;
+    return false;
+  };
+  if (!Build(AWorkspace.Panes, root, this, AProgress)) return stopped();
+  root->ResizeChildren();
+  SyncPeers();
+  if (AProgress != nullptr) {
+    if (!AProgress->Step(static_cast<long>(AWorkspace.Panes.size()))) return stopped();
+    // Qt places the new panes in one go; for thousands, that takes a while.
+    const auto leaves = std::count_if(AWorkspace.Panes.begin(), AWorkspace.Panes.end(),
+                                      [](const TPaneNode& ANode) { return ANode.Leaf; });
+    AProgress->Finishing("Showing " + std::to_string(leaves) + " panes\u2026");
+  }
   Unzoom();
   FHistory.Clear();
   FCurrent = nullptr;
   delete FRoot;
-  // Built and laid out apart, at the size it will have, then shown in one
-  // go: every widget placed while it shows costs Qt a walk up the tree.
-  FRoot = new TSplitPanel(Owner(), nullptr);
-  FRoot->FCurrentRef = &FCurrent;
-  FRoot->SetText("BASEPANEL");
+  FRoot = root;
   FCurrent = FRoot;
-  FRoot->SetBounds(0, 0, ClientWidth(), ClientHeight());
-  Build(AWorkspace.Panes, FRoot, this);
-  FRoot->ResizeChildren();
-  SyncPeers();
   FRoot->SetAlign(alClient);
   FRoot->SetParent(this);
   std::vector<TSplitPanel*> todo{FRoot};
@@ -427,6 +443,7 @@ void TMainPanel::Open(const TWorkspace& AWorkspace) {
   if (outOfSight && InSight(FCurrent))
     Application->ShowNote(FCurrent,
                           "The current pane was too small to see; this one is current instead");
+  return true;
 }
 
 bool TMainPanel::InSight(const TSplitPanel* APane) {

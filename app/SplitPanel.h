@@ -11,6 +11,7 @@
 #include "widgets/Application.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
+#include "widgets/Progress.h"
 #include "widgets/Splitter.h"
 
 class TMainPanel;
@@ -152,8 +153,10 @@ class TMainPanel : public TWinControl {
   // The panes, their shares and content, and the current one, as a
   // workspace; and the other way round: AWorkspace (with panes, whole, as
   // ReadWorkspace gives it) replaces the tree, and nothing can be undone.
+  // With AProgress, the new panes are built a step at a time; if it says
+  // stop, they go and the panes shown stay as they were: false.
   TWorkspace Workspace() const;
-  void Open(const TWorkspace& AWorkspace);
+  bool Open(const TWorkspace& AWorkspace, TProgress* AProgress = nullptr);
   // Whether a leaf shows on the screen: its frame round at least one pixel.
   static bool InSight(const TSplitPanel* APane);
   // Raised when anything a workspace holds changes: panes, shares, content.

@@ -200,14 +200,21 @@ class TForm1 : public TForm {
   void KeepRecoveryCopy();
   // What a save or a recovery copy keeps of the window now.
   TWorkspace CurrentWorkspace() const;
-  // Puts AWorkspace into the window: its panes, or none.
-  void ShowWorkspace(const TWorkspace& AWorkspace);
+  // Puts AWorkspace into the window: its panes, or none. With AProgress the
+  // user sees a long build and may cancel it; stopped, the window is as it
+  // was: false.
+  bool ShowWorkspace(const TWorkspace& AWorkspace, TProgress* AProgress = nullptr);
+  // Opens a workspace already read, with its progress shown: false when the
+  // user cancelled (a note says so) or the program is ending.
+  bool ShowWorkspaceOf(const std::string& AFileName, const TWorkspace& AWorkspace);
   // The window's file from now on (empty: none); the recovery copy of a file
   // belongs to the one window that holds its lock.
   void SetFileName(const std::string& AFileName);
   void KeepToolbarWhole();
 
   TMainPanel* FMainPanel;
+  // A workspace is being opened: the window waits for it.
+  bool FOpening = false;
   std::string FFileName;
   std::string FFileStamp;
   bool FModified = false;

@@ -1,4 +1,5 @@
 // The application entry.
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
       timer->OnTimer = TNotifyEvent(Form1, &TForm1::Button5Click);
       timer->SetEnabled(true);
     }
+    // From the start: opening a large file must not keep a logout waiting.
+    Application->ListenForEnding();
     if (!file.empty()) {
       // The window shows first, so questions and messages have their place.
       Form1->Show();
@@ -64,6 +67,12 @@ int main(int argc, char** argv) {
     Application->ShowException(e);
   }
   const int status = Application->ExitCode();
+  // The system ends the program and the unsaved work is safe on the disk:
+  // it leaves at once, without taking thousands of widgets down one by one.
+  if (status > 128) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
   Application->Finalize();
   return status;
 }

@@ -15,9 +15,15 @@
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <thread>
 
+#include "widgets/Files.h"
 #include "widgets/Form.h"
 #include "widgets/Peer.h"
 #include "widgets/Resources.h"
@@ -71,17 +77,105 @@ void TApplication::Initialize() {
 
 namespace {
 // A signal handler may do next to nothing: it passes the signal's number
-// down a socket, and the event loop takes it from there.
+// down a socket, and the event loop takes it from there. It also leaves the
+// number where long work that keeps the event loop waiting looks for it.
 int gSignalSocket[2] = {-1, -1};
+volatile std::sig_atomic_t gPendingSignal = 0;
 constexpr int EndSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
+// The watch over long work: a thread that hears the same signals. Should
+// the event loop not take one within EndingPatience, while work that
+// cannot always stop at once runs, it keeps what that work left to keep
+// and ends the program itself.
+int gWatchSocket[2] = {-1, -1};
+constexpr auto EndingPatience = std::chrono::milliseconds(500);
+std::mutex gWatchLock;
+bool gEndingTaken = false;  // the event loop ends the program
+bool gKeepArmed = false;    // long work runs
+std::string gKeepFileName;  // and this is to be kept, if named
+std::string gKeepBytes;
+std::thread* gWatch = nullptr;
+
 void PassSignal(int ASignal) {
+  gPendingSignal = ASignal;
   const char number = static_cast<char>(ASignal);
   [[maybe_unused]] const auto written = ::write(gSignalSocket[0], &number, 1);
+  [[maybe_unused]] const auto told = ::write(gWatchSocket[0], &number, 1);
+}
+
+void WatchForEnding() {
+  for (;;) {
+    char number = 0;
+    if (::read(gWatchSocket[1], &number, 1) != 1 || number == 0) return;  // 0: stop watching
+    const auto deadline = std::chrono::steady_clock::now() + EndingPatience;
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(gWatchLock);
+        if (gEndingTaken) return;
+        if (std::chrono::steady_clock::now() >= deadline && gKeepArmed) {
+          // The main thread is deep in work it cannot leave yet: what it
+          // left to keep goes to the disk from here, safely, and the
+          // program ends as the event loop would have ended it.
+          std::string problem;
+          if (!gKeepFileName.empty()) SaveToFile(gKeepFileName, gKeepBytes, problem);
+          std::fflush(nullptr);
+          std::_Exit(128 + number);
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
 }
 }  // namespace
 
+void TApplication::KeepWhileWorking(const std::string& AFileName, std::string ABytes) {
+  std::lock_guard<std::mutex> lock(gWatchLock);
+  gKeepArmed = true;
+  gKeepFileName = AFileName;
+  gKeepBytes = std::move(ABytes);
+}
+
+void TApplication::WorkDone() {
+  std::lock_guard<std::mutex> lock(gWatchLock);
+  gKeepArmed = false;
+  gKeepFileName.clear();
+  gKeepBytes.clear();
+}
+
+void TApplication::ListenForEnding() {
+  if (FEndingNotifier != nullptr) return;
+  if (gSignalSocket[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalSocket) != 0) return;
+  if (gWatchSocket[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, gWatchSocket) != 0) return;
+  gWatch = new std::thread(WatchForEnding);
+  FEndingNotifier = new QSocketNotifier(gSignalSocket[1], QSocketNotifier::Read);
+  QObject::connect(FEndingNotifier, &QSocketNotifier::activated, [this] {
+    char number = 0;
+    if (::read(gSignalSocket[1], &number, 1) == 1 && !FTerminated) EndSession(number);
+  });
+  for (const int signal : EndSignals) std::signal(signal, PassSignal);
+}
+
+void TApplication::StopListeningForEnding() {
+  for (const int signal : EndSignals) std::signal(signal, SIG_DFL);
+  delete FEndingNotifier;
+  FEndingNotifier = nullptr;
+  if (gWatch != nullptr) {
+    const char stop = 0;
+    [[maybe_unused]] const auto written = ::write(gWatchSocket[0], &stop, 1);
+    gWatch->join();
+    delete gWatch;
+    gWatch = nullptr;
+  }
+}
+
+bool TApplication::Ending() const { return gPendingSignal != 0; }
+
 void TApplication::EndSession(int ASignal) {
+  {
+    // The watch stands down: the ending is taken here.
+    std::lock_guard<std::mutex> lock(gWatchLock);
+    gEndingTaken = true;
+  }
   FExitCode = 128 + ASignal;
   try {
     OnEndSession(this);
@@ -97,17 +191,11 @@ void TApplication::Run() {
   if (FMainForm == nullptr || FTerminated) return;
   FMainForm->Show();
   SyncPeers();
-  std::unique_ptr<QSocketNotifier> ending;
-  if (gSignalSocket[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalSocket) == 0) {
-    ending = std::make_unique<QSocketNotifier>(gSignalSocket[1], QSocketNotifier::Read);
-    QObject::connect(ending.get(), &QSocketNotifier::activated, [this] {
-      char number = 0;
-      if (::read(gSignalSocket[1], &number, 1) == 1) EndSession(number);
-    });
-    for (const int signal : EndSignals) std::signal(signal, PassSignal);
-  }
+  // A signal that came while the program started (opening a file, say)
+  // waits in the socket: the loop takes it at once.
+  ListenForEnding();
   QApplication::exec();
-  for (const int signal : EndSignals) std::signal(signal, SIG_DFL);
+  StopListeningForEnding();
 }
 
 void TApplication::Terminate() {

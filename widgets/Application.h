@@ -9,6 +9,7 @@
 class TForm;
 class TControl;
 class QApplication;
+class QSocketNotifier;
 
 using TExceptionEvent = TMethodEvent<TObject*, const Exception&>;
 
@@ -38,6 +39,24 @@ class TApplication : public TComponent {
   // shutdown, SIGHUP, SIGINT) calls OnEndSession, which must ask nothing,
   // and then ends the run; ExitCode() is then 128 + the signal's number.
   void Run();
+  // From now on (Run does it too) the system asking the program to end is
+  // taken as Run describes; a signal that comes before the event loop runs
+  // waits for it. Call it before work done ahead of Run, such as opening
+  // the file named on the command line.
+  void ListenForEnding();
+  // Whether the system asked the program to end (a signal came, handled
+  // or not yet). Long work that keeps the event loop
+  // waiting looks at this, stops and changes nothing (see TProgress).
+  bool Ending() const;
+  // Long work that cannot always stop at once (Qt placing thousands of
+  // widgets in one call) names, while it runs, what must survive the
+  // program being ended: ABytes for AFileName (or nothing, with no name).
+  // If the system asks the program to end and the work has not returned
+  // to the event loop half a second later, those bytes are written safely
+  // from another thread and the program ends there with 128 + the
+  // signal's number. WorkDone ends that.
+  void KeepWhileWorking(const std::string& AFileName, std::string ABytes);
+  void WorkDone();
   int ExitCode() const { return FExitCode; }
   void Terminate();
   bool Terminated() const { return FTerminated; }
@@ -78,7 +97,9 @@ class TApplication : public TComponent {
   int FExitCode = 0;
   std::string FLastNote;
   std::string FLastAnnouncement;
+  QSocketNotifier* FEndingNotifier = nullptr;
   void EndSession(int ASignal);
+  void StopListeningForEnding();
 };
 
 extern TApplication* Application;

@@ -4,22 +4,255 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "widgets/Application.h"
 #include "widgets/Peer.h"
+
+namespace {
+// Qt lays a paragraph out whole, and again at every key typed into it: a
+// line of megabytes took seconds a key. So a long line is held in pieces,
+// each a paragraph of its own that continues the one before (a property
+// of its format, which undo keeps with it); the text is what the pieces
+// hold, joined, exactly as it came.
+constexpr int LongLine = 4096;
+constexpr int ContinuesLine = QTextFormat::UserProperty + 1;
+
+bool Continues(const QTextBlock& ABlock) {
+  return ABlock.blockFormat().boolProperty(ContinuesLine);
+}
+
+// Where a line longer than LongLine is cut after AFrom: after a space if
+// one is near, never inside a character or before a mark that belongs to
+// the character before it.
+qsizetype PieceEnd(const QString& AText, qsizetype AFrom, qsizetype AEnd) {
+  if (AEnd - AFrom <= LongLine) return AEnd;
+  qsizetype at = AFrom + LongLine;
+  for (qsizetype space = at; space > AFrom + LongLine / 2; --space)
+    if (AText[space - 1] == u' ') return space;
+  while (at > AFrom + 1 && (AText[at].isLowSurrogate() || AText[at].isMark())) --at;
+  return at;
+}
+}  // namespace
 
 // The editor's widget, which makes room at its top for the find bar.
 class TMemoPeer : public QPlainTextEdit {
  public:
   explicit TMemoPeer(TMemo* AMemo) : FMemo(AMemo) {}
   using QPlainTextEdit::setViewportMargins;
+
+  // The text, long lines in pieces.
+  void SetWholeText(const QString& AText) {
+    QString pieces;
+    pieces.reserve(AText.size() + AText.size() / LongLine + 1);
+    std::vector<int> continuing;  // the paragraphs that continue a line
+    int paragraph = 0;
+    for (qsizetype from = 0; from <= AText.size();) {
+      qsizetype end = AText.indexOf(u'\n', from);
+      if (end < 0) end = AText.size();
+      for (qsizetype piece = from; piece < end || piece == from;) {
+        const qsizetype to = PieceEnd(AText, piece, end);
+        if (piece != from) {
+          pieces += u'\n';
+          continuing.push_back(++paragraph);
+        }
+        pieces += QStringView(AText).mid(piece, to - piece);
+        piece = to;
+        if (to == end) break;
+      }
+      if (end == AText.size()) break;
+      pieces += u'\n';
+      ++paragraph;
+      from = end + 1;
+    }
+    setPlainText(pieces);
+    FPieces = !continuing.empty();
+    if (!FPieces) return;
+    // Marked where undo cannot take the marks back off, and unheard: the
+    // text does not change (nor its layout), and a change told for each
+    // piece had the window read megabytes a thousand times.
+    const QSignalBlocker quiet(document());
+    document()->setUndoRedoEnabled(false);
+    QTextBlockFormat format;
+    format.setProperty(ContinuesLine, true);
+    QTextBlock block = document()->begin();
+    int number = 0;
+    for (const int wanted : continuing) {
+      for (; number < wanted && block.isValid(); ++number) block = block.next();
+      QTextCursor(block).mergeBlockFormat(format);
+    }
+    document()->setUndoRedoEnabled(true);
+  }
+
+  // The text from document position AFrom to ATo: pieces joined, lines
+  // ended by line feeds (also where Shift+Return broke one), every other
+  // character as it is (Qt's own plain text turns no-break spaces into
+  // spaces).
+  QString TextBetween(int AFrom, int ATo) const {
+    QString text;
+    QTextBlock block = document()->findBlock(AFrom);
+    for (; block.isValid() && block.position() <= ATo; block = block.next()) {
+      if (block.position() > AFrom && !Continues(block)) text += u'\n';
+      const int start = std::max(AFrom, block.position());
+      const int end = std::min(ATo, block.position() + block.length() - 1);
+      if (end > start) text += block.text().mid(start - block.position(), end - start);
+    }
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+  }
+  // The same for the whole text, in bulk: it is read at every recovery
+  // copy, and a paragraph at a time took tens of milliseconds for 80,000.
+  QString WholeText() const {
+    QString text = document()->toRawText();
+    if (FPieces) {
+      // The breaks between the pieces of a line go.
+      qsizetype kept = 0, from = 0;
+      QChar* data = text.data();
+      for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next()) {
+        if (!Continues(block)) continue;
+        const qsizetype at = block.position() - 1;
+        std::copy(data + from, data + at, data + kept);
+        kept += at - from;
+        from = at + 1;
+      }
+      std::copy(data + from, data + text.size(), data + kept);
+      text.truncate(kept + text.size() - from);
+    }
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+  }
+
+  // Positions in the text, and in the document (where each piece after the
+  // first of a line adds a paragraph break of its own).
+  int TextPosition(int APosition) const {
+    if (!FPieces) return APosition;
+    int breaks = 0;
+    for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= APosition;
+         block = block.next())
+      breaks += Continues(block) ? 1 : 0;
+    return APosition - breaks;
+  }
+  int DocumentPosition(int ATextPosition) const {
+    if (!FPieces) return ATextPosition;
+    int breaks = 0;
+    QTextBlock block = document()->begin();
+    for (; block.isValid(); block = block.next()) {
+      breaks += Continues(block) ? 1 : 0;
+      if (ATextPosition + breaks < block.position() + block.length()) break;
+    }
+    return ATextPosition + breaks;
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* AEvent) override {
+    if (!FPieces || isReadOnly()) {
+      QPlainTextEdit::keyPressEvent(AEvent);
+      return;
+    }
+    QTextCursor cursor = textCursor();
+    const int key = AEvent->key();
+    const bool plain = (AEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && plain) {
+      // A new line: the paragraph it starts is a line of its own, even
+      // inside a piece.
+      cursor.beginEditBlock();
+      cursor.removeSelectedText();
+      QTextBlockFormat format = cursor.blockFormat();
+      format.clearProperty(ContinuesLine);
+      cursor.insertBlock(format);
+      cursor.endEditBlock();
+      setTextCursor(cursor);
+      ensureCursorVisible();
+      return;
+    }
+    if (key == Qt::Key_Backspace && plain && !cursor.hasSelection() && cursor.atBlockStart() &&
+        Continues(cursor.block())) {
+      // The character before is at the end of the piece before.
+      while (cursor.atBlockStart() && Continues(cursor.block()))
+        cursor.movePosition(QTextCursor::PreviousCharacter);
+      cursor.deletePreviousChar();
+      setTextCursor(cursor);
+      return;
+    }
+    if (key == Qt::Key_Delete && plain && !cursor.hasSelection() && cursor.atBlockEnd() &&
+        Continues(cursor.block().next())) {
+      while (cursor.atBlockEnd() && Continues(cursor.block().next()))
+        cursor.movePosition(QTextCursor::NextCharacter);
+      cursor.deleteChar();
+      setTextCursor(cursor);
+      return;
+    }
+    const int before = cursor.position();
+    QPlainTextEdit::keyPressEvent(AEvent);
+    // The caret stepped over the break between two pieces, which is no
+    // character: one step more.
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && textCursor().position() != before &&
+        TextPosition(textCursor().position()) == TextPosition(before))
+      QPlainTextEdit::keyPressEvent(AEvent);
+  }
+
+  // What is copied, cut or dragged is the text itself, pieces joined.
+  QMimeData* createMimeDataFromSelection() const override {
+    if (!FPieces) return QPlainTextEdit::createMimeDataFromSelection();
+    const QTextCursor cursor = textCursor();
+    auto* data = new QMimeData;
+    data->setText(TextBetween(cursor.selectionStart(), cursor.selectionEnd()));
+    return data;
+  }
+
+  // What is pasted or dropped: its lines become lines, a long one in
+  // pieces like those of the text.
+  void insertFromMimeData(const QMimeData* ASource) override {
+    if (ASource == nullptr || !ASource->hasText()) {
+      QPlainTextEdit::insertFromMimeData(ASource);
+      return;
+    }
+    const QString text = ASource->text();
+    if (!FPieces && text.size() <= LongLine) {
+      QPlainTextEdit::insertFromMimeData(ASource);
+      return;
+    }
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    QTextBlockFormat line = cursor.blockFormat();
+    line.clearProperty(ContinuesLine);
+    QTextBlockFormat piece = line;
+    piece.setProperty(ContinuesLine, true);
+    for (qsizetype from = 0; from <= text.size();) {
+      qsizetype end = text.indexOf(u'\n', from);
+      if (end < 0) end = text.size();
+      for (qsizetype at = from; at < end;) {
+        const qsizetype to = PieceEnd(text, at, end);
+        if (at != from) {
+          cursor.insertBlock(piece);
+          FPieces = true;
+        }
+        cursor.insertText(text.mid(at, to - at));
+        at = to;
+      }
+      if (end == text.size()) break;
+      cursor.insertBlock(line);
+      from = end + 1;
+    }
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+  }
+
+ private:
+  // Some line is held in pieces.
+  bool FPieces = false;
 
  protected:
   // Opened where the user was once the editor has its size: the text that
@@ -80,11 +313,15 @@ bool FindIn(QPlainTextEdit* AEditor, TMemo* AMemo, const QString& AWanted, bool 
   }
   AEditor->setTextCursor(found);
   AEditor->ensureCursorVisible();
-  // Where it was found, for those who do not see the text: its line, and
-  // whether the search went round.
+  // Where it was found, for those who do not see the text: its line (the
+  // pieces of a long line are one), and whether the search went round.
+  int line = 1;
+  for (QTextBlock block = document->begin().next();
+       block.isValid() && block.position() <= found.block().position(); block = block.next())
+    line += Continues(block) ? 0 : 1;
   Application->Announce(
       std::string(round ? (AForward ? "From the top again: " : "From the end again: ") : "") +
-      "line " + std::to_string(found.blockNumber() + 1) + ", " +
+      "line " + std::to_string(line) + ", " +
       found.block().text().trimmed().left(60).toStdString());
   return true;
 }
@@ -219,19 +456,23 @@ bool TMemo::FindNext(bool AForward) {
 }
 
 int TMemo::CaretPosition() const {
-  return static_cast<QPlainTextEdit*>(Peer())->textCursor().position();
+  const auto* editor = static_cast<const TMemoPeer*>(Peer());
+  return editor->TextPosition(editor->textCursor().position());
 }
 
 int TMemo::SelectionAnchor() const {
-  return static_cast<QPlainTextEdit*>(Peer())->textCursor().anchor();
+  const auto* editor = static_cast<const TMemoPeer*>(Peer());
+  return editor->TextPosition(editor->textCursor().anchor());
 }
 
 void TMemo::SetSelection(int AAnchor, int APosition) {
-  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  auto* editor = static_cast<TMemoPeer*>(Peer());
   QTextCursor cursor(editor->document());
   cursor.movePosition(QTextCursor::End);
-  const int end = cursor.position();
-  auto inside = [end](int AAt) { return AAt < 0 || AAt > end ? end : AAt; };
+  const int end = editor->TextPosition(cursor.position());
+  auto inside = [editor, end](int AAt) {
+    return editor->DocumentPosition(AAt < 0 || AAt > end ? end : AAt);
+  };
   cursor.setPosition(inside(AAnchor));
   cursor.setPosition(inside(APosition), QTextCursor::KeepAnchor);
   editor->setTextCursor(cursor);
@@ -239,10 +480,10 @@ void TMemo::SetSelection(int AAnchor, int APosition) {
 
 int TMemo::TopPosition() const {
   if (FTop >= 0) return FTop;
-  const auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  const auto* editor = static_cast<const TMemoPeer*>(Peer());
   QTextCursor top = editor->cursorForPosition(QPoint(0, 0));
   top.movePosition(QTextCursor::StartOfLine);
-  return top.position();
+  return editor->TextPosition(top.position());
 }
 
 void TMemo::SetTopPosition(int APosition) {
@@ -254,15 +495,16 @@ void TMemo::SetTopPosition(int APosition) {
   }
 }
 
-void TMemo::ScrollToTop(int APosition) {
-  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+void TMemo::ScrollToTop(int ATextPosition) {
+  auto* editor = static_cast<TMemoPeer*>(Peer());
   QTextDocument* document = editor->document();
-  const QTextBlock block =
-      document->findBlock(std::clamp(APosition, 0, document->characterCount() - 1));
+  const int at = std::clamp(editor->DocumentPosition(std::max(0, ATextPosition)), 0,
+                            document->characterCount() - 1);
+  const QTextBlock block = document->findBlock(at);
   // The editor scrolls by its lines as it shows them, wrapped ones
   // included: the block is laid out to find which of its lines it is.
   document->documentLayout()->blockBoundingRect(block);
-  const QTextLine line = block.layout()->lineForTextPosition(APosition - block.position());
+  const QTextLine line = block.layout()->lineForTextPosition(at - block.position());
   editor->verticalScrollBar()->setValue(block.firstLineNumber() +
                                         (line.isValid() ? line.lineNumber() : 0));
 }
@@ -273,9 +515,9 @@ void TMemo::SetReadingSize(int APercent) {
 }
 
 std::string TMemo::GetText() const {
-  return static_cast<QPlainTextEdit*>(Peer())->toPlainText().toStdString();
+  return static_cast<const TMemoPeer*>(Peer())->WholeText().toStdString();
 }
 
 void TMemo::TextChanged() {
-  static_cast<QPlainTextEdit*>(Peer())->setPlainText(QString::fromStdString(TControl::GetText()));
+  static_cast<TMemoPeer*>(Peer())->SetWholeText(QString::fromStdString(TControl::GetText()));
 }

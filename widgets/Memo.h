@@ -48,7 +48,7 @@ class TMemo : public TWinControl {
 
  private:
   friend class TMemoPeer;
-  void ScrollToTop(int APosition);
+  void ScrollToTop(int ATextPosition);
   int FTop = -1;  // where the top goes once the editor shows, or -1
   int FReadingSize = 100;
 };

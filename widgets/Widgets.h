@@ -17,6 +17,7 @@
 #include "widgets/Memo.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
+#include "widgets/Progress.h"
 #include "widgets/Resources.h"
 #include "widgets/Splitter.h"
 #include "widgets/StringGrid.h"

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -26,6 +27,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/Files.h"
 #include "widgets/Memo.h"
+#include "widgets/Progress.h"
 #include "widgets/StringGrid.h"
 
 using namespace testing_support;
@@ -331,6 +333,99 @@ std::string KeptCopy(TForm1* AForm) {
 
 bool Asked(const TDialogAnswers& AAnswers, size_t AIndex, const std::string& AQuestion) {
   return AIndex < AAnswers.Shown.size() && AAnswers.Shown[AIndex].rfind(AQuestion, 0) == 0;
+}
+
+// A workspace of a long chain of panes, each with an editor, in a window
+// of another size.
+std::string ChainFile(int ASplits) {
+  TWorkspace chain;
+  chain.AreaWidth = 800;
+  chain.AreaHeight = 600;
+  for (int i = 0; i < ASplits; ++i) {
+    TPaneNode split;
+    split.Leaf = false;
+    split.Stacked = i % 2 == 1;
+    split.Ratio = 0.5f;
+    chain.Panes.push_back(split);
+  }
+  for (int i = 0; i <= ASplits; ++i) {
+    TPaneNode leaf;
+    leaf.Content.Kind = ckMemo;
+    leaf.Content.Text = "pane " + std::to_string(i);
+    chain.Panes.push_back(leaf);
+  }
+  chain.Current = ASplits;
+  chain.HasWindow = true;
+  chain.WindowWidth = 900;
+  chain.WindowHeight = 700;
+  return WriteWorkspace(chain);
+}
+
+// Presses Escape in the window that shows an open's progress, once the
+// open has looked at the events AAfter times with it up.
+class TEscapeLater {
+ public:
+  explicit TEscapeLater(int AAfter) {
+    FTimer.setInterval(0);
+    QObject::connect(&FTimer, &QTimer::timeout, [this, AAfter] {
+      QWidget* progress = QApplication::activeModalWidget();
+      if (progress == nullptr || ++FSeen < AAfter) return;
+      QTest::keyClick(progress, Qt::Key_Escape);
+      FTimer.stop();
+    });
+    FTimer.start();
+  }
+  int FSeen = 0;
+
+ private:
+  QTimer FTimer;
+};
+
+// Escape in the progress of a long open cancels it, early or late, and
+// the window is as it was: panes, content, title, size, the unsaved changes
+// and their recovery copy; a note says so. A window without panes stays
+// without. Uncancelled, the same file opens whole.
+TEST_F(Workspaces, AnOpenCancelledWithEscapeChangesNothing) {
+  Build();
+  const std::string copy = KeptCopy(FForm.get());
+  ASSERT_FALSE(copy.empty());
+  const std::string kept = ReadAll(copy);
+  const std::string dump = Text();
+  const TWorkspace before = Host()->Workspace();
+  const std::string title = FForm->Text();
+  const int width = FForm->ClientWidth(), height = FForm->ClientHeight();
+  const fs::path file = FFolder / "chain.panes";
+  std::ofstream(file) << ChainFile(300);
+  TProgress::EveryStepForTests(true);
+  for (const int after : {1, 150, 301}) {
+    TEscapeLater escape(after);
+    EXPECT_FALSE(FForm->OpenFile(file.string())) << "Escape after " << after;
+    EXPECT_EQ(escape.FSeen, after) << "the progress showed";
+    EXPECT_EQ(Text(), dump);
+    EXPECT_TRUE(Host()->Workspace().Panes == before.Panes);
+    EXPECT_EQ(Host()->Workspace().Current, before.Current);
+    EXPECT_EQ(FForm->Text(), title);
+    EXPECT_TRUE(FForm->Modified());
+    EXPECT_EQ(std::pair(FForm->ClientWidth(), FForm->ClientHeight()), std::pair(width, height));
+    EXPECT_EQ(Application->LastNote(), "Open cancelled: the window is as it was");
+    FForm->FlushRecovery();
+    EXPECT_EQ(FForm->RecoveryFileName(), copy);
+    EXPECT_EQ(ReadAll(copy), kept);
+    EXPECT_TRUE(FAnswers.Shown.empty()) << FAnswers.Shown.front();
+  }
+  auto empty = std::make_unique<TForm1>(nullptr);
+  ShowAndSettle(empty.get());
+  {
+    TEscapeLater escape(2);
+    EXPECT_FALSE(empty->OpenFile(file.string()));
+  }
+  EXPECT_EQ(empty->MainPanel(), nullptr);
+  EXPECT_EQ(empty->Text(), "Panes");
+  TProgress::EveryStepForTests(false);
+  ASSERT_TRUE(empty->OpenFile(file.string()));
+  EXPECT_TRUE(WriteWorkspace(empty->MainPanel()->Workspace()).find("\"pane 300\"") !=
+              std::string::npos);
+  EXPECT_EQ(empty->MainPanel()->Workspace().Panes.size(), 601u);
 }
 
 TEST_F(Workspaces, UnsavedChangesAreKeptInRecoveryCopiesThatLaterStartsOffer) {

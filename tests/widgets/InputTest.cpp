@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -8,6 +9,7 @@
 #include <QTextCursor>
 #include <QWidget>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 #include "tests/support/Harness.h"
@@ -154,6 +156,159 @@ TEST_F(Input, MemoKeepsWhatTheUserTypes) {
   Settle();
   EXPECT_TRUE(editor->verticalScrollBar()->isVisible());
   EXPECT_EQ(memo->Text(), lines);
+}
+
+// Where the character after (before) APosition in AText ends (starts):
+// past a pair of surrogates and the marks that go with it.
+int Next(const QString& AText, int APosition) {
+  if (APosition >= AText.size()) return APosition;
+  int next = APosition + (AText[APosition].isHighSurrogate() ? 2 : 1);
+  while (next < AText.size() && AText[next].isMark()) ++next;
+  return next;
+}
+int Previous(const QString& AText, int APosition) {
+  int previous = APosition;
+  while (previous > 0 && AText[previous - 1].isMark()) --previous;
+  if (previous > 0) previous -= AText[previous - 1].isLowSurrogate() ? 2 : 1;
+  return previous;
+}
+
+// Lines of many thousand characters: the editor's text is always exactly
+// what was typed into it, whatever it does to show long lines. Each key at
+// every place near every 4,096th character of the long lines, from the
+// same text; then random edits (typing, Return, Backspace, Delete, cut and
+// paste, the arrows) one after another, each checked against the same edit
+// on a plain string; then undo all the way back.
+TEST_F(Input, MemoWithHugeLinesKeepsEveryCharacterThroughEdits) {
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(FForm.get());
+  memo->SetAlign(alClient);
+  ShowAndSettle(FForm.get());
+  memo->SetFocus();
+  // Long lines with and without spaces, a character beyond the basic plane
+  // and a combining mark where such a line may be cut, a no-break space,
+  // short and empty lines, no line feed at the end.
+  std::string unbroken(9000, 'u');
+  unbroken.replace(4095, 1, "\xF0\x9F\x98\x80");  // 😀 across the 4,096th character
+  unbroken.replace(8192, 1, "e\xCC\x81");         // é as e and a combining acute
+  std::string words;
+  while (words.size() < 12000)
+    words +=
+        "panes\xC2\xA0"
+        "and splits \xE4\xB8\xAD ";
+  const std::string original = unbroken + "\nshort\n\n" + words + "\n" + unbroken;
+  memo->OnChange = TNotifyEvent(&FCommands, &TCommands::Click);
+  memo->SetText(original);
+  ASSERT_EQ(memo->Text(), original) << "read back as it was set";
+  EXPECT_EQ(FCommands.Clicks, 1) << "one change told, however the text is held";
+  memo->OnChange = TNotifyEvent();
+
+  // The model counts as the editor does: UTF-16 units.
+  QString model = QString::fromStdString(original);
+  auto caretTo = [&memo, &model](int APosition) {
+    // Never inside a character beyond the basic plane.
+    if (APosition > 0 && APosition < model.size() && model[APosition].isLowSurrogate()) --APosition;
+    memo->SetSelection(APosition, APosition);
+    EXPECT_EQ(memo->CaretPosition(), APosition);
+    return APosition;
+  };
+  // One key at APosition, in the editor and in the model.
+  auto key = [&](int AWhat, int APosition) {
+    const int p = caretTo(APosition);
+    switch (AWhat) {
+      case 0:
+        TypeText(memo, "ab");
+        model.insert(p, u"ab");
+        return "type at " + std::to_string(p);
+      case 1:
+        PressKey(memo, Qt::Key_Return);
+        model.insert(p, u'\n');
+        return "Return at " + std::to_string(p);
+      case 6:
+        // There and back (the caret may now be where a piece begins).
+        PressKey(memo, Qt::Key_Right);
+        PressKey(memo, Qt::Key_Left);
+        if (memo->CaretPosition() != p) return "Right and Left at " + std::to_string(p);
+        [[fallthrough]];
+      case 2: {
+        PressKey(memo, Qt::Key_Backspace);
+        const int units = p > 0 && model[p - 1].isLowSurrogate() ? 2 : 1;
+        if (p > 0) model.remove(p - units, units);
+        return "Backspace at " + std::to_string(p);
+      }
+      case 3:
+        // Delete and the arrows go over a whole character (with its marks).
+        PressKey(memo, Qt::Key_Delete);
+        model.remove(p, Next(model, p) - p);
+        return "Delete at " + std::to_string(p);
+      default: {
+        const bool right = AWhat == 4;
+        PressKey(memo, right ? Qt::Key_Right : Qt::Key_Left);
+        EXPECT_EQ(memo->CaretPosition(), right ? Next(model, p) : Previous(model, p))
+            << "arrow at " << p;
+        return "arrow at " + std::to_string(p);
+      }
+    }
+  };
+  const int lastLine = static_cast<int>(model.lastIndexOf(u'\n')) + 1;
+  for (const int line : {0, lastLine})
+    for (const int near : {4096, 8192})
+      for (int p = line + near - 5; p <= line + near + 5; ++p)
+        for (int what = 0; what < 7; ++what) {
+          memo->SetText(original);
+          model = QString::fromStdString(original);
+          const std::string did = key(what, p);
+          ASSERT_EQ(memo->Text(), model.toStdString()) << did;
+        }
+
+  std::mt19937 random(7);
+  auto at = [&random](qsizetype AEnd) {
+    return static_cast<int>(std::uniform_int_distribution<qsizetype>(0, AEnd)(random));
+  };
+  memo->SetText(original);
+  model = QString::fromStdString(original);
+  for (int step = 0; step < 150; ++step) {
+    const int what = at(6);
+    std::string did;
+    if (what == 6) {
+      // Cut a stretch across pieces, then paste it somewhere else.
+      const int from = caretTo(at(model.size() - 1));
+      int to = std::min<int>(static_cast<int>(model.size()), from + 1 + at(9000));
+      if (to < model.size() && model[to].isLowSurrogate()) ++to;
+      memo->SetSelection(from, to);
+      QTest::keyClick(memo->Handle(), Qt::Key_X, Qt::ControlModifier);
+      const QString cut = model.mid(from, to - from);
+      EXPECT_EQ(QApplication::clipboard()->text(), cut) << "cut";
+      model.remove(from, to - from);
+      const int p = caretTo(at(model.size()));
+      QTest::keyClick(memo->Handle(), Qt::Key_V, Qt::ControlModifier);
+      model.insert(p, cut);
+      did = "cut " + std::to_string(from) + ".." + std::to_string(to) + ", paste at " +
+            std::to_string(p);
+    } else {
+      did = key(what, at(model.size()));
+    }
+    ASSERT_EQ(memo->Text(), model.toStdString()) << "after step " << step << ": " << did;
+  }
+  // Undo takes every edit back, to the very text first set.
+  for (int i = 0; i < 1000 && memo->Text() != original; ++i)
+    QTest::keyClick(memo->Handle(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(memo->Text(), original);
+  // What is found is told on its line, whichever piece of it holds it.
+  memo->SetText(original);
+  memo->SetFindText("e\xCC\x81");
+  memo->SetSelection(lastLine, lastLine);
+  ASSERT_TRUE(memo->FindNext(true));
+  EXPECT_EQ(Application->LastAnnouncement().rfind("line 5, ", 0), 0u)
+      << Application->LastAnnouncement();
+  // A huge line pasted into a short text reads back whole.
+  memo->SetText("start end");
+  memo->SetSelection(6, 6);
+  QApplication::clipboard()->setText(QString::fromStdString(words + "\n" + unbroken));
+  QTest::keyClick(memo->Handle(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(memo->Text(), "start " + words + "\n" + unbroken + "end");
+  EXPECT_EQ(memo->CaretPosition(),
+            QString::fromStdString("start " + words + "\n" + unbroken).size());
 }
 
 TEST_F(Input, FindBarFindsAsTypedGoesRoundAndGivesTheKeysBack) {
