@@ -271,7 +271,8 @@ TEST_F(Grid, ScrolledGridsAndEditorsOpenWhereTheyWereAndTheirTextSizeSteps) {
   memo->SetAlign(alClient);
   std::string text;
   for (int line = 0; line < 500; ++line)
-    text += "line " + std::to_string(line) + (line % 7 == 0 ? std::string(300, 'w') : "") + "\n";
+    text += "line " + std::to_string(line) + (line % 7 == 0 ? std::string(300, 'w') : "") +
+            (line == 3 ? std::string(9000, 'h') : "") + "\n";  // a line held in pieces
   memo->SetText(text);
   const int line300 = static_cast<int>(text.find("line 300\n"));
   memo->SetSelection(5, 5);  // the caret far above: the top wins
