@@ -73,10 +73,11 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&Edit", "Delete C&olumns", "Delete the selected columns", Columns | 'D', &F::GridExecute,
        gcDeleteCols, &F::CanGrid, 0, false},
       {"&Edit", "-", "", 0, nullptr, 0, nullptr, 0, false},
-      {"&Edit", "&Bring Back Deleted Pane", "Bring back the deleted pane", CtrlShift | 'T',
-       &F::UndoDeleteExecute, 0, &F::CanUndoLayout, 0, true},
-      {"&Edit", "&Delete It Again", "Delete again the pane brought back", CtrlShift | 'Y',
-       &F::RedoDeleteExecute, 0, &F::CanRedoLayout, 0, true},
+      {"&Edit", "Undo La&yout Change",
+       "Undo the last change to the panes: a split, a removal, a move, a splitter...",
+       CtrlShift | 'T', &F::UndoLayoutExecute, 0, &F::CanUndoLayout, 0, true},
+      {"&Edit", "Redo Layout C&hange", "Redo the change to the panes undone last", CtrlShift | 'Y',
+       &F::RedoLayoutExecute, 0, &F::CanRedoLayout, 0, true},
 
       {"&Panes", "&Create Base Pane", "Create the base pane", CtrlShift | 'N', &F::Button1Click, 0,
        &F::CanCreate, 1, true},
@@ -119,6 +120,18 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
        &F::HasSplit, 0, true},
       {"&Panes", "&Zoom", "Zoom the current pane", CtrlShift | 'X', &F::ZoomExecute, 0, &F::CanZoom,
        0, true},
+      {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Panes", "Move Pane with &Keys",
+       "Move the current pane with the keys: arrows swap, Shift lays along a side, F turns",
+       CtrlShift | 'R', &F::MoveModeExecute, 0, &F::HasSplit, 0, true},
+      {"&Panes", "T&urn the Halves", "Turn the split that holds the current pane", 0,
+       &F::FlipExecute, 0, &F::HasSplit, 0, true},
+      {"&Panes", "Cle&ar This Pane", "Take the editor or grid out of the current pane", 0,
+       &F::ClearPaneExecute, 0, &F::HasContent, 0, true},
+      {"&Panes", "Turn &into Grid", "Turn the pane's editor into a grid of its lines", 0,
+       &F::TurnPaneExecute, ckMemo, &F::HasEditor, 0, true},
+      {"&Panes", "Turn i&nto Editor", "Turn the pane's grid into an editor of its rows", 0,
+       &F::TurnPaneExecute, ckGrid, &F::HasGrid, 0, true},
 
       {"&Help", "&Keys", "List every key", 0, &F::KeysExecute, 0, nullptr, 0, true},
       {"&Help", "&About Panes", "The program's version and licence", 0, &F::AboutExecute, 0,
@@ -163,22 +176,40 @@ void TForm1::CreatePaneMenu() {
   PaneMenu1->SetCaption("Pa&ne");  // P is Paste in the menus it joins
   PaneMenu1->Items()->OnPopup = TNotifyEvent(this, &TForm1::MenuPopup);
   using F = TForm1;
-  const std::vector<void (F::*)(TObject*)> wanted = {
-      &F::Button2Click, &F::Button3Click,      &F::Button4Click,
-      nullptr,          &F::Button6Click,      &F::Button7Click,
-      nullptr,          &F::ZoomExecute,       &F::EvenOutExecute,
-      nullptr,          &F::UndoDeleteExecute, &F::RedoDeleteExecute};
+  const std::vector<void (F::*)(TObject*)> wanted = {&F::Button2Click,
+                                                     &F::Button3Click,
+                                                     &F::Button4Click,
+                                                     nullptr,
+                                                     &F::Button6Click,
+                                                     &F::Button7Click,
+                                                     nullptr,
+                                                     &F::ZoomExecute,
+                                                     &F::EvenOutExecute,
+                                                     nullptr,
+                                                     &F::MoveModeExecute,
+                                                     &F::FlipExecute,
+                                                     nullptr,
+                                                     &F::ClearPaneExecute,
+                                                     &F::TurnPaneExecute,
+                                                     &F::TurnPaneExecute,
+                                                     nullptr,
+                                                     &F::UndoLayoutExecute,
+                                                     &F::RedoLayoutExecute};
   const std::vector<TCommand>& commands = Commands();
-  for (auto handler : wanted) {
+  size_t after = 0;  // a handler named twice takes its next command
+  for (size_t w = 0; w < wanted.size(); ++w) {
+    const auto handler = wanted[w];
     auto* item = new TMenuItem(this);
     item->SetCaption("-");
-    for (size_t i = 0; i < commands.size() && handler != nullptr; ++i) {
+    const size_t from = w > 0 && wanted[w - 1] == handler ? after + 1 : 0;
+    for (size_t i = from; i < commands.size() && handler != nullptr; ++i) {
       if (commands[i].Handler != handler) continue;
       item->SetCaption(commands[i].Caption);
       item->SetShortCut(commands[i].Keys);
       item->SetHint(commands[i].What);
       item->SetTag(static_cast<int>(i));
       item->OnClick = TNotifyEvent(this, &TForm1::MenuClick);
+      after = i;
       break;
     }
     PaneMenu1->Items()->Add(item);

@@ -123,13 +123,18 @@ void TSplitPanel::EvenHalves() {
   if (FFirst == nullptr || FSplitter == nullptr) return;
   const bool stacked = SplitsHeight();
   const int room = (stacked ? ClientHeight() : ClientWidth()) - SplitterThickness(this);
-  FRatio = RatioFor(stacked ? Height() : Width(), std::max(0, room) / 2);
-  ResizeChildren();
-  if (TMainPanel* host = Host()) {
-    host->DescribePanes();
-    host->SettleCurrent();
-    host->Changed();
+  const float ratio = RatioFor(stacked ? Height() : Width(), std::max(0, room) / 2);
+  TMainPanel* host = Host();
+  if (host == nullptr) {
+    FRatio = ratio;
+    ResizeChildren();
+    return;
   }
+  TLayoutEdit edit(host);
+  TLayoutStep step{TLayoutStep::lsRatio, PathOf(this)};
+  step.Ratio = ratio;
+  edit.Do(step);
+  edit.Done(host->FCurrent, "Halves evened out");
 }
 
 TSplitPanel* TSplitPanel::SplitAround(TAlign AAlign, float ARatio, bool ANewFirst) {
@@ -145,17 +150,7 @@ TSplitPanel* TSplitPanel::SplitAround(TAlign AAlign, float ARatio, bool ANewFirs
   } else {
     delete keeper->FPaintBox;
     keeper->FPaintBox = nullptr;
-    keeper->FFirst = FFirst;
-    keeper->FSecond = FSecond;
-    keeper->FSplitter = FSplitter;
-    keeper->FRatio = FRatio;
-    keeper->FFirst->SetParent(keeper);
-    keeper->FSplitter->SetParent(keeper);
-    keeper->FSplitter->SetTop(keeper->FFirst->Top() + keeper->FFirst->Height());
-    keeper->FSplitter->SetLeft(keeper->FFirst->Left() + keeper->FFirst->Width());
-    keeper->FSplitter->SetAlign(keeper->FFirst->Align());
-    keeper->BindSplitter();
-    keeper->FSecond->SetParent(keeper);
+    keeper->TakeHalvesOf(this);
   }
   FRatio = ARatio;
   FFirst = ANewFirst ? fresh : keeper;
@@ -169,6 +164,16 @@ TSplitPanel* TSplitPanel::SplitAround(TAlign AAlign, float ARatio, bool ANewFirs
   return fresh;
 }
 
+void TSplitPanel::Flip() {
+  if (FFirst == nullptr || FSplitter == nullptr) return;
+  const TAlign align = SplitsHeight() ? alLeft : alTop;
+  FFirst->SetAlign(align);
+  FSplitter->SetTop(FFirst->Top() + FFirst->Height());
+  FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
+  FSplitter->SetAlign(align);
+  ResizeChildren();
+}
+
 // --- TMainPanel ---------------------------------------------------------------
 
 void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
@@ -176,18 +181,8 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
   Unzoom();
   MoveCurrentToLeaf();
   if (FCurrent == nullptr) return;
-  const bool sideBySide = SideBySide(ADirection);
-  const bool towardsSecond = TowardsSecond(ADirection);
-  // The innermost split across which the move goes.
-  TSplitPanel* across = nullptr;
-  for (TSplitPanel* child = FCurrent; TSplitPanel* parent = ParentPane(child); child = parent) {
-    if (parent->FSplitter == nullptr || parent->SplitsHeight() == sideBySide) continue;
-    if ((child == parent->FFirst) == towardsSecond) {
-      across = towardsSecond ? parent->FSecond : parent->FFirst;
-      break;
-    }
-  }
-  if (across == nullptr) {  // the window's edge
+  TSplitPanel* best = Neighbour(FCurrent, ADirection);
+  if (best == nullptr) {  // the window's edge
     Application->Announce(ADirection == pdLeft    ? "No pane to the left"
                           : ADirection == pdRight ? "No pane to the right"
                           : ADirection == pdUp    ? "No pane above"
@@ -195,9 +190,26 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
     SettleCurrent();
     return;
   }
+  SetCurrent(best);
+  if (FLeftZoom) Tell("");  // the keys went on in the whole tree again
+}
+
+TSplitPanel* TMainPanel::Neighbour(TSplitPanel* APane, TPaneDirection ADirection) {
+  const bool sideBySide = SideBySide(ADirection);
+  const bool towardsSecond = TowardsSecond(ADirection);
+  // The innermost split across which the move goes.
+  TSplitPanel* across = nullptr;
+  for (TSplitPanel* child = APane; TSplitPanel* parent = ParentPane(child); child = parent) {
+    if (parent->FSplitter == nullptr || parent->SplitsHeight() == sideBySide) continue;
+    if ((child == parent->FFirst) == towardsSecond) {
+      across = towardsSecond ? parent->FSecond : parent->FFirst;
+      break;
+    }
+  }
+  if (across == nullptr) return nullptr;  // the window's edge
   std::vector<TSplitPanel*> candidates;
   EdgeLeaves(across, sideBySide, towardsSecond, candidates);
-  const TRect here = HostRect(FCurrent);
+  const TRect here = HostRect(APane);
   const int hereFrom = sideBySide ? here.Top : here.Left;
   const int hereTo = sideBySide ? here.Bottom : here.Right;
   TSplitPanel* best = nullptr;
@@ -214,8 +226,7 @@ void TMainPanel::SelectNeighbour(TPaneDirection ADirection) {
       bestDistance = distance;
     }
   }
-  SetCurrent(best != nullptr ? best : FCurrent);
-  if (FLeftZoom) Tell("");  // the keys went on in the whole tree again
+  return best;
 }
 
 void TMainPanel::SelectNext(bool AForward) {
@@ -242,7 +253,11 @@ void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
   TSplitPanel* moved = nullptr;
   for (TSplitPanel* child = FCurrent; TSplitPanel* parent = ParentPane(child); child = parent) {
     if (parent->FSplitter == nullptr || parent->SplitsHeight() == sideBySide) continue;
+    // Presses in a row on one splitter are one step of undo.
+    if (FRatioRun.Pane != parent || !FRatioRun.ByKeys) EndRatioRun();
+    FRatioByKeys = true;
     parent->FSplitter->MoveBy(TowardsSecond(ADirection) ? APixels : -APixels);
+    FRatioByKeys = false;
     moved = parent;
     break;
   }
@@ -258,15 +273,26 @@ void TMainPanel::MoveSplitter(TPaneDirection ADirection, int APixels) {
 }
 
 void TMainPanel::EvenOut() {
-  TRebuilding rebuilding(this);
-  Unzoom();
   if (FRoot == nullptr) return;
+  TLayoutEdit edit(this);
+  std::vector<std::pair<TSplitPanel*, float>> before;
+  for (std::vector<TSplitPanel*> todo{FRoot}; !todo.empty();) {
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (IsLeaf(pane)) continue;
+    before.emplace_back(pane, pane->FRatio);
+    todo.push_back(pane->FSecond);
+    todo.push_back(pane->FFirst);
+  }
   TEvener().Even(FRoot, FRoot->Width(), FRoot->Height());
   ResizePanes();
-  DescribePanes();
-  SettleCurrent();
-  Tell("Evened out");
-  Changed();
+  for (const auto& [pane, ratio] : before) {
+    if (pane->FRatio == ratio) continue;
+    TLayoutStep step{TLayoutStep::lsRatio, PathOf(pane)};
+    step.Ratio = ratio;
+    edit.Did(step);
+  }
+  edit.Done(FCurrent, "Evened out");
 }
 
 void TMainPanel::ToggleZoom() {

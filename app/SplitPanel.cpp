@@ -169,6 +169,13 @@ void TSplitPanel::BindSplitter() {
   FSplitter->OnCanResize = TCanResizeEvent(this, &TSplitPanel::SplitterCanResize);
   FSplitter->OnMoved = TNotifyEvent(this, &TSplitPanel::SplitterMoved);
   FSplitter->OnDblClick = TNotifyEvent(this, &TSplitPanel::SplitterDblClick);
+  FSplitter->OnMouseDown = TMouseEvent(this, &TSplitPanel::SplitterMouseDown);
+}
+
+void TSplitPanel::SplitterMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
+                                    TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+  // Each drag is a step of undo of its own.
+  if (TMainPanel* host = Host()) host->EndRatioRun();
 }
 
 void TSplitPanel::SplitterMoved(TObject* /*Sender*/) {
@@ -187,7 +194,9 @@ void TSplitPanel::SplitterCanResize(TObject* /*Sender*/, int& NewSize, bool& /*A
   if (extent <= 0) return;
   // The share that gives back the very pixel the drag reached: the plain
   // quotient can fall just below it and lose a pixel at the next layout.
-  FRatio = RatioFor(extent, NewSize);
+  const float ratio = RatioFor(extent, NewSize);
+  if (TMainPanel* host = Host()) host->RatioChanging(this, FRatio, ratio);
+  FRatio = ratio;
 }
 
 void TSplitPanel::SplitterDblClick(TObject* /*Sender*/) { EvenHalves(); }
@@ -249,30 +258,33 @@ void TSplitPanel::AdoptSplit(TSplitPanel* ASibling) {
 
   // Contents first: they lay under the sibling's halves and stay under them.
   TakeContentsOf(ASibling);
+  TakeHalvesOf(ASibling);
+  *FCurrentRef = FFirst;
 
-  FFirst = ASibling->FFirst;
+  ASibling->FPaintBox = nullptr;
+  delete oldFirst;
+  delete oldSecond;
+  delete oldSplitter;
+}
+
+void TSplitPanel::TakeHalvesOf(TSplitPanel* AFrom) {
+  FFirst = AFrom->FFirst;
+  FSecond = AFrom->FSecond;
+  FSplitter = AFrom->FSplitter;
+  FRatio = AFrom->FRatio;
+  AFrom->FFirst = nullptr;
+  AFrom->FSecond = nullptr;
+  AFrom->FSplitter = nullptr;
   FFirst->SetParent(this);
-  FSecond = ASibling->FSecond;
-  if (FSecond != nullptr) FSecond->SetParent(this);
-  FSplitter = ASibling->FSplitter;
-  FRatio = ASibling->FRatio;
   if (FSplitter != nullptr) {
     FSplitter->SetParent(this);
+    // After the first half, so the alignment keeps it there.
     FSplitter->SetTop(FFirst->Top() + FFirst->Height());
     FSplitter->SetLeft(FFirst->Left() + FFirst->Width());
     FSplitter->SetAlign(FFirst->Align());
     BindSplitter();
   }
-
-  *FCurrentRef = FFirst;
-
-  ASibling->FFirst = nullptr;
-  ASibling->FSecond = nullptr;
-  ASibling->FSplitter = nullptr;
-  ASibling->FPaintBox = nullptr;
-  delete oldFirst;
-  delete oldSecond;
-  delete oldSplitter;
+  if (FSecond != nullptr) FSecond->SetParent(this);
 }
 
 // --- TMainPanel -------------------------------------------------------------
@@ -289,6 +301,7 @@ TMainPanel::TMainPanel(TComponent* AOwner)
 
 TMainPanel::~TMainPanel() {
   FRebuilding = 1;  // nothing the going tree does is the user's
+  FMoveMode = false;
   FHistory.Clear();
   delete FRoot;
 }
@@ -308,14 +321,20 @@ void TMainPanel::MoveCurrentToLeaf() {
 
 void TMainPanel::SetCurrent(TSplitPanel* APane) {
   if (APane == nullptr) return;
-  // A note is about the pane it was shown at.
-  if (APane != FCurrent) Application->HideNote();
+  // A note is about the pane it was shown at; presses on a splitter from
+  // another pane are a change of their own.
+  if (APane != FCurrent) {
+    Application->HideNote();
+    EndRatioRun();
+  }
   if (FCurrent != nullptr) FCurrent->DrawMarker(clWhite);
   FCurrent = APane;
   SettleCurrent();
 }
 
 void TMainPanel::SettleCurrent() {
+  // A click elsewhere ends the move mode, keeping what it did.
+  if (FMoveMode && FRebuilding == 0) EndMoveMode(true);
   MoveCurrentToLeaf();
   if (FCurrent == nullptr) return;
   FCurrent->DrawMarker(clRed);
@@ -398,6 +417,7 @@ bool TMainPanel::Open(const TWorkspace& AWorkspace, TProgress* AProgress) {
     AProgress->Finishing("Showing " + std::to_string(leaves) + " panes\u2026");
   }
   Unzoom();
+  if (FMoveMode) EndMoveMode(true);
   FHistory.Clear();
   FCurrent = nullptr;
   delete FRoot;
@@ -498,30 +518,25 @@ TControl* TMainPanel::PutContent(TContentKind AKind) {
   value.Kind = AKind;
   TControl* content = CreateContent(FCurrent->Owner(), value);
   if (content == nullptr) return nullptr;
-  AddContent(FCurrent, content);
-  DescribePanes();
-  SettleCurrent();
-  Tell(AKind == ckGrid ? "Grid added" : "Editor added");
-  Changed();
+  TLayoutEdit edit(this);
+  TLayoutStep step{TLayoutStep::lsContent, PathOf(FCurrent)};
+  step.Content = content;
+  edit.Do(step);
+  edit.Done(FCurrent, AKind == ckGrid ? "Grid added" : "Editor added");
   return content;
 }
 
 void TMainPanel::SplitCurrent(TAlign AAlign, float ARatio) {
   if (FCurrent == nullptr) return;
-  TRebuilding rebuilding(this);
-  Unzoom();
-  MoveCurrentToLeaf();
-  FHistory.ForgetRedo();
+  TLayoutEdit edit(this);
+  TPanePath second = PathOf(FCurrent);
   FCurrent->Split(AAlign, ARatio);
-  if (FCurrent->FFirst != nullptr) {
-    FCurrent = FCurrent->FFirst;
-    FCurrent->DrawMarker(clRed);
-  }
-  DescribePanes();
-  SettleCurrent();
-  Tell(AAlign == alTop || AAlign == alBottom ? "Split into top and bottom halves"
-                                             : "Split into left and right halves");
-  Changed();
+  // Taken back, the new half goes and the first gives the pane its content.
+  second.push_back(true);
+  edit.Did({TLayoutStep::lsRemove, second});
+  edit.Done(FCurrent->FFirst != nullptr ? FCurrent->FFirst : FCurrent,
+            AAlign == alTop || AAlign == alBottom ? "Split into top and bottom halves"
+                                                  : "Split into left and right halves");
 }
 
 bool TMainPanel::RoomToSplit(const TSplitPanel* APane, TAlign AAlign, float ARatio) {
@@ -552,93 +567,20 @@ void TMainPanel::ResizePanes() {
   FRoot->ResizeChildren();
 }
 
-void TMainPanel::DeleteCurrent() { RemoveCurrent(true); }
+void TMainPanel::DeleteCurrent() { RemoveCurrent(); }
 
-void TMainPanel::RemoveCurrent(bool AByUser) {
-  TRebuilding rebuilding(this);
-  Unzoom();
-  bool changed = false;
-  if (FCurrent != nullptr) {
-    MoveCurrentToLeaf();
-    TSplitPanel* removed = FCurrent;
-    auto* parent = dynamic_cast<TSplitPanel*>(removed->Parent());
-    if (parent != nullptr && parent->FSplitter != nullptr && parent->ClassName() == "TSplitPanel") {
-      // What an undo needs: where the pane was and what it showed. The
-      // content waits hidden outside the window, where assistive technology
-      // does not find it, until an undo brings it back.
-      TRemovalHistory::TRemoval removal;
-      removal.Place = PathOf(parent);
-      removal.Stacked = parent->SplitsHeight();
-      removal.Ratio = parent->FRatio;
-      removal.WasFirst = parent->FFirst == removed;
-      removal.Content = removed->Content();
-      if (removal.Content != nullptr) {
-        removal.Content->SetVisible(false);
-        removal.Content->SetParent(nullptr);
-        removal.Content->FreeNotification(this);
-      }
-      if (AByUser)
-        FHistory.Removed(std::move(removal));
-      else
-        FHistory.RemovedAgain(std::move(removal));
-      removed->DeletePane();
-      changed = true;
-    }
-  }
-  ResizePanes();
-  MoveCurrentToLeaf();
-  DescribePanes();
-  SettleCurrent();
-  if (changed) {
-    Tell(AByUser ? "Pane deleted" : "Pane deleted again");
-    Changed();
-  } else {
+void TMainPanel::RemoveCurrent() {
+  TLayoutEdit edit(this);
+  if (FCurrent == nullptr || FCurrent == FRoot) {
+    edit.Done(FCurrent, "");
     Application->Announce("The only pane stays: it fills the window");
-  }
-}
-
-void TMainPanel::UndoDelete() {
-  if (!FHistory.CanUndo()) {
-    Application->Announce("No deleted pane to bring back");
     return;
   }
-  TRebuilding rebuilding(this);
-  Unzoom();
-  TRemovalHistory::TRemoval removal = FHistory.TakeUndo();
-  // Beside whatever holds the old sibling's place now; where the tree has
-  // since lost that place, beside the pane nearest to it on the way there.
-  TSplitPanel* at = PaneAt(FRoot, removal.Place);
-  TSplitPanel* back =
-      at->SplitAround(removal.Stacked ? alTop : alLeft, removal.Ratio, removal.WasFirst);
-  if (removal.Content != nullptr) {
-    removal.Content->RemoveFreeNotification(this);
-    back->InsertContent(removal.Content);
-    removal.Content->SetVisible(true);
-  }
-  FHistory.Restored(PathOf(back));
-  ResizePanes();
-  DescribePanes();
-  SetCurrent(back);
-  Tell("Pane brought back");
-  Changed();
-}
-
-void TMainPanel::RedoDelete() {
-  if (!FHistory.CanRedo()) {
-    Application->Announce("No pane to delete again");
-    return;
-  }
-  TRebuilding rebuilding(this);
-  Unzoom();
-  bool exact = false;
-  TSplitPanel* pane = PaneAt(FRoot, FHistory.TakeRedo(), &exact);
-  if (!exact || pane == FRoot || pane->FFirst != nullptr) {
-    SettleCurrent();
-    return;
-  }
-  if (FCurrent != nullptr && FCurrent != pane) FCurrent->DrawMarker(clWhite);
-  FCurrent = pane;
-  RemoveCurrent(false);
+  // What the pane showed waits outside the window, where assistive
+  // technology does not find it, until an undo brings it back.
+  edit.Do({TLayoutStep::lsRemove, PathOf(FCurrent)});
+  // The sibling's place: the removal made it current.
+  edit.Done(FCurrent, "Pane deleted");
 }
 
 void TMainPanel::Notification(TComponent* AComponent, TOperation AOperation) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/LayoutHistory.h"
 #include "app/PaneValue.h"
-#include "app/RemovalHistory.h"
 #include "app/Workspace.h"
 #include "widgets/Application.h"
 #include "widgets/PaintBox.h"
@@ -55,8 +55,11 @@ class TSplitPanel : public TPanel {
 
   // Divides this pane again in direction AAlign at ARatio: what it shows now
   // goes into one half, a new empty leaf into the other (the first half when
-  // ANewFirst). Returns the new leaf. Undoes a removal.
+  // ANewFirst). Returns the new leaf. Undoes a removal, puts a moved pane in.
   TSplitPanel* SplitAround(TAlign AAlign, float ARatio, bool ANewFirst);
+  // A split pane's halves, stacked, come side by side, and the other way
+  // round; the first half keeps its share.
+  void Flip();
 
   // The tree's fields; other panes and the host read and write them directly.
   TSplitPanel** FCurrentRef;  // the host's current-pane reference (borrowed)
@@ -73,6 +76,10 @@ class TSplitPanel : public TPanel {
 
  private:
   void BindPaintBox();
+  void SplitterMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // Gives this pane the halves, splitter and share of AFrom, which is left
+  // a bare leaf without a paint box.
+  void TakeHalvesOf(TSplitPanel* AFrom);
   // A new splitter right after the first half, bound to this pane.
   void AddSplitter(TAlign AAlign);
   void BindSplitter();
@@ -82,6 +89,17 @@ class TSplitPanel : public TPanel {
 };
 
 enum TPaneDirection { pdLeft, pdRight, pdUp, pdDown };
+
+// Where a carried pane would land on another: in the middle the two trade
+// places; nearer an edge, the other pane is split on that side at half and
+// the carried pane takes that half.
+enum TDropSide { dsNone, dsSwap, dsLeft, dsRight, dsTop, dsBottom };
+struct TDropPlace {
+  TSplitPanel* Target = nullptr;
+  TDropSide Side = dsNone;
+  TRect Wash;           // what the carried pane would cover, in the host's coordinates
+  std::string Refusal;  // why a drop here would change nothing, where not plain
+};
 
 // Holds one pane tree and the current pane every pane points at.
 class TMainPanel : public TWinControl {
@@ -133,15 +151,51 @@ class TMainPanel : public TWinControl {
   void ToggleZoom();
   void Unzoom();
   bool Zoomed() const { return FZoomed; }
-  // Puts the removed panes back, newest first, each with its content.
-  void UndoDelete();
+  // Every change to the layout can be taken back, newest first, and done
+  // again: the pane it concerned is current afterwards.
+  void UndoLayout();
   bool CanUndo() const { return FHistory.CanUndo(); }
-  // Takes out again the pane the last undo put back.
-  void RedoDelete();
+  void RedoLayout();
   bool CanRedo() const { return FHistory.CanRedo(); }
-  const TRemovalHistory& History() const { return FHistory; }
+  const TLayoutHistory& History() const { return FHistory; }
   // Nothing can be undone or redone any more; kept content goes.
   void ClearHistory() { FHistory.Clear(); }
+
+  // Applies one step to the tree and gives the step that takes it back
+  // (LayoutEdits.cpp); commands go through TLayoutEdit.
+  TLayoutStep Apply(TLayoutStep AStep);
+
+  // Moving panes about. The current pane (a leaf) goes to ATarget's place
+  // as ASide says; a drop on itself or where the split has no room changes
+  // nothing and says why.
+  void MovePane(TSplitPanel* APane, TSplitPanel* ATarget, TDropSide ASide);
+  // What a drop of ACarried at X, Y (the host's coordinates) would do.
+  TDropPlace DropPlaceAt(const TSplitPanel* ACarried, int X, int Y);
+  // The split that holds the current pane turns (see TSplitPanel::Flip).
+  void FlipCurrent();
+  // The current pane's editor or grid goes, into the undo history.
+  void ClearCurrent();
+  // The current pane's editor becomes a grid of its lines and tab-separated
+  // fields, or its grid an editor of its rows; the old one goes into the
+  // undo history.
+  void TurnCurrent();
+  // The keyboard's move mode: picks up the current pane; MoveModeKey takes
+  // its keys (false: not one of them); it ends keeping the result (one step
+  // of undo) or putting everything back as it was.
+  void BeginMoveMode();
+  bool InMoveMode() const { return FMoveMode; }
+  bool MoveModeKey(unsigned AKey, bool AShift);
+  void EndMoveMode(bool AKeep);
+  // The leaf across APane's edge in ADirection (see SelectNeighbour), or null.
+  TSplitPanel* Neighbour(TSplitPanel* APane, TPaneDirection ADirection);
+
+  // A splitter is about to give APane's first half another share: a drag
+  // or a run of key presses on one splitter is one step of undo.
+  void RatioChanging(TSplitPanel* APane, float AOld, float ANew);
+  // The next share change is a step of its own (a new drag begins).
+  void EndRatioRun() { FRatioRun = {}; }
+  // APane's place in the tree, a zoomed pane's included.
+  TPanePath PlaceOf(const TSplitPanel* APane) const;
   // Names every pane, splitter, editor and grid for assistive technology:
   // where it is (from the shares, whatever the window's size) and what it
   // holds. Names that stay the same cost no event.
@@ -175,14 +229,33 @@ class TMainPanel : public TWinControl {
 
  private:
   friend class TRebuilding;
-  // Removes the current pane; AByUser ends what could be redone.
-  void RemoveCurrent(bool AByUser);
+  friend class TLayoutEdit;
+  void RemoveCurrent();
+  // Undo and redo: applies AChange's steps (backwards for an undo) and
+  // gives the change that takes that back.
+  TLayoutChange Replay(TLayoutChange AChange, bool ABackwards);
+  // Content kept for an undo waits outside the window; and comes back.
+  void Park(TControl* AContent);
+  void Unpark(TSplitPanel* APane, TControl* AContent);
+  // Set while the move mode's own keys change the layout.
+  bool FMoveKey = false;
   // Hands the keyboard to the current pane's content, or the pane itself.
   void FocusCurrent();
   // Set while a command moves panes and content about: the focus and input
   // events that causes are the command's, not the user's.
   int FRebuilding = 0;
-  TRemovalHistory FHistory;
+  TLayoutHistory FHistory;
+  // The share change the newest step of undo holds, while more of the same
+  // drag or key run joins it.
+  struct TRatioRun {
+    const TSplitPanel* Pane = nullptr;
+    std::size_t Serial = 0;
+    bool ByKeys = false;
+  } FRatioRun;
+  bool FRatioByKeys = false;
+  // The move mode: what it did so far, to keep as one step or put back.
+  bool FMoveMode = false;
+  TLayoutChange FMoveChange;
   // While zoomed: where the zoomed pane belongs in the tree; it lies on the
   // host meanwhile, the rest of the tree hidden beneath.
   bool FZoomed = false;
@@ -204,6 +277,30 @@ class TRebuilding {
   TMainPanel* FHost;
   // Assistive technology hears where the keyboard ends, not its way there.
   TCommandScope FScope;
+};
+
+// One change to the layout, from its start to its end: the rebuild guard,
+// zoom off, a leaf current; then its steps, each applied with its inverse
+// kept; at Done the layout, the names, the current pane, what is said and
+// the window marked changed, and the change in the undo history.
+class TLayoutEdit {
+ public:
+  // AKeepZoom: a change to the zoomed pane's content leaves it zoomed.
+  explicit TLayoutEdit(TMainPanel* AHost, bool AKeepZoom = false);
+  TLayoutEdit(const TLayoutEdit&) = delete;
+  TLayoutEdit& operator=(const TLayoutEdit&) = delete;
+  // Applies AStep; undo will apply what this gives back, which it returns.
+  const TLayoutStep& Do(TLayoutStep AStep);
+  // Keeps AInverse for a step the command applied itself.
+  void Did(TLayoutStep AInverse);
+  bool Empty() const { return FChange.Steps.empty(); }
+  // Ends the change with ACurrent current, telling AWhat.
+  void Done(TSplitPanel* ACurrent, const std::string& AWhat);
+
+ private:
+  TMainPanel* FHost;
+  TRebuilding FRebuilding;
+  TLayoutChange FChange;
 };
 
 // A share that the size arithmetic turns into exactly ASize of AExtent.

@@ -30,6 +30,9 @@ TForm1::TForm1(TComponent* Owner)
   CreateMenu();
   CreatePaneMenu();
   OnCloseQuery = TCloseQueryEvent(this, &TForm1::FormCloseQuery);
+  // The move mode takes its keys before an editor or a grid can.
+  OnKeyDown = TKeyEvent(this, &TForm1::FormKeyDown);
+  SetKeyPreview(true);
   // The layout's own splitter divides nothing a user can move: assistive
   // technology need not meet it.
   Splitter1->SetAccessibleRole(arDefault);
@@ -109,12 +112,47 @@ void TForm1::ZoomExecute(TObject* /*Sender*/) {
   if (TMainPanel* host = Panes()) host->ToggleZoom();
 }
 
-void TForm1::UndoDeleteExecute(TObject* /*Sender*/) {
-  if (TMainPanel* host = Panes()) host->UndoDelete();
+void TForm1::UndoLayoutExecute(TObject* /*Sender*/) {
+  if (TMainPanel* host = Panes()) host->UndoLayout();
 }
 
-void TForm1::RedoDeleteExecute(TObject* /*Sender*/) {
-  if (TMainPanel* host = Panes()) host->RedoDelete();
+void TForm1::RedoLayoutExecute(TObject* /*Sender*/) {
+  if (TMainPanel* host = Panes()) host->RedoLayout();
+}
+
+void TForm1::MoveModeExecute(TObject* /*Sender*/) {
+  TMainPanel* host = Panes();
+  if (host == nullptr) return;
+  host->BeginMoveMode();
+}
+
+void TForm1::FormKeyDown(TObject* /*Sender*/, unsigned& Key, TShiftState Shift) {
+  if (FMainPanel == nullptr || !FMainPanel->InMoveMode()) return;
+  if (FMainPanel->MoveModeKey(Key, (Shift & ssShift) != 0)) Key = 0;
+}
+
+void TForm1::FlipExecute(TObject* /*Sender*/) {
+  if (TMainPanel* host = Panes()) host->FlipCurrent();
+}
+
+void TForm1::ClearPaneExecute(TObject* /*Sender*/) {
+  if (TMainPanel* host = Panes()) host->ClearCurrent();
+}
+
+void TForm1::TurnPaneExecute(TObject* Sender) {
+  TMainPanel* host = Panes();
+  if (host == nullptr) return;
+  // From the menu of the kind the pane no longer holds, nothing happens.
+  const auto from = static_cast<TContentKind>(static_cast<TAction*>(Sender)->Tag());
+  const TContentKind kind =
+      host->FCurrent != nullptr ? ContentKindOf(host->FCurrent->Content()) : ckNone;
+  if (kind == from || kind == ckNone)
+    host->TurnCurrent();
+  else
+    Application->ShowNote(
+        host->FCurrent,
+        kind == ckGrid ? "This pane holds a grid already" : "This pane holds an editor already",
+        true);
 }
 
 TForm1::~TForm1() {

@@ -50,8 +50,16 @@ class TForm1 : public TForm {
   void MoveSplitterExecute(TObject* Sender);
   void EvenOutExecute(TObject* Sender);
   void ZoomExecute(TObject* Sender);
-  void UndoDeleteExecute(TObject* Sender);
-  void RedoDeleteExecute(TObject* Sender);
+  void UndoLayoutExecute(TObject* Sender);
+  void RedoLayoutExecute(TObject* Sender);
+  // Moving panes about: the keyboard's move mode (and its keys, which the
+  // window sees first while it lasts), turning a split, emptying a pane and
+  // turning its editor into a grid or back (the tag: what it holds now).
+  void MoveModeExecute(TObject* Sender);
+  void FormKeyDown(TObject* Sender, unsigned& Key, TShiftState Shift);
+  void FlipExecute(TObject* Sender);
+  void ClearPaneExecute(TObject* Sender);
+  void TurnPaneExecute(TObject* Sender);
 
   // Workspace files (FileCommands.cpp). A window that never touches a file
   // reads and writes none, unless text is typed into it: that is kept as a

@@ -8,33 +8,32 @@
 #include "widgets/Peer.h"
 
 namespace {
-int ToQtKey(unsigned ACode) {
-  switch (ACode) {
-    case VK_LEFT:
-      return Qt::Key_Left;
-    case VK_UP:
-      return Qt::Key_Up;
-    case VK_RIGHT:
-      return Qt::Key_Right;
-    case VK_DOWN:
-      return Qt::Key_Down;
-    case VK_F3:
-      return Qt::Key_F3;
-    case VK_F6:
-      return Qt::Key_F6;
-    case VK_F10:
-      return Qt::Key_F10;
-    case VK_OEM_PLUS:
-      return Qt::Key_Plus;
-    case VK_OEM_MINUS:
-      return Qt::Key_Minus;
-    default:
-      // Letters and digits share their codes with Qt's keys.
-      return static_cast<int>(ACode);
-  }
-}
+// The keys whose codes differ from Qt's; letters and digits share theirs.
+constexpr struct {
+  unsigned Code;
+  int Key;
+} NamedKeys[] = {
+    {VK_RETURN, Qt::Key_Return}, {VK_ESCAPE, Qt::Key_Escape},   {VK_LEFT, Qt::Key_Left},
+    {VK_UP, Qt::Key_Up},         {VK_RIGHT, Qt::Key_Right},     {VK_DOWN, Qt::Key_Down},
+    {VK_F3, Qt::Key_F3},         {VK_F6, Qt::Key_F6},           {VK_F10, Qt::Key_F10},
+    {VK_OEM_PLUS, Qt::Key_Plus}, {VK_OEM_MINUS, Qt::Key_Minus},
+};
 
+int ToQtKey(unsigned ACode) {
+  for (const auto& named : NamedKeys)
+    if (named.Code == ACode) return named.Key;
+  return static_cast<int>(ACode);
+}
 }  // namespace
+
+unsigned KeyCodeOf(int AQtKey) {
+  if (AQtKey == Qt::Key_Enter) return VK_RETURN;  // the keypad's
+  for (const auto& named : NamedKeys)
+    if (named.Key == AQtKey) return named.Code;
+  if ((AQtKey >= Qt::Key_A && AQtKey <= Qt::Key_Z) || (AQtKey >= Qt::Key_0 && AQtKey <= Qt::Key_9))
+    return static_cast<unsigned>(AQtKey);
+  return 0;
+}
 
 QKeySequence ToKeySequence(TShortCut AShortCut) {
   int modifiers = 0;

@@ -36,5 +36,8 @@ class TMethodEvent {
 using TNotifyEvent = TMethodEvent<TObject*>;
 using TMouseEvent = TMethodEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TCanResizeEvent = TMethodEvent<TObject*, int&, bool&>;
+// A key pressed (its code as a shortcut has it, see Action.h) with the
+// modifiers held; setting the code to 0 keeps the key from going further.
+using TKeyEvent = TMethodEvent<TObject*, unsigned&, TShiftState>;
 using TCloseEvent = TMethodEvent<TObject*, TCloseAction&>;
 using TCloseQueryEvent = TMethodEvent<TObject*, bool&>;

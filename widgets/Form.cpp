@@ -1,7 +1,9 @@
 #include "widgets/Form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScreen>
@@ -54,6 +56,39 @@ class TFormPeer : public TPlainPeer {
   }
 };
 }  // namespace
+
+// Hands the window's key presses to OnKeyDown first.
+class TForm::TKeyPreview : public QObject {
+ public:
+  explicit TKeyPreview(TForm* AForm) : FForm(AForm) { qApp->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    if (AEvent->type() != QEvent::KeyPress || !FForm->OnKeyDown) return false;
+    auto* widget = qobject_cast<QWidget*>(AObject);
+    if (widget == nullptr || widget->window() != FForm->Peer()) return false;
+    const auto* event = static_cast<QKeyEvent*>(AEvent);
+    unsigned key = KeyCodeOf(event->key());
+    if (key == 0) return false;
+    TShiftState shift = 0;
+    if (event->modifiers() & Qt::ShiftModifier) shift |= ssShift;
+    if (event->modifiers() & Qt::ControlModifier) shift |= ssCtrl;
+    if (event->modifiers() & Qt::AltModifier) shift |= ssAlt;
+    Dispatch([&] { FForm->OnKeyDown(FForm, key, shift); });
+    return key == 0;
+  }
+
+ private:
+  TForm* FForm;
+};
+
+void TForm::SetKeyPreview(bool AValue) {
+  if (AValue == KeyPreview()) return;
+  if (AValue)
+    FKeyPreview = std::make_unique<TKeyPreview>(this);
+  else
+    FKeyPreview.reset();
+}
 
 TForm::TForm(TComponent* AOwner) : TWinControl(AOwner, new TFormPeer(this)) {
   Peer()->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "widgets/Control.h"
 
 struct TFormClassInfo;
@@ -51,6 +53,12 @@ class TForm : public TWinControl {
   TCloseQueryEvent OnCloseQuery;
   TCloseEvent OnClose;
 
+  // With KeyPreview, OnKeyDown sees every key pressed in the window before
+  // the control with the keyboard does (or a shortcut), and may keep it.
+  bool KeyPreview() const { return FKeyPreview != nullptr; }
+  void SetKeyPreview(bool AValue);
+  TKeyEvent OnKeyDown;
+
   // Layer internals: the window system resized, moved (ALeft, ATop: the
   // outer corner) or wants to close the window. The model takes what the
   // window system chose; only the program's own SetBounds moves the window.
@@ -70,6 +78,8 @@ class TForm : public TWinControl {
   void UpdatePeerVisibility() override;
 
  private:
+  class TKeyPreview;
+  std::unique_ptr<TKeyPreview> FKeyPreview;
   void PlaceMenu();
   TMainMenu* FMenu = nullptr;
   int FMenuHeight = 0;

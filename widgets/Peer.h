@@ -14,6 +14,8 @@ QColor ToQColor(TColor AColor);
 class QKeySequence;
 // A shortcut (see Action.h) as Qt's keys.
 QKeySequence ToKeySequence(unsigned AShortCut);
+// A Qt key as a key code of ours (see Action.h), or 0 for keys without one.
+unsigned KeyCodeOf(int AQtKey);
 
 // The direct child of AParent of class T, or null. For our widget classes,
 // which have no meta-object of their own: findChild would take any child of

@@ -321,7 +321,10 @@ TEST_F(MainWindow, SplittingAndDeletingAroundContentNeverHidesIt) {
   Press(FForm->Button7);
   auto* grid = ContentOf<TStringGrid>(Host()->FCurrent);
   ASSERT_NE(grid, nullptr);
-  Host()->UndoDelete();
+  Host()->UndoLayout();  // the grid put in
+  Host()->UndoLayout();  // the split
+  Host()->UndoLayout();  // the editor put in
+  Host()->UndoLayout();
   EXPECT_EQ(memo->Parent(), Host()->FCurrent);
   EXPECT_TRUE(memo->Visible());
   EXPECT_EQ(memo->Text(), "first line");

@@ -190,7 +190,7 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
                               "&Next Pane", "E&ven Out", "&Zoom"})
     EXPECT_FALSE(Enabled("&Panes", caption)) << caption;
   EXPECT_TRUE(Enabled("&Panes", "&Create Base Pane"));
-  EXPECT_FALSE(Enabled("&Edit", "&Bring Back Deleted Pane"));
+  EXPECT_FALSE(Enabled("&Edit", "Undo La&yout Change"));
   EXPECT_FALSE(Enabled("&Edit", "&Undo"));
   EXPECT_TRUE(Enabled("&File", "Save &As…"));
   EXPECT_FALSE(Enabled("&File", "Open &Recent")) << "no workspace used yet";
@@ -214,11 +214,11 @@ TEST_F(Menus, ItemsAreGreyedWhereTheyCannotActAndRunTheirCommandWhereTheyCan) {
   EXPECT_FALSE(Host()->Zoomed());
   Choose("&Panes", "&Delete Pane");
   EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* / BBB]");
-  EXPECT_TRUE(Enabled("&Edit", "&Bring Back Deleted Pane"));
-  EXPECT_FALSE(Enabled("&Edit", "&Delete It Again"));
-  Choose("&Edit", "&Bring Back Deleted Pane");
+  EXPECT_TRUE(Enabled("&Edit", "Undo La&yout Change"));
+  EXPECT_FALSE(Enabled("&Edit", "Redo Layout C&hange"));
+  Choose("&Edit", "Undo La&yout Change");
   EXPECT_EQ(pane_tree::Dump(Host()), "[[AAA* | BBB] / BBB]");
-  EXPECT_TRUE(Enabled("&Edit", "&Delete It Again"));
+  EXPECT_TRUE(Enabled("&Edit", "Redo Layout C&hange"));
 
   // The editor's own commands act where the keyboard is.
   Choose("&Panes", "&Editor");
@@ -446,9 +446,10 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   EXPECT_EQ(Host()->FCurrent, right);
   EXPECT_EQ(captions(menu),
             "Split &Top and Bottom;Split &Side by Side;&Delete Pane;&Editor;&Grid;&Zoom;E&ven "
-            "Out;&Bring Back Deleted Pane;&Delete It Again;");
+            "Out;Move Pane with &Keys;T&urn the Halves;Cle&ar This Pane;Turn &into Grid;Turn "
+            "i&nto Editor;Undo La&yout Change;Redo Layout C&hange;");
   for (QAction* action : menu->actions()) {
-    if (action->text() == "&Bring Back Deleted Pane") {
+    if (action->text() == "Redo Layout C&hange") {
       EXPECT_FALSE(action->isEnabled());
     }
     if (action->text() == "&Editor") {
@@ -484,7 +485,8 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
   menu = openMenu();
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(captions(menu).substr(0, 38), "&Undo;&Redo;Cu&t;&Copy;&Paste;C&lear;&") << captions(menu);
+  EXPECT_EQ(captions(menu).substr(0, 38), "&Undo;&Redo;Cu&t;&Copy;&Paste;C&lear;&")
+      << captions(menu);
   EXPECT_NE(captions(menu).find("Pa&ne;"), std::string::npos);
   EXPECT_EQ(mnemonicClash(menu), "") << "a letter chooses one item";
   choose(menu, "&Insert Rows");

@@ -146,19 +146,38 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
   std::ostringstream log;
   const char* stepsText = std::getenv("PANES_STEPS");
   const int steps = stepsText != nullptr ? std::atoi(stepsText) : 3000;
-  auto kept = [&](TControl* AContent) {
-    for (const auto& removal : host->History().Removals())
-      if (removal.Content == AContent) return true;
-    return false;
+  auto kept = [&](TControl* AContent) { return host->History().Keeps(AContent); };
+  // Editors and grids a step made (a grid turned from an editor): watched
+  // from now on like those the test put in.
+  auto adopt = [&] {
+    for (TSplitPanel* leaf : pane_tree::Leaves(w.Root()))
+      if (TControl* content = leaf->Content(); content != nullptr && !alive.count(content)) {
+        watch.Dead.erase(content);
+        alive.insert(content);
+        options.Contents.insert(content);
+        watch.Watch(content);
+      }
+  };
+  // The tree as a value, the current pane marked: what undo must give back.
+  auto state = [&] {
+    return std::make_pair(Unscrolled(Snapshot(w.Root())), pane_tree::Dump(host));
+  };
+  auto randomLeaf = [&] {
+    const auto all = pane_tree::Leaves(w.Root());
+    return all[static_cast<size_t>(pick(static_cast<int>(all.size())))];
   };
 
   for (int step = 0; step < steps && !testing::Test::HasFailure(); ++step) {
     const int leaves = static_cast<int>(pane_tree::Leaves(w.Root()).size());
     // Grow early, then hover around a few dozen panes.
-    int op = pick(100);
+    int op = pick(112);
     if (leaves > 40 && op < 25) op += 25;
     TSplitPanel* mustBeCurrent = nullptr;
-    std::set<TControl*> mayDie;  // content kept for undo levels that may be let go
+    // Content kept for undo levels that may be let go: a new change drops
+    // what could be redone, and the oldest level goes past the last.
+    std::set<TControl*> mayDie;
+    for (TControl* c : alive)
+      if (kept(c)) mayDie.insert(c);
     if (op < 25) {
       // Through the command: a split never leaves a half smaller than a
       // drag may make it; when there is no room nothing changes.
@@ -184,12 +203,11 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       log << step << ": delete " << count << "\n";
       const TPaneTree before = Unscrolled(Snapshot(w.Root()));
       const std::string dump = pane_tree::Dump(host);
-      for (auto& removal : host->History().Removals()) mayDie.insert(removal.Content);
       for (int i = 0; i < count; ++i) host->DeleteCurrent();
       if (pick(2) == 0) {
         log << step << ": undo them\n";
         const size_t removed = leaves - pane_tree::Leaves(w.Root()).size();
-        for (size_t i = 0; i < removed; ++i) host->UndoDelete();
+        for (size_t i = 0; i < removed; ++i) host->UndoLayout();
         EXPECT_EQ(pane_tree::Dump(host), dump)
             << "undoing removals puts the panes back as they were";
         EXPECT_TRUE(Unscrolled(Snapshot(w.Root())) == before)
@@ -197,15 +215,10 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       }
     } else if (op < 42) {
       log << step << ": undo one later\n";
-      const auto& removals = host->History().Removals();
-      TControl* content = removals.empty() ? nullptr : removals.back().Content;
-      host->UndoDelete();
-      if (content != nullptr) {
-        EXPECT_EQ(content->Parent(), host->FCurrent) << "content put back";
-      }
+      host->UndoLayout();
     } else if (op < 44) {
       log << step << ": redo\n";
-      host->RedoDelete();
+      host->RedoLayout();
     } else if (op < 48) {
       log << step << ": zoom in and out\n";
       const std::vector<TRect> before = Places(w.Root());
@@ -285,6 +298,71 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
       log << step << ": resize to " << width << "x" << height << "\n";
       w.Form->SetClientSize(width, height);
       host->ResizePanes();  // in case the size did not change
+    } else if (op >= 100) {
+      // A few changes of every kind, then as many undos give back the very
+      // tree before them (every ratio to the bit, every editor's and grid's
+      // text and place, the current pane), and as many redos the one after.
+      // Going to another pane is no change: the current pane is the one the
+      // first change began in, and the one the last left.
+      auto before = state(), after = before;
+      const size_t serial = host->History().Serial();
+      const int count = 1 + pick(5);
+      log << step << ": " << count << " changes to undo:";
+      for (int i = 0; i < count; ++i) {
+        const auto pre = state();
+        const size_t recorded = host->History().Serial();
+        const int kind = pick(10);
+        log << " " << kind;
+        if (kind == 0) {
+          const TDropSide side = static_cast<TDropSide>(1 + pick(5));
+          TSplitPanel* target = randomLeaf();
+          host->MovePane(host->FCurrent, target, side);
+        } else if (kind == 1) {
+          host->BeginMoveMode();
+          for (int keys = 1 + pick(3); keys > 0; --keys) {
+            static const unsigned codes[] = {'H', 'J', 'K', 'L', VK_LEFT, VK_RIGHT, 'F'};
+            host->MoveModeKey(codes[pick(7)], pick(4) == 0);
+          }
+          host->EndMoveMode(pick(3) != 0);
+        } else if (kind == 2) {
+          host->FlipCurrent();
+        } else if (kind == 3) {
+          host->ClearCurrent();
+        } else if (kind == 4) {
+          host->TurnCurrent();
+        } else if (kind == 5) {
+          host->SplitCurrentIfRoom(pick(2) ? alTop : alLeft, 0.5f);
+        } else if (kind == 6) {
+          host->DeleteCurrent();
+        } else if (kind == 7) {
+          // A run of presses on one splitter is one change.
+          const auto direction = static_cast<TPaneDirection>(pick(4));
+          for (int keys = 1 + pick(3); keys > 0; --keys) host->MoveSplitter(direction, 10);
+        } else if (kind == 8) {
+          host->EvenOut();
+        } else {
+          host->SetCurrent(randomLeaf());
+        }
+        adopt();
+        EXPECT_TREE_SOUND(host, options);
+        // Presses on the splitter the last change moved join that change.
+        const bool joined =
+            kind == 7 && host->History().Serial() != serial && !(state().first == pre.first);
+        if (host->History().Serial() == recorded && !joined) continue;
+        if (recorded == serial) before = pre;
+        after = state();
+      }
+      const size_t changes = host->History().Serial() - serial;
+      log << " (" << changes << " recorded)\n";
+      if (changes == 0) continue;
+      EXPECT_LE(changes, static_cast<size_t>(count));
+      for (size_t i = 0; i < changes; ++i) host->UndoLayout();
+      EXPECT_TRUE(state().first == before.first) << "undo gave back other shares or content";
+      EXPECT_EQ(state().second, before.second) << "undo gave back another tree";
+      EXPECT_TREE_SOUND(host, options);
+      for (size_t i = 0; i < changes; ++i) host->RedoLayout();
+      EXPECT_TRUE(state().first == after.first) << "redo gave back other shares or content";
+      EXPECT_EQ(state().second, after.second) << "redo gave back another tree";
     } else {
       const TContentKind kind = pick(2) == 0 ? ckMemo : ckGrid;
       log << step << ": put " << (kind == ckMemo ? "an editor" : "a grid")

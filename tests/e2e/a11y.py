@@ -286,7 +286,7 @@ def extent(accessible, horizontal):
 # announces the underlined letter of an item without keys of its own).
 MENU_ITEMS = [("File", "Open…", "Ctrl+O"), ("File", "Save As…", "Ctrl+Shift+S"),
               ("File", "New", "Alt+N"), ("Edit", "Undo", "Ctrl+Z"),
-              ("Edit", "Bring Back Deleted Pane", "Ctrl+Shift+T"),
+              ("Edit", "Undo Layout Change", "Ctrl+Shift+T"),
               ("Panes", "Go Left", "Ctrl+Shift+H"), ("Panes", "Move Splitter Down",
                                                      "Ctrl+Alt+Shift+J"),
               ("Help", "Keys", "Alt+K")]
@@ -433,7 +433,7 @@ def check(s):
         return items if "Split Side by Side" in items else None
     items = s.wait(menu_items, "the pane's menu on the accessibility bus")
     for name, keys in (("Split Top and Bottom", "Ctrl+Shift+O"), ("Delete Pane", "Ctrl+Shift+W"),
-                       ("Grid", "Ctrl+Shift+G"), ("Bring Back Deleted Pane", "Ctrl+Shift+T")):
+                       ("Grid", "Ctrl+Shift+G"), ("Undo Layout Change", "Ctrl+Shift+T")):
         expect(keys in (items.get(name) or ""), "the menu's %r has keys %r" % (name, items.get(name)))
     s.events = []
     s.tool("key", "Escape")
@@ -477,7 +477,7 @@ def check(s):
     kept = [a.name for a in s.everything() if a.getRoleName() in ("table", "table cell")]
     expect(not kept, "the grid kept for an undo is still in the tree: %r" % kept[:3])
     s.key("ctrl+shift+t", ("table cell", "x, row 1, column 2"),
-          "Pane brought back. Pane 2 of 3, bottom left, grid")
+          "Undone: Pane deleted. Pane 2 of 3, bottom left, grid")
     expect_panes(s, [editor, "Pane 2 of 3, bottom left, grid", "Pane 3 of 3, right, empty"],
                  "an undo")
     editors = [a.name for a in s.named("text")]
