@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "app/Unit1.h"
@@ -367,6 +368,113 @@ TEST_F(Keyboard, CtrlTabVisitsEveryPanesContentInOrderAlsoAfterAnUndo) {
   Keys(Qt::Key_Tab, Qt::NoModifier);
   EXPECT_EQ(QApplication::focusWidget(), contents[0]->Handle());
   EXPECT_TREE_SOUND(Host(), pane_tree::Holding({contents.begin(), contents.end()}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Keyboard, TheMoveModeSplitterRunsAndTurnsAreEachOneStepOfTheLayoutsUndo) {
+  Ctrl(Qt::Key_N);
+  Ctrl(Qt::Key_M);
+  auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
+  ASSERT_NE(memo, nullptr);
+  TypeText(memo, "typed");
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_L);
+  Ctrl(Qt::Key_G);
+  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(grid, nullptr);
+  Ctrl(Qt::Key_H);
+  const std::string before = Dump();
+  ASSERT_EQ(before, "[AAA*+1 | BBB+1]");
+  const TPaneTree tree = Snapshot(Host()->FRoot);
+
+  // The move mode: letters move the pane and never reach its editor; the
+  // pane travels with the keys; Escape puts everything back.
+  struct TMove {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char* Tree;  // afterwards
+  };
+  const TMove moves[] = {
+      {Qt::Key_L, Qt::NoModifier, "[AAA+1 | BBB*+1]"},      // swapped with the grid
+      {Qt::Key_Right, Qt::NoModifier, "[AAA+1 | BBB*+1]"},  // the window's edge
+      {Qt::Key_K, Qt::ShiftModifier, "[AAA*+1 / BBB+1]"},   // along the top, a third
+      {Qt::Key_F, Qt::NoModifier, "[AAA*+1 | BBB+1]"},      // turned side by side
+      {Qt::Key_X, Qt::NoModifier, "[AAA*+1 | BBB+1]"},      // nothing, and no typing
+  };
+  Ctrl(Qt::Key_R);
+  ASSERT_TRUE(Host()->InMoveMode());
+  for (const TMove& move : moves) {
+    Keys(move.Key, move.Modifiers);
+    EXPECT_EQ(Dump(), move.Tree)
+        << QKeySequence(move.Key | move.Modifiers).toString().toStdString();
+    EXPECT_EQ(memo->Parent(), Host()->FCurrent) << "the pane moved is current";
+    EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
+  }
+  EXPECT_EQ(Host()->FRoot->FRatio, 1.0f / 3);
+  Keys(Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_FALSE(Host()->InMoveMode());
+  EXPECT_EQ(Dump(), before);
+  EXPECT_TRUE(Snapshot(Host()->FRoot) == tree) << "every share and content as it was";
+  EXPECT_EQ(memo->Text(), "typed");
+  EXPECT_TRUE(memo->Focused());
+
+  // Kept, the whole mode is one step of undo.
+  Ctrl(Qt::Key_R);
+  Keys(Qt::Key_L, Qt::NoModifier);
+  Keys(Qt::Key_J, Qt::ShiftModifier);
+  Keys(Qt::Key_Return, Qt::NoModifier);
+  EXPECT_FALSE(Host()->InMoveMode());
+  const std::string moved = Dump();
+  EXPECT_EQ(moved, "[AAA+1 / BBB*+1]") << "along the bottom";
+  Ctrl(Qt::Key_T);
+  EXPECT_EQ(Dump(), before);
+  Ctrl(Qt::Key_Y);
+  EXPECT_EQ(Dump(), moved);
+  Ctrl(Qt::Key_T);
+
+  // Each drag of a splitter is a step; so is a run of presses on one.
+  TSplitter* splitter = Host()->FRoot->FSplitter;
+  std::vector<float> ratios{Host()->FRoot->FRatio};
+  Drag(splitter, 1, 10, 40, 0, 3);
+  ratios.push_back(Host()->FRoot->FRatio);
+  Drag(splitter, 1, 10, -90, 0, 3);
+  ratios.push_back(Host()->FRoot->FRatio);
+  for (int i = 0; i < 3; ++i)
+    Keys(Qt::Key_L, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+  ratios.push_back(Host()->FRoot->FRatio);
+  EXPECT_EQ(std::set<float>(ratios.begin(), ratios.end()).size(), ratios.size()) << "each moved";
+  // The editor's typing stays with its own undo.
+  TypeText(memo, " more");
+  for (size_t i = ratios.size() - 1; i > 0; --i) {
+    Ctrl(Qt::Key_T);
+    EXPECT_EQ(Host()->FRoot->FRatio, ratios[i - 1]) << "undo " << ratios.size() - i;
+  }
+  EXPECT_EQ(memo->Text(), "typed more");
+  Ctrl(Qt::Key_Y);
+  EXPECT_EQ(Host()->FRoot->FRatio, ratios[1]);
+
+  // An editor turned into a grid of its lines and fields, and back; the
+  // undo brings back the very editor.
+  memo->SetText("a\tb\nc\n");
+  Host()->TurnCurrent();
+  auto* turned = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(turned, nullptr);
+  EXPECT_EQ(turned->Cells(1, 1) + turned->Cells(2, 1) + turned->Cells(1, 2), "abc");
+  Host()->TurnCurrent();
+  auto* back = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Text(), "a\tb\nc\n");
+  Host()->ClearCurrent();
+  EXPECT_EQ(Host()->FCurrent->Content(), nullptr);
+  for (int i = 0; i < 3; ++i) Ctrl(Qt::Key_T);
+  EXPECT_EQ(Host()->FCurrent->Content(), memo);
+  EXPECT_TRUE(memo->Visible());
+  EXPECT_TRUE(memo->Focused());
+  EXPECT_EQ(Application->LastAnnouncement().rfind("Undone: Editor turned into a grid. ", 0), 0u)
+      << Application->LastAnnouncement();
 }
 
 }  // namespace
