@@ -369,4 +369,33 @@ TEST_F(PointerMoving, HandlersMayRestartTheCarryOrDestroyItAndTheAreaMayGoMidCar
   EXPECT_FALSE(FMove->Active()) << "no area, nothing to carry over";
 }
 
+TEST_F(PointerMoving, ReleaseKeptFromTheControlsLeavesNoWindowlessControlHoldingThePointer) {
+  // A splitter in the area whose press starts a carry: the carry keeps the
+  // release from it, and a later drag on the bare panel must not move it.
+  auto* left = new TPanel(FForm.get());
+  left->SetParent(FArea);
+  left->SetAlign(alLeft);
+  left->SetWidth(100);
+  auto* splitter = new TSplitter(FForm.get());
+  splitter->SetParent(FArea);
+  splitter->SetAlign(alLeft);
+  splitter->SetLeft(left->Left() + left->Width());
+  splitter->OnMouseDown = TMouseEvent(&FLog, &TCarryLog::AreaMouseDown);
+  Settle();
+  const int x = splitter->Left() + 1;
+  QTest::mousePress(AreaWidget(), Qt::LeftButton, Qt::NoModifier, {x, 60});
+  QTest::mouseMove(AreaWidget(), {x, 60 + DragDistance()});
+  ASSERT_TRUE(FMove->Active());
+  QTest::mouseRelease(AreaWidget(), Qt::LeftButton, Qt::NoModifier, {x, 100});
+  EXPECT_EQ(FLog.Drops.size(), 1u);
+  const int width = left->Width();
+  FArea->OnMouseDown = TMouseEvent();
+  const int bare = splitter->Left() + splitter->Width() + 40;
+  QTest::mousePress(AreaWidget(), Qt::LeftButton, Qt::NoModifier, {bare, 60});
+  QTest::mouseMove(AreaWidget(), {bare + 30, 60});
+  QTest::mouseRelease(AreaWidget(), Qt::LeftButton, Qt::NoModifier, {bare + 30, 60});
+  Settle();
+  EXPECT_EQ(left->Width(), width);
+}
+
 }  // namespace
