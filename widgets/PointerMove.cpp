@@ -108,15 +108,21 @@ class TPointerWatch : public QObject {
   bool eventFilter(QObject* AReceiver, QEvent* AEvent) override {
     if (FOwner == nullptr) return false;
     const THold hold(this);
+    const unsigned raised = FRaised;
+    // Input whose handler failed is still the carry's: the controls beneath
+    // get none of it.
+    const QEvent::Type type = AEvent->type();
     bool eat = false;
-    FRaised = false;
-    SafeCall([&] { eat = FOwner->FilterEvent(AReceiver, AEvent); });
-    if (FRaised) SyncPeers();
+    SafeCall([&] {
+      eat = dynamic_cast<QInputEvent*>(AEvent) != nullptr && type != QEvent::Wheel;
+      eat = FOwner->FilterEvent(AReceiver, AEvent);
+    });
+    if (FRaised != raised) SyncPeers();
     return eat;
   }
 
  public:
-  bool FRaised = false;
+  unsigned FRaised = 0;  // events raised so far
 };
 
 TPointerMove::TPointerMove(TComponent* AOwner)
@@ -134,7 +140,7 @@ template <class F>
 bool TPointerMove::Raise(F&& ARaise) {
   TPointerWatch* watch = FWatch;
   const TPointerWatch::THold hold(watch);
-  watch->FRaised = true;
+  ++watch->FRaised;
   ARaise();
   return watch->FOwner != nullptr;
 }
@@ -309,11 +315,12 @@ bool TPointerMove::FilterEvent(QObject* AReceiver, QEvent* AEvent) {
       return false;
     case QEvent::Hide:
       if (Active() && AReceiver == FWatch->FPeer) {
-        TPointerWatch* watch = FWatch;
         QMetaObject::invokeMethod(
-            watch,
-            [watch] {
-              if (watch->FOwner != nullptr) Dispatch([&] { watch->FOwner->CheckAreaShown(); });
+            qApp,
+            [watch = QPointer<TPointerWatch>(FWatch)] {
+              if (watch == nullptr || watch->FOwner == nullptr) return;
+              const TPointerWatch::THold hold(watch);
+              Dispatch([&] { watch->FOwner->CheckAreaShown(); });
             },
             Qt::QueuedConnection);
       }

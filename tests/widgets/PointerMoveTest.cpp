@@ -289,6 +289,22 @@ const TNoDrop NoDrops[] = {
        QTest::mouseClick(F.MemoSurface(), Qt::RightButton, Qt::NoModifier, {30, 30});
      },
      1, 0, 0, true},
+    {"HidingTheAreaCancels",
+     [](PointerMoving& F) {
+       F.FMove->Arm();
+       F.FArea->SetVisible(false);
+       Settle();
+       F.FArea->SetVisible(true);
+     },
+     1, 0, 0, true},
+    {"AnotherWindowTakingTheKeyboardCancels",
+     [](PointerMoving& F) {
+       F.FMove->Arm();
+       const std::unique_ptr<TForm> other(TForm::CreateNew(nullptr));
+       ShowAndSettle(other.get());
+       EXPECT_FALSE(F.FMove->Active());
+     },
+     1, 0, 0, true},
     {"RefusedPickUpIsAnOrdinaryShiftClick",
      [](PointerMoving& F) {
        F.FLog.AcceptPickUp = false;
