@@ -16,6 +16,7 @@
 #include "widgets/Json.h"
 #include "widgets/Memo.h"
 #include "widgets/PaintBox.h"
+#include "widgets/PointerMove.h"
 #include "widgets/Panel.h"
 #include "widgets/Progress.h"
 #include "widgets/Resources.h"

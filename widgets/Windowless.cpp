@@ -193,6 +193,9 @@ void TPlainPeer::mousePressEvent(QMouseEvent* AEvent) {
 
 void TPlainPeer::Press(QMouseEvent* AEvent,
                        void (TGraphicControl::*AHandler)(QMouseEvent*, int, int)) {
+  // The first button of a new press: whatever held the pointer before has
+  // let go, even if its release never came here (a carry keeps it).
+  if (AEvent->buttons() == AEvent->button()) gMouseCapture = nullptr;
   const QPoint pos = AEvent->position().toPoint();
   if (TGraphicControl* target = WindowlessAt(pos)) {
     // Qt sends the moves and the release to this widget; they go on to the
