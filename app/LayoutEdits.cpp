@@ -129,6 +129,9 @@ const TSplitPanel* SplitFor(const TSplitPanel* ACarried, const TSplitPanel* ATar
 
 bool Stacked(TDropSide ASide) { return ASide == dsTop || ASide == dsBottom; }
 
+const char* const MoveModeNote =
+    "Move: arrows swap, Shift+arrow to a side, F turns, Enter keeps, Esc puts back";
+
 // More cells than a grid takes from an editor in one go.
 constexpr size_t MaxTurnedCells = 1'000'000;
 
@@ -168,6 +171,7 @@ void TLayoutEdit::Done(TSplitPanel* ACurrent, const std::string& AWhat) {
     TLayoutChange& mode = FHost->FMoveChange;
     for (TLayoutStep& step : FChange.Steps) mode.Steps.push_back(std::move(step));
     mode.After = FChange.After;
+    FHost->FPointerMove->ShowWash(HostRect(FHost->FCurrent));
   } else {
     FHost->FHistory.Record(std::move(FChange));
   }
@@ -346,19 +350,25 @@ void TMainPanel::RatioChanging(TSplitPanel* APane, float AOld, float ANew) {
 
 // --- moving panes -----------------------------------------------------------
 
-TDropPlace TMainPanel::DropPlaceAt(const TSplitPanel* ACarried, int X, int Y) {
-  TDropPlace place;
-  if (FZoomed || FRoot == nullptr) return place;
-  // The leaf under the point: down the tree by the halves' places.
+TSplitPanel* TMainPanel::LeafAt(int X, int Y) {
+  if (FZoomed || FRoot == nullptr) return nullptr;
+  // Down the tree by the halves' places.
   TSplitPanel* pane = FRoot;
-  TRect rect = HostRect(pane);
-  if (X < rect.Left || X >= rect.Right || Y < rect.Top || Y >= rect.Bottom) return place;
+  const TRect rect = HostRect(pane);
+  if (X < rect.Left || X >= rect.Right || Y < rect.Top || Y >= rect.Bottom) return nullptr;
   while (!IsLeaf(pane)) {
     const TRect first = HostRect(pane->FFirst);
     const bool inFirst = pane->SplitsHeight() ? Y < first.Bottom : X < first.Right;
     pane = inFirst ? pane->FFirst : pane->FSecond;
   }
-  rect = HostRect(pane);
+  return pane;
+}
+
+TDropPlace TMainPanel::DropPlaceAt(const TSplitPanel* ACarried, int X, int Y) {
+  TDropPlace place;
+  TSplitPanel* pane = LeafAt(X, Y);
+  if (pane == nullptr) return place;
+  const TRect rect = HostRect(pane);
   place.Target = pane;
   if (pane == ACarried || rect.Width() <= 0 || rect.Height() <= 0) return place;
   // The middle half each way trades places; the rest goes to the nearest
@@ -458,6 +468,73 @@ void TMainPanel::TurnCurrent() {
   edit.Done(FCurrent, kind == ckMemo ? "Editor turned into a grid" : "Grid turned into an editor");
 }
 
+// --- the pointer ------------------------------------------------------------
+
+TSplitPanel* TMainPanel::Carried() {
+  bool exact = false;
+  TSplitPanel* pane = PaneAt(FRoot, FCarried, &exact);
+  return exact && IsLeaf(pane) ? pane : nullptr;
+}
+
+void TMainPanel::PressOnPane(TSplitPanel* APane, int X, int Y) {
+  if (FRoot == nullptr || IsLeaf(FRoot) || FZoomed || FMoveMode) return;
+  const TRect rect = HostRect(APane);
+  FCarried = PathOf(APane);
+  FPointerMove->Press(rect.Left + X, rect.Top + Y);
+}
+
+void TMainPanel::PickUpCurrent() {
+  TRebuilding rebuilding(this);
+  Unzoom();
+  MoveCurrentToLeaf();
+  if (FCurrent == nullptr) return;
+  if (FCurrent == FRoot) {
+    SettleCurrent();
+    Application->Announce("This is the only pane: there is nowhere to move it");
+    return;
+  }
+  FCarried = PathOf(FCurrent);
+  SettleCurrent();
+  FPointerMove->Arm();
+  Application->ShowNote(FCurrent, "Click where this pane should go; Escape cancels");
+}
+
+void TMainPanel::CarryPickUp(TObject* /*Sender*/, int X, int Y, bool& Accept) {
+  TSplitPanel* pane = LeafAt(X, Y);
+  Accept = pane != nullptr && pane != FRoot && !FMoveMode;
+  if (!Accept) return;
+  // What is picked up is current, as a click makes it.
+  FCarried = PathOf(pane);
+  SetCurrent(pane);
+}
+
+void TMainPanel::CarryOver(TObject* /*Sender*/, int X, int Y, TRect& AWash) {
+  TSplitPanel* carried = Carried();
+  if (carried == nullptr) return;
+  AWash = DropPlaceAt(carried, X, Y).Wash;
+}
+
+void TMainPanel::CarryDrop(TObject* /*Sender*/, int X, int Y) {
+  TSplitPanel* carried = Carried();
+  if (carried == nullptr) return;
+  const TDropPlace place = DropPlaceAt(carried, X, Y);
+  if (place.Side != dsNone) {
+    MovePane(carried, place.Target, place.Side);
+    return;
+  }
+  // On itself nothing is plainer; elsewhere the user hears why.
+  SetCurrent(carried);
+  if (!place.Refusal.empty())
+    Application->ShowNote(place.Target, place.Refusal, true);
+  else if (place.Target != carried)
+    Application->Announce("Not moved: put it down on a pane");
+}
+
+void TMainPanel::CarryCancel(TObject* /*Sender*/) {
+  Application->Announce("Move cancelled");
+  if (FCurrent != nullptr && FRoot != nullptr) SettleCurrent();
+}
+
 // --- the move mode ----------------------------------------------------------
 
 void TMainPanel::BeginMoveMode() {
@@ -479,13 +556,9 @@ void TMainPanel::BeginMoveMode() {
   FMoveChange.Before = FMoveChange.After = PathOf(FCurrent);
   FMoveChange.What = "Pane moved";
   SettleCurrent();
-  Application->ShowNote(FCurrent,
-                        "Moving this pane: arrows or H J K L swap it with the next one, with "
-                        "Shift lay it along that side of the window, F turns its split; Enter "
-                        "keeps, Escape puts back");
-  Tell(
-      "Move mode: arrows swap, Shift and an arrow lays the pane along that side, F turns, Enter "
-      "keeps, Escape puts back");
+  FPointerMove->ShowWash(HostRect(FCurrent));
+  // Short enough to show at a pane of a small window; heard as it shows.
+  Application->ShowNote(FCurrent, MoveModeNote);
 }
 
 bool TMainPanel::MoveModeKey(unsigned AKey, bool AShift) {
@@ -567,6 +640,7 @@ void TMainPanel::EndMoveMode(bool AKeep) {
   TLayoutChange change = std::move(FMoveChange);
   FMoveChange = {};
   Application->HideNote();
+  FPointerMove->HideWash();
   if (AKeep) {
     const bool moved = !change.Steps.empty();
     if (moved) FHistory.Record(std::move(change));

@@ -121,6 +121,9 @@ const std::vector<TForm1::TCommand>& TForm1::Commands() {
       {"&Panes", "&Zoom", "Zoom the current pane", CtrlShift | 'X', &F::ZoomExecute, 0, &F::CanZoom,
        0, true},
       {"&Panes", "-", "", 0, nullptr, 0, nullptr, 0, false},
+      {"&Panes", "&Move This Pane…",
+       "Pick up the current pane: the next click puts it down, as a drop does", 0,
+       &F::PickUpExecute, 0, &F::HasSplit, 0, true},
       {"&Panes", "Move Pane with &Keys",
        "Move the current pane with the keys: arrows swap, Shift lays along a side, F turns",
        CtrlShift | 'R', &F::MoveModeExecute, 0, &F::HasSplit, 0, true},
@@ -176,25 +179,15 @@ void TForm1::CreatePaneMenu() {
   PaneMenu1->SetCaption("Pa&ne");  // P is Paste in the menus it joins
   PaneMenu1->Items()->OnPopup = TNotifyEvent(this, &TForm1::MenuPopup);
   using F = TForm1;
-  const std::vector<void (F::*)(TObject*)> wanted = {&F::Button2Click,
-                                                     &F::Button3Click,
-                                                     &F::Button4Click,
-                                                     nullptr,
-                                                     &F::Button6Click,
-                                                     &F::Button7Click,
-                                                     nullptr,
-                                                     &F::ZoomExecute,
-                                                     &F::EvenOutExecute,
-                                                     nullptr,
-                                                     &F::MoveModeExecute,
-                                                     &F::FlipExecute,
-                                                     nullptr,
-                                                     &F::ClearPaneExecute,
-                                                     &F::TurnPaneExecute,
-                                                     &F::TurnPaneExecute,
-                                                     nullptr,
-                                                     &F::UndoLayoutExecute,
-                                                     &F::RedoLayoutExecute};
+  // clang-format off
+  const std::vector<void (F::*)(TObject*)> wanted = {
+      &F::Button2Click,   &F::Button3Click,      &F::Button4Click,
+      nullptr,            &F::Button6Click,      &F::Button7Click,
+      nullptr,            &F::ZoomExecute,       &F::EvenOutExecute,
+      nullptr,            &F::PickUpExecute,     &F::MoveModeExecute, &F::FlipExecute,
+      nullptr,            &F::ClearPaneExecute,  &F::TurnPaneExecute, &F::TurnPaneExecute,
+      nullptr,            &F::UndoLayoutExecute, &F::RedoLayoutExecute};
+  // clang-format on
   const std::vector<TCommand>& commands = Commands();
   size_t after = 0;  // a handler named twice takes its next command
   for (size_t w = 0; w < wanted.size(); ++w) {

@@ -80,14 +80,19 @@ void TSplitPanel::DrawMarker(TColor AColor) {
   canvas->LineTo(0, 0);
 }
 
-void TSplitPanel::PaintBoxMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/,
-                                    TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
+void TSplitPanel::PaintBoxMouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/,
+                                    int X, int Y) {
   if (FCurrentRef == nullptr) return;
   if (*FCurrentRef != nullptr) (*FCurrentRef)->DrawMarker(clWhite);
   *FCurrentRef = this;
   DrawMarker(clRed);
   // The keyboard follows the frame.
-  if (TMainPanel* host = Host()) host->SettleCurrent();
+  TMainPanel* host = Host();
+  if (host == nullptr) return;
+  host->SettleCurrent();
+  // Dragged on, past the desktop's distance, an empty pane is picked up.
+  if (Button == mbLeft && Content() == nullptr && FPaintBox != nullptr)
+    host->PressOnPane(this, X + FPaintBox->Left(), Y + FPaintBox->Top());
 }
 
 TMainPanel* TSplitPanel::Host() const {
@@ -297,6 +302,12 @@ TMainPanel::TMainPanel(TComponent* AOwner)
   FRoot->SetAlign(alClient);
   FRoot->SetText("BASEPANEL");
   FCurrent = FRoot;
+  FPointerMove = new TPointerMove(this);
+  FPointerMove->SetArea(this);
+  FPointerMove->OnPickUp = TPickUpEvent(this, &TMainPanel::CarryPickUp);
+  FPointerMove->OnOver = TDropTargetEvent(this, &TMainPanel::CarryOver);
+  FPointerMove->OnDrop = TPointEvent(this, &TMainPanel::CarryDrop);
+  FPointerMove->OnCancel = TNotifyEvent(this, &TMainPanel::CarryCancel);
 }
 
 TMainPanel::~TMainPanel() {

@@ -11,6 +11,7 @@
 #include "widgets/Application.h"
 #include "widgets/PaintBox.h"
 #include "widgets/Panel.h"
+#include "widgets/PointerMove.h"
 #include "widgets/Progress.h"
 #include "widgets/Splitter.h"
 
@@ -186,6 +187,15 @@ class TMainPanel : public TWinControl {
   bool InMoveMode() const { return FMoveMode; }
   bool MoveModeKey(unsigned AKey, bool AShift);
   void EndMoveMode(bool AKeep);
+  // Carrying a pane with the pointer: a left press at X, Y on an empty
+  // pane's face (a drag past the desktop's distance picks it up), or the
+  // current pane picked up by the pane's menu, put down by the next click.
+  // Ctrl+Shift and a press picks up any pane, its editor's or grid's too.
+  void PressOnPane(TSplitPanel* APane, int X, int Y);
+  void PickUpCurrent();
+  TPointerMove* PointerMove() const { return FPointerMove; }
+  // The leaf at X, Y of the host, or null.
+  TSplitPanel* LeafAt(int X, int Y);
   // The leaf across APane's edge in ADirection (see SelectNeighbour), or null.
   TSplitPanel* Neighbour(TSplitPanel* APane, TPaneDirection ADirection);
 
@@ -234,6 +244,15 @@ class TMainPanel : public TWinControl {
   // Undo and redo: applies AChange's steps (backwards for an undo) and
   // gives the change that takes that back.
   TLayoutChange Replay(TLayoutChange AChange, bool ABackwards);
+  void CarryPickUp(TObject* Sender, int X, int Y, bool& Accept);
+  void CarryOver(TObject* Sender, int X, int Y, TRect& AWash);
+  void CarryDrop(TObject* Sender, int X, int Y);
+  void CarryCancel(TObject* Sender);
+  // What the pointer carries: the pane picked up, by its place.
+  TPointerMove* FPointerMove = nullptr;
+  TPanePath FCarried;
+  // The carried pane, if its place still holds a leaf.
+  TSplitPanel* Carried();
   // Content kept for an undo waits outside the window; and comes back.
   void Park(TControl* AContent);
   void Unpark(TSplitPanel* APane, TControl* AContent);

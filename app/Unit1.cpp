@@ -126,6 +126,10 @@ void TForm1::MoveModeExecute(TObject* /*Sender*/) {
   host->BeginMoveMode();
 }
 
+void TForm1::PickUpExecute(TObject* /*Sender*/) {
+  if (TMainPanel* host = Panes()) host->PickUpCurrent();
+}
+
 void TForm1::FormKeyDown(TObject* /*Sender*/, unsigned& Key, TShiftState Shift) {
   if (FMainPanel == nullptr || !FMainPanel->InMoveMode()) return;
   if (FMainPanel->MoveModeKey(Key, (Shift & ssShift) != 0)) Key = 0;

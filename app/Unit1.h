@@ -56,6 +56,7 @@ class TForm1 : public TForm {
   // window sees first while it lasts), turning a split, emptying a pane and
   // turning its editor into a grid or back (the tag: what it holds now).
   void MoveModeExecute(TObject* Sender);
+  void PickUpExecute(TObject* Sender);
   void FormKeyDown(TObject* Sender, unsigned& Key, TShiftState Shift);
   void FlipExecute(TObject* Sender);
   void ClearPaneExecute(TObject* Sender);

@@ -257,6 +257,7 @@ void TPointerMove::ShowWash(const TRect& AWash) {
     return;
   }
   QWidget* peer = FWatch->FPeer;
+  if (peer == nullptr) return;
   if (FWatch->FWash == nullptr) FWatch->FWash = new TWash(peer);
   TWash* wash = FWatch->FWash;
   wash->setGeometry(AWash.Left, AWash.Top + FArea->PeerClientTop(), AWash.Width(), AWash.Height());

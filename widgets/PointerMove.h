@@ -46,6 +46,10 @@ class TPointerMove : public TComponent {
   bool Active() const { return FState == csCarrying || FState == csArmed; }
   // Ends it without a drop, raising OnCancel.
   void Cancel();
+  // The wash over ARect of the area, or none, also without a carry: what
+  // the keyboard carries shows the same way.
+  void ShowWash(const TRect& AWash);
+  void HideWash();
 
   // Asks whether a Ctrl+Shift press at X, Y picks something up (Accept
   // comes in true). Without a handler nothing is picked up that way.
@@ -83,8 +87,6 @@ class TPointerMove : public TComponent {
   void Drop(int X, int Y);
   // False if a handler destroyed this component.
   bool EndWithCancel();
-  void ShowWash(const TRect& AWash);
-  void HideWash();
   // Cancels a carry whose area is no longer shown (checked once the event
   // loop is back, since a hidden area may be one being destroyed).
   void CheckAreaShown();

@@ -385,6 +385,13 @@ TEST_F(Keyboard, TheMoveModeSplitterRunsAndTurnsAreEachOneStepOfTheLayoutsUndo) 
   Ctrl(Qt::Key_G);
   auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
   ASSERT_NE(grid, nullptr);
+  // The grid's cell holds the keyboard: the mode begins and ends there too.
+  Ctrl(Qt::Key_R);
+  EXPECT_TRUE(Host()->InMoveMode());
+  EXPECT_EQ(Application->LastAnnouncement().rfind("Move: arrows swap", 0), 0u)
+      << Application->LastAnnouncement();
+  Keys(Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_FALSE(Host()->InMoveMode());
   Ctrl(Qt::Key_H);
   const std::string before = Dump();
   ASSERT_EQ(before, "[AAA*+1 | BBB+1]");

@@ -446,7 +446,7 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   EXPECT_EQ(Host()->FCurrent, right);
   EXPECT_EQ(captions(menu),
             "Split &Top and Bottom;Split &Side by Side;&Delete Pane;&Editor;&Grid;&Zoom;E&ven "
-            "Out;Move Pane with &Keys;T&urn the Halves;Cle&ar This Pane;Turn &into Grid;Turn "
+            "Out;&Move This Pane…;Move Pane with &Keys;T&urn the Halves;Cle&ar This Pane;Turn &into Grid;Turn "
             "i&nto Editor;Undo La&yout Change;Redo Layout C&hange;");
   for (QAction* action : menu->actions()) {
     if (action->text() == "Redo Layout C&hange") {

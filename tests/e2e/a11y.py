@@ -485,6 +485,14 @@ def check(s):
     # Zoom is in the name, and said both ways.
     s.say("ctrl+shift+x", "Zoomed. Pane 2 of 3, zoomed, grid")
     s.say("ctrl+shift+x", "Zoom off. Pane 2 of 3, bottom left, grid")
+    # The move mode is heard: how it works, where each key took the pane,
+    # and that Escape put it back.
+    s.say("ctrl+shift+r",
+          "Move: arrows swap, Shift+arrow to a side, F turns, Enter keeps, Esc puts back")
+    s.say("l", "Moved right. Pane 3 of 3, right, grid")
+    s.say("Escape", "Move cancelled: the panes are as they were. Pane 2 of 3, bottom left, grid")
+    expect_panes(s, [editor, "Pane 2 of 3, bottom left, grid", "Pane 3 of 3, right, empty"],
+                 "a cancelled move")
 
     # Leave: the typed cell makes the window ask first, and the question
     # takes the keys; Discard (the next button) lets the work go.
