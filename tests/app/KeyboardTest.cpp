@@ -6,6 +6,7 @@
 #include <QAccessibleValueInterface>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -482,6 +483,111 @@ TEST_F(Keyboard, TheMoveModeSplitterRunsAndTurnsAreEachOneStepOfTheLayoutsUndo) 
   EXPECT_TRUE(memo->Focused());
   EXPECT_EQ(Application->LastAnnouncement().rfind("Undone: Editor turned into a grid. ", 0), 0u)
       << Application->LastAnnouncement();
+}
+
+}  // namespace
+
+namespace {
+
+// Carries a pane by the pointer: a press on AFrom at its point (X, Y), with
+// AModifiers, moved in steps to the point (AToX, AToY) of ATo, then released,
+// or Escape there first.
+void Carry(TControl* AFrom, int X, int Y, Qt::KeyboardModifiers AModifiers, TControl* ATo, int AToX,
+           int AToY, bool AEscape = false) {
+  QWidget* widget = AFrom->Handle();
+  QWidget* window = widget->window();
+  const QPoint start = widget->mapFrom(window, WindowPos(AFrom, X, Y));
+  const QPoint end = widget->mapFrom(window, WindowPos(ATo, AToX, AToY));
+  QTest::mousePress(widget, Qt::LeftButton, AModifiers, start);
+  for (int i = 1; i <= 4; ++i) QTest::mouseMove(widget, start + (end - start) * i / 4);
+  Settle();
+  if (AEscape) QTest::keyClick(widget, Qt::Key_Escape);
+  QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, end);
+  Settle();
+}
+
+TEST_F(Keyboard, APaneIsCarriedByThePointerToWhereTheWashShowsAndTheUndoPutsItBack) {
+  Ctrl(Qt::Key_N);
+  Ctrl(Qt::Key_M);
+  auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
+  ASSERT_NE(memo, nullptr);
+  TypeText(memo, "notes");
+  Ctrl(Qt::Key_E);
+  Ctrl(Qt::Key_L);
+  Ctrl(Qt::Key_G);
+  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  ASSERT_NE(grid, nullptr);
+  Ctrl(Qt::Key_O);
+  const std::string before = "[AAA+1 | [AAA*+1 / BBB]]";
+  ASSERT_EQ(Dump(), before);
+  const TPaneTree tree = Snapshot(Host()->FRoot);
+  TSplitPanel* left = Host()->FRoot->FFirst;
+  TSplitPanel* bottomRight = Host()->FRoot->FSecond->FSecond;
+
+  struct TCase {
+    const char* Name;
+    bool FromEditor;  // else from the empty pane, with a plain drag
+    bool ToLeft;      // onto the left pane, else onto the bottom right one
+    double X, Y;      // where on it, as a share of its width and height
+    bool Escape;
+    const char* Tree;  // afterwards ("" for unchanged)
+  };
+  const TCase cases[] = {
+      {"the editor's pane onto the middle of the empty one: they trade places", true, false, 0.5,
+       0.5, false, "[AAA | [AAA+1 / BBB*+1]]"},
+      {"the editor's pane onto the empty one's left edge: beside it", true, false, 0.1, 0.5, false,
+       "[AAA+1 / [AAA*+1 | BBB]]"},
+      {"the empty pane onto the editor's bottom edge: below it", false, true, 0.5, 0.9, false,
+       "[[AAA+1 / BBB*] | BBB+1]"},
+      {"Escape before the drop", true, false, 0.5, 0.5, true, ""},
+      {"onto itself", false, false, 0.3, 0.3, false, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_EQ(Dump().find('*') != std::string::npos, true);
+    TSplitPanel* to = c.ToLeft ? left : bottomRight;
+    const int toX = static_cast<int>(to->Width() * c.X), toY = static_cast<int>(to->Height() * c.Y);
+    if (c.FromEditor)
+      Carry(memo, 20, 20, Qt::ControlModifier | Qt::ShiftModifier, to, toX, toY, c.Escape);
+    else
+      Carry(bottomRight->FPaintBox, 30, 30, Qt::NoModifier, to, toX, toY, c.Escape);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TREE_SOUND(Host(), pane_tree::Holding({memo, grid}));
+    EXPECT_EQ(memo->Text(), "notes") << "the press in the editor typed or moved nothing";
+    const std::string after = Dump();
+    if (*c.Tree == 0) {
+      EXPECT_EQ(after.find('/') != std::string::npos, true);
+      EXPECT_TRUE(Snapshot(Host()->FRoot) == tree) << after;
+      continue;
+    }
+    EXPECT_EQ(after, c.Tree);
+    // What was carried is current, with the keys in it.
+    EXPECT_EQ(Host()->FCurrent->Content(), c.FromEditor ? memo : nullptr);
+    if (c.FromEditor) {
+      EXPECT_TRUE(memo->Focused());
+    }
+    Ctrl(Qt::Key_T);
+    std::string undone = Dump();
+    undone.erase(std::remove(undone.begin(), undone.end(), '*'), undone.end());
+    EXPECT_EQ(undone, "[AAA+1 | [AAA+1 / BBB]]");
+    EXPECT_TRUE(Snapshot(Host()->FRoot) == tree) << "every share and content back";
+    left = Host()->FRoot->FFirst;
+    bottomRight = Host()->FRoot->FSecond->FSecond;
+  }
+
+  // The pane's menu: Move This Pane picks the current one up; the next
+  // click puts it down the same way.
+  Host()->SetCurrent(left);
+  Host()->PickUpCurrent();
+  ASSERT_TRUE(Host()->PointerMove()->Active());
+  QWidget* face = bottomRight->Handle();
+  const QPoint middle = face->mapFrom(
+      face->window(), WindowPos(bottomRight, bottomRight->Width() / 2, bottomRight->Height() / 2));
+  QTest::mouseMove(face, middle);
+  QTest::mouseClick(face, Qt::LeftButton, Qt::NoModifier, middle);
+  Settle();
+  EXPECT_EQ(Dump(), "[AAA | [AAA+1 / BBB*+1]]");
+  EXPECT_EQ(memo->Parent(), Host()->FCurrent);
 }
 
 }  // namespace
