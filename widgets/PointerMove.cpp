@@ -368,7 +368,13 @@ bool TPointerMove::FilterMouse(QObject* AReceiver, QEvent* AEvent) {
       return type == QEvent::MouseButtonPress && TryPickUp(AReceiver, AEvent);
     case csPending:
       // A click so far: the press went where it went and nothing is eaten
-      // until the pointer has moved far enough to make it a drag.
+      // until the pointer has moved far enough to make it a drag. A new
+      // press means its release went by unseen (to another window, say).
+      if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+        FState = csIdle;
+        UpdateWatch();
+        return type == QEvent::MouseButtonPress && TryPickUp(AReceiver, AEvent);
+      }
       if (!(mouse->buttons() & Qt::LeftButton)) {
         FState = csIdle;
         UpdateWatch();
