@@ -2,6 +2,7 @@
 // window), the commands with the repaint they cause, and the memory a pane
 // costs, each next to nested QSplitters whose leaves paint what a pane shows.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QVBoxLayout>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "app/SplitPanel.h"
 #include "bench/Trees.h"
@@ -91,13 +91,79 @@ void DragStep(benchmark::State& AState) {
   AState.counters["leaves"] = leaves;
 }
 
+// Moving panes about at 1,024 panes, each with the repaint it causes: a
+// move of the current pane beside a far one, a swap with it, and the
+// layout's undo and redo of the move; AWhich picks what is reported.
+enum class Rearranging { Move, Swap, Undo, Redo };
+
+void Rearrange(benchmark::State& AState, Rearranging AWhich) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  TMainPanel* host = window->Host;
+  window->Form->Handle()->repaint();
+  auto leafAt = [&](int X, int Y) { return host->LeafAt(X, Y); };
+  TSplitPanel* near = leafAt(10, 10);
+  for (auto _ : AState) {
+    TSplitPanel* far = leafAt(host->Width() - 10, host->Height() - 10);
+    host->SetCurrent(near);
+    Settle();
+    const auto t0 = Clock::now();
+    host->MovePane(host->FCurrent, far, dsLeft);
+    Settle();
+    const auto t1 = Clock::now();
+    host->UndoLayout();
+    Settle();
+    const auto t2 = Clock::now();
+    host->RedoLayout();
+    Settle();
+    const auto t3 = Clock::now();
+    host->UndoLayout();
+    near = leafAt(10, 10);
+    far = leafAt(host->Width() - 10, host->Height() - 10);
+    Settle();
+    const auto t4 = Clock::now();
+    host->MovePane(near, far, dsSwap);
+    Settle();
+    const auto t5 = Clock::now();
+    host->UndoLayout();
+    Settle();
+    near = leafAt(10, 10);
+    const auto taken = AWhich == Rearranging::Move   ? t1 - t0
+                       : AWhich == Rearranging::Undo ? t2 - t1
+                       : AWhich == Rearranging::Redo ? t3 - t2
+                                                     : t5 - t4;
+    AState.SetIterationTime(std::chrono::duration<double>(taken).count());
+  }
+  AState.counters["leaves"] = leaves;
+}
+
+// One frame of a pane carried by the pointer: where it would land and the
+// wash over it, repainted.
+void DragWash(benchmark::State& AState) {
+  const int leaves = static_cast<int>(AState.range(0));
+  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  TMainPanel* host = window->Host;
+  window->Form->Handle()->repaint();
+  TSplitPanel* carried = host->LeafAt(10, 10);
+  bool there = false;
+  for (auto _ : AState) {
+    there = !there;
+    const int x = there ? host->Width() * 3 / 4 : host->Width() / 2 + 7;
+    const int y = there ? host->Height() / 3 : host->Height() * 2 / 3;
+    host->PointerMove()->ShowWash(host->DropPlaceAt(carried, x, y).Wash);
+    Settle();
+  }
+  host->PointerMove()->HideWash();
+  AState.counters["leaves"] = leaves;
+}
+
 // Resident memory a tree of ALeaves adds to a shown, painted window, in KiB;
 // measured in a fresh process so neither side reuses the other's memory.
 long ProbeMemory(const char* ASide, const char* AShape, int ALeaves) {
   char self[4096] = {};
   if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
-  const std::string command = std::string(self) + " --memory-probe " + ASide + " " + AShape +
-                              " " + std::to_string(ALeaves);
+  const std::string command =
+      std::string(self) + " --memory-probe " + ASide + " " + AShape + " " + std::to_string(ALeaves);
   FILE* probe = popen(command.c_str(), "r");
   if (probe == nullptr) return -1;
   long kib = -1;
@@ -140,12 +206,38 @@ BENCHMARK_CAPTURE(FrameQSplitter, balanced, Shape::Balanced)->Apply(Leaves);
 BENCHMARK_CAPTURE(Frame, chain, Shape::Chain)->Apply(Leaves);
 BENCHMARK_CAPTURE(FrameQSplitter, chain, Shape::Chain)->Apply(ChainLeavesForQSplitter);
 BENCHMARK_CAPTURE(SplitAndRemove, split, Command::Split)
-    ->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)
-    ->Arg(1024)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(DragStep)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, move, Rearranging::Move)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, swap, Rearranging::Swap)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, undo, Rearranging::Undo)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, redo, Rearranging::Redo)
+    ->Arg(1024)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(DragWash)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Memory, balanced, Shape::Balanced)
-    ->Arg(64)->Arg(256)->Arg(1024)->Arg(4096)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(64)
+    ->Arg(256)
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

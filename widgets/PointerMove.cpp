@@ -365,7 +365,9 @@ bool TPointerMove::FilterMouse(QObject* AReceiver, QEvent* AEvent) {
   const QPoint at = watch->AreaPos(mouse->globalPosition());
   switch (FState) {
     case csIdle:
-      return type == QEvent::MouseButtonPress && TryPickUp(AReceiver, AEvent);
+      // A press right after a click comes as a double click: it picks up too.
+      return (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+             TryPickUp(AReceiver, AEvent);
     case csPending:
       // A click so far: the press went where it went and nothing is eaten
       // until the pointer has moved far enough to make it a drag. A new
@@ -373,7 +375,7 @@ bool TPointerMove::FilterMouse(QObject* AReceiver, QEvent* AEvent) {
       if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
         FState = csIdle;
         UpdateWatch();
-        return type == QEvent::MouseButtonPress && TryPickUp(AReceiver, AEvent);
+        return TryPickUp(AReceiver, AEvent);
       }
       if (!(mouse->buttons() & Qt::LeftButton)) {
         FState = csIdle;

@@ -1226,6 +1226,107 @@ def grids_and_editors(s):
     s.ended(0)
 
 
+def rearrange(s):
+    """Panes moved about as people do it: an editor's pane carried with
+    Ctrl+Shift and a drag onto another pane's middle (they trade places), an
+    empty pane dragged onto another's top edge (it goes above it), Escape
+    mid-drag and a drop on itself (nothing changes), the move mode's keys,
+    the pane menu's Move This Pane and a click; every one undone and redone
+    with Ctrl+Shift+T and Ctrl+Shift+Y, a splitter drag too."""
+    if s.app is not None and s.app.poll() is None:
+        s.app.kill()
+        s.app.wait()
+        shutil.rmtree(s.env["XDG_DATA_HOME"], ignore_errors=True)
+    s.launch()
+    s.press("create")
+    base = s.frame()
+    s.press("memo")
+    s.type("notes")
+    s.press("side")
+    left = s.frame(differs_from=base, typing=False)
+    right = (left[2] + 4, left[1], base[2], left[3])
+    s.click(*centre(right))
+    right = s.frame_only(differs_from=left)
+
+    def carry(frm, to, modifiers=None, escape=False):
+        s.note("carry %r to %r%s" % (frm, to, " with " + modifiers if modifiers else ""))
+        if modifiers:
+            s.tool("keydown", modifiers)
+        s.tool("mousemove", "--window", s.wid, str(frm[0]), str(frm[1]), "mousedown", "1")
+        if modifiers:
+            s.tool("keyup", modifiers)
+        for i in range(1, 6):
+            s.tool("mousemove", "--window", s.wid, str(frm[0] + (to[0] - frm[0]) * i // 5),
+                   str(frm[1] + (to[1] - frm[1]) * i // 5))
+            time.sleep(0.02)
+        if escape:
+            s.key("Escape")
+        s.tool("mouseup", "1")
+
+    # The editor's pane onto the empty one's middle: they trade places, and
+    # the keys go on into the editor where it went.
+    s.click(*centre(left))
+    s.frame_only(equals=left)
+    carry(centre(left), centre(right), "ctrl+shift")
+    s.frame_only(equals=right)
+    s.typing_lands_in(right, must_show=True)
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=left)
+    s.key("ctrl+shift+y")
+    s.frame_only(equals=right)
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=left)
+    whole = s.grab()
+
+    # The empty pane onto the editor's top edge: it lies above the editor,
+    # across the whole width, and is current.
+    carry(centre(right), (centre(left)[0], left[1] + 10))
+    top = s.frame_only(differs_from=left)
+    if not (top[0] <= left[0] + 2 and top[2] >= right[2] - 2 and top[3] < centre(base)[1] + 4):
+        raise Failure("a drop on the top edge framed %r, not the top half" % (top,))
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=right)
+
+    # Escape mid-drag, and a drop on itself: nothing changes.
+    s.click(*centre(left))
+    s.frame_only(equals=left)
+    carry(centre(left), centre(right), "ctrl+shift", escape=True)
+    carry(centre(right), (centre(right)[0] + 60, centre(right)[1] + 30))
+    s.frame_only(equals=right)
+    s.click(*centre(left))
+    s.frame_only(equals=left)
+    changed = diff_box(whole, s.grab())
+    if changed is not None:
+        raise Failure("Escape or a drop on itself changed the screen at %r" % (changed,))
+
+    # The move mode: L trades places with the pane on the right, Enter keeps.
+    s.key("ctrl+shift+r", "l", "Return")
+    s.frame_only(equals=right)
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=left)
+
+    # A single pointer: the pane's menu picks the pane up, a click puts it
+    # down (Menu key, then M for Move This Pane).
+    s.key("Menu")
+    s.wait(lambda: s.popups() or None, "the editor's menu")
+    s.key("n", "m")
+    s.wait(lambda: not s.popups() or None, "the menu closed")
+    s.click(*centre(right))
+    s.frame_only(equals=right)
+    s.typing_lands_in(right, must_show=True)
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=left)
+
+    # A splitter drag is a step of its own.
+    s.drag(left[2] + 2, centre(left)[1], 80, 0)
+    dragged = s.frame_only(differs_from=left)
+    s.key("ctrl+shift+t")
+    s.frame_only(equals=left)
+    s.key("ctrl+shift+y")
+    s.frame_only(equals=dragged)
+
+
+
 def later_and_escape(s):
     """Not now keeps a recovery copy for later, whatever comes after; a cell
     still open at a save and then escaped shows what the file holds."""
@@ -1498,7 +1599,8 @@ def main():
                   ("room", room_and_zoom),
                   ("random", lambda s: random_actions(s, args.actions, random.Random(args.seed))),
                   ("untitled", untitled_work), ("files", workspace_files),
-                  ("grids", grids_and_editors), ("later", later_and_escape),
+                  ("grids", grids_and_editors), ("rearrange", rearrange),
+                  ("later", later_and_escape),
                   ("huge files", huge_files))
         if args.only:
             stages = tuple(st for st in stages if st[0] in args.only.split(","))
