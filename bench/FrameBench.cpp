@@ -92,30 +92,51 @@ void DragStep(benchmark::State& AState) {
 }
 
 // Moving panes about at 1,024 panes, each with the repaint it causes: a
-// move of the current pane beside a far one, a swap with it, and the
-// layout's undo and redo of the move; AWhich picks what is reported.
+// move of the current pane, a swap with a far one, and the layout's undo
+// and redo of the move; AWhich picks what is reported. With AFar the move
+// lays the pane along the window's side (the whole tree is laid out anew),
+// else it goes to the other side of the pane next door (which the panes of
+// a window this full have no room for at 1,024).
 enum class Rearranging { Move, Swap, Undo, Redo };
 
-void Rearrange(benchmark::State& AState, Rearranging AWhich) {
+void Rearrange(benchmark::State& AState, Rearranging AWhich, bool AFar) {
   const int leaves = static_cast<int>(AState.range(0));
   const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
   TMainPanel* host = window->Host;
   window->Form->Handle()->repaint();
   auto leafAt = [&](int X, int Y) { return host->LeafAt(X, Y); };
+  bool refused = false;
   TSplitPanel* near = leafAt(10, 10);
   for (auto _ : AState) {
     TSplitPanel* far = leafAt(host->Width() - 10, host->Height() - 10);
     host->SetCurrent(near);
     Settle();
+    // Panes this small have no room for a split beside most of them.
+    const size_t serial = host->History().Serial();
+    TSplitPanel* next = static_cast<TSplitPanel*>(near->Parent())->FSecond;
+    const TDropSide side =
+        next->Parent() != nullptr && static_cast<TSplitPanel*>(near->Parent())->SplitsHeight()
+            ? dsBottom
+            : dsRight;
+    if (AFar) host->BeginMoveMode();
     const auto t0 = Clock::now();
-    host->MovePane(host->FCurrent, far, dsLeft);
+    if (AFar)
+      host->MoveModeKey('L', true);
+    else
+      host->MovePane(near, next, side);
     Settle();
+    window->Form->Handle()->repaint();
     const auto t1 = Clock::now();
+    host->EndMoveMode(true);
+    refused = refused || host->History().Serial() == serial;
+    const auto t1b = Clock::now();
     host->UndoLayout();
     Settle();
+    window->Form->Handle()->repaint();
     const auto t2 = Clock::now();
     host->RedoLayout();
     Settle();
+    window->Form->Handle()->repaint();
     const auto t3 = Clock::now();
     host->UndoLayout();
     near = leafAt(10, 10);
@@ -124,17 +145,19 @@ void Rearrange(benchmark::State& AState, Rearranging AWhich) {
     const auto t4 = Clock::now();
     host->MovePane(near, far, dsSwap);
     Settle();
+    window->Form->Handle()->repaint();
     const auto t5 = Clock::now();
     host->UndoLayout();
     Settle();
     near = leafAt(10, 10);
     const auto taken = AWhich == Rearranging::Move   ? t1 - t0
-                       : AWhich == Rearranging::Undo ? t2 - t1
+                       : AWhich == Rearranging::Undo ? t2 - t1b
                        : AWhich == Rearranging::Redo ? t3 - t2
                                                      : t5 - t4;
     AState.SetIterationTime(std::chrono::duration<double>(taken).count());
   }
   AState.counters["leaves"] = leaves;
+  if (refused) AState.SkipWithError("a move was refused");
 }
 
 // One frame of a pane carried by the pointer: where it would land and the
@@ -145,14 +168,29 @@ void DragWash(benchmark::State& AState) {
   TMainPanel* host = window->Host;
   window->Form->Handle()->repaint();
   TSplitPanel* carried = host->LeafAt(10, 10);
+  QWidget* top = window->Form->Handle();
+  // Two points where the carried pane would trade places with another.
+  auto swapNear = [&](int X, int Y) {
+    for (int d = 0; d < 60; d += 3)
+      if (host->DropPlaceAt(carried, X + d, Y + d).Side == dsSwap) return QPoint(X + d, Y + d);
+    return QPoint(X, Y);
+  };
+  const QPoint points[] = {swapNear(host->Width() * 3 / 4, host->Height() / 3),
+                           swapNear(host->Width() / 2 + 7, host->Height() * 2 / 3)};
   bool there = false;
+  double washed = 0;
   for (auto _ : AState) {
     there = !there;
-    const int x = there ? host->Width() * 3 / 4 : host->Width() / 2 + 7;
-    const int y = there ? host->Height() / 3 : host->Height() * 2 / 3;
-    host->PointerMove()->ShowWash(host->DropPlaceAt(carried, x, y).Wash);
+    const QPoint at = points[there ? 0 : 1];
+    const TRect wash = host->DropPlaceAt(carried, at.x(), at.y()).Wash;
+    host->PointerMove()->ShowWash(wash);
     Settle();
+    // What the wash left and what it covers now, painted.
+    top->repaint(
+        QRect(wash.Left, wash.Top, wash.Width(), wash.Height()).adjusted(-60, -60, 60, 60));
+    washed = wash.Width() * wash.Height();
   }
+  AState.counters["wash_px"] = washed;
   host->PointerMove()->HideWash();
   AState.counters["leaves"] = leaves;
 }
@@ -214,19 +252,19 @@ BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(DragStep)->Arg(1024)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Rearrange, move, Rearranging::Move)
+BENCHMARK_CAPTURE(Rearrange, swap_far, Rearranging::Swap, true)
     ->Arg(1024)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Rearrange, swap, Rearranging::Swap)
+BENCHMARK_CAPTURE(Rearrange, move_along_window_side, Rearranging::Move, true)
     ->Arg(1024)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Rearrange, undo, Rearranging::Undo)
+BENCHMARK_CAPTURE(Rearrange, undo_along_window_side, Rearranging::Undo, true)
     ->Arg(1024)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Rearrange, redo, Rearranging::Redo)
+BENCHMARK_CAPTURE(Rearrange, redo_along_window_side, Rearranging::Redo, true)
     ->Arg(1024)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -1324,6 +1324,12 @@ def rearrange(s):
     s.frame_only(equals=left)
     s.key("ctrl+shift+y")
     s.frame_only(equals=dragged)
+    # The untitled work goes, and its recovery copy with it: the stages after
+    # start their own windows.
+    s.app.kill()
+    s.app.wait()
+    s.app = None
+    shutil.rmtree(s.env["XDG_DATA_HOME"], ignore_errors=True)
 
 
 
