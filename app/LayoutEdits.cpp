@@ -291,43 +291,32 @@ TLayoutChange TMainPanel::Replay(TLayoutChange AChange, bool ABackwards) {
   return done;
 }
 
-void TMainPanel::UndoLayout() {
-  if (FMoveMode) EndMoveMode(true);
-  if (!FHistory.CanUndo()) {
-    Application->Announce("No change to the layout to undo");
-    return;
-  }
-  TRebuilding rebuilding(this);
-  Unzoom();
-  if (FCurrent != nullptr) FCurrent->DrawMarker(clWhite);
-  TLayoutChange change = FHistory.TakeUndo();
-  TLayoutChange redo = Replay(std::move(change), true);
-  FCurrent = PaneAt(FRoot, redo.Before);
-  const std::string what = redo.What;
-  FHistory.Undone(std::move(redo));
-  DescribePanes();
-  SettleCurrent();
-  Tell("Undone: " + what);
-  Changed();
-}
+void TMainPanel::UndoLayout() { StepHistory(true); }
 
-void TMainPanel::RedoLayout() {
+void TMainPanel::RedoLayout() { StepHistory(false); }
+
+void TMainPanel::StepHistory(bool AUndo) {
   if (FMoveMode) EndMoveMode(true);
-  if (!FHistory.CanRedo()) {
-    Application->Announce("No change to the layout to redo");
+  if (!(AUndo ? FHistory.CanUndo() : FHistory.CanRedo())) {
+    Application->Announce(AUndo ? "No change to the layout to undo"
+                                : "No change to the layout to redo");
     return;
   }
   TRebuilding rebuilding(this);
   Unzoom();
   if (FCurrent != nullptr) FCurrent->DrawMarker(clWhite);
-  TLayoutChange change = FHistory.TakeRedo();
-  TLayoutChange undo = Replay(std::move(change), false);
-  FCurrent = PaneAt(FRoot, undo.After);
-  const std::string what = undo.What;
-  FHistory.Redone(std::move(undo));
+  // The pane the change concerned is current: where it began for an undo,
+  // where it ended for a redo.
+  TLayoutChange done = Replay(AUndo ? FHistory.TakeUndo() : FHistory.TakeRedo(), AUndo);
+  FCurrent = PaneAt(FRoot, AUndo ? done.Before : done.After);
+  const std::string what = (AUndo ? "Undone: " : "Redone: ") + done.What;
+  if (AUndo)
+    FHistory.Undone(std::move(done));
+  else
+    FHistory.Redone(std::move(done));
   DescribePanes();
   SettleCurrent();
-  Tell("Redone: " + what);
+  Tell(what);
   Changed();
 }
 

@@ -244,6 +244,7 @@ class TMainPanel : public TWinControl {
   // Undo and redo: applies AChange's steps (backwards for an undo) and
   // gives the change that takes that back.
   TLayoutChange Replay(TLayoutChange AChange, bool ABackwards);
+  void StepHistory(bool AUndo);
   void CarryPickUp(TObject* Sender, int X, int Y, bool& Accept);
   void CarryOver(TObject* Sender, int X, int Y, TRect& AWash);
   void CarryDrop(TObject* Sender, int X, int Y);

@@ -42,31 +42,9 @@ TWorkspace EditorWorkspace(const std::string& AText) {
   return workspace;
 }
 
-std::unique_ptr<HostWindow> ShownWindow() {
-  auto window = std::make_unique<HostWindow>(kNarrow, kLow);
-  window->Form->Show();
-  Application->ProcessMessages();
-  return window;
-}
-
 void HugeTextOpen(benchmark::State& AState, bool AOneLine) {
   // As a file holds it: the reading is part of what the user waits for.
-  const std::string file = WriteWorkspace(EditorWorkspace(HugeText(AOneLine)));
-  for (auto _ : AState) {
-    AState.PauseTiming();
-    auto window = ShownWindow();
-    AState.ResumeTiming();
-    TWorkspace workspace;
-    if (!ReadWorkspace(file, workspace).empty())
-      AState.SkipWithError("the workspace does not read");
-    window->Host->Open(workspace);
-    SyncPeers();
-    window->Form->Handle()->repaint();
-    AState.PauseTiming();
-    window.reset();
-    AState.ResumeTiming();
-  }
-  AState.counters["bytes"] = static_cast<double>(file.size());
+  TimeOpens(AState, WriteWorkspace(EditorWorkspace(HugeText(AOneLine))), kNarrow, kLow);
 }
 
 void Key(QWidget* AEditor, int AKey, const QString& AText) {
@@ -79,7 +57,7 @@ void Key(QWidget* AEditor, int AKey, const QString& AText) {
 // A letter typed in the middle of the text, up to the repaint that shows
 // it; a backspace (not timed) takes it back.
 void HugeTextKey(benchmark::State& AState, bool AOneLine) {
-  auto window = ShownWindow();
+  auto window = ShownWindow(kNarrow, kLow);
   window->Host->Open(EditorWorkspace(HugeText(AOneLine)));
   SyncPeers();
   window->Form->Handle()->repaint();
@@ -105,7 +83,7 @@ void HugeTextKey(benchmark::State& AState, bool AOneLine) {
 // What the recovery copy costs the window while the user types: the tree's
 // value and its text, made on the window's thread (the write is not).
 void HugeTextKeep(benchmark::State& AState, bool AOneLine) {
-  auto window = ShownWindow();
+  auto window = ShownWindow(kNarrow, kLow);
   window->Host->Open(EditorWorkspace(HugeText(AOneLine)));
   for (auto _ : AState) benchmark::DoNotOptimize(WriteWorkspace(window->Host->Workspace()));
 }

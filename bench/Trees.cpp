@@ -1,14 +1,16 @@
 #include "bench/Trees.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFrame>
 #include <QPainter>
 #include <QSplitter>
 #include <cstdio>
 #include <deque>
-#include <unistd.h>
 
 #include "app/SplitPanel.h"
+#include "app/Workspace.h"
 #include "widgets/Widgets.h"
 
 void GrowPanes(HostWindow* AWindow, Shape AShape, int ALeaves) {
@@ -35,6 +37,31 @@ std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves) {
   window->Form->Show();
   Application->ProcessMessages();
   return window;
+}
+
+std::unique_ptr<HostWindow> ShownWindow(int AWidth, int AHeight) {
+  auto window = std::make_unique<HostWindow>(AWidth, AHeight);
+  window->Form->Show();
+  Application->ProcessMessages();
+  return window;
+}
+
+void TimeOpens(benchmark::State& AState, const std::string& AFile, int AWidth, int AHeight) {
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    auto window = ShownWindow(AWidth, AHeight);
+    AState.ResumeTiming();
+    TWorkspace workspace;
+    if (!ReadWorkspace(AFile, workspace).empty())
+      AState.SkipWithError("the workspace does not read");
+    window->Host->Open(workspace);
+    SyncPeers();
+    window->Form->Handle()->repaint();
+    AState.PauseTiming();
+    window.reset();
+    AState.ResumeTiming();
+  }
+  AState.counters["bytes"] = static_cast<double>(AFile.size());
 }
 
 void PaintedLeaf::paintEvent(QPaintEvent* /*AEvent*/) {
@@ -77,8 +104,8 @@ std::unique_ptr<QWidget> ShownSplitterTree(Shape AShape, int ALeaves, bool APain
 void PerLeafCounters(benchmark::State& AState, int ALeaves) {
   AState.counters["leaves"] = ALeaves;
   AState.counters["per_leaf"] = benchmark::Counter(
-      static_cast<double>(ALeaves), benchmark::Counter::kIsIterationInvariantRate |
-                                        benchmark::Counter::kInvert);
+      static_cast<double>(ALeaves),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 long ResidentKiB() {

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 
 #include "tests/app/HostWindow.h"
 
@@ -39,6 +40,14 @@ QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted);
 
 // The same tree as a shown window of kWide x kHigh.
 std::unique_ptr<QWidget> ShownSplitterTree(Shape AShape, int ALeaves, bool APainted);
+
+// A shown host window of AWidth x AHeight without panes beyond the base one.
+std::unique_ptr<HostWindow> ShownWindow(int AWidth, int AHeight);
+
+// Times what a user waits for when opening AFile (a workspace's text) in a
+// freshly shown window of AWidth x AHeight: reading it, building the panes
+// and the first whole frame.
+void TimeOpens(benchmark::State& AState, const std::string& AFile, int AWidth, int AHeight);
 
 // Reports the number of leaves and the time per leaf of one iteration.
 void PerLeafCounters(benchmark::State& AState, int ALeaves);

@@ -53,13 +53,6 @@ void FillByCommands(HostWindow& AWindow) {
   }
 }
 
-std::unique_ptr<HostWindow> ShownWindow() {
-  auto window = std::make_unique<HostWindow>(kWide, kHigh);
-  window->Form->Show();
-  Application->ProcessMessages();
-  return window;
-}
-
 // What a workspace of ALeaves leaves with content looks like as a file.
 std::string WorkspaceText(Shape AShape, int ALeaves, bool AContent) {
   auto window = std::make_unique<HostWindow>(kWide, kHigh);
@@ -70,29 +63,14 @@ std::string WorkspaceText(Shape AShape, int ALeaves, bool AContent) {
 
 void Open(benchmark::State& AState, Shape AShape, bool AContent) {
   const int leaves = static_cast<int>(AState.range(0));
-  const std::string text = WorkspaceText(AShape, leaves, AContent);
-  for (auto _ : AState) {
-    AState.PauseTiming();
-    auto window = ShownWindow();
-    AState.ResumeTiming();
-    TWorkspace workspace;
-    if (!ReadWorkspace(text, workspace).empty())
-      AState.SkipWithError("the workspace does not read");
-    window->Host->Open(workspace);
-    SyncPeers();
-    window->Form->Handle()->repaint();
-    AState.PauseTiming();
-    window.reset();
-    AState.ResumeTiming();
-  }
-  AState.counters["bytes"] = static_cast<double>(text.size());
+  TimeOpens(AState, WorkspaceText(AShape, leaves, AContent), kWide, kHigh);
 }
 
 void BuildByCommands(benchmark::State& AState, Shape AShape) {
   const int leaves = static_cast<int>(AState.range(0));
   for (auto _ : AState) {
     AState.PauseTiming();
-    auto window = ShownWindow();
+    auto window = ShownWindow(kWide, kHigh);
     AState.ResumeTiming();
     GrowPanes(window.get(), AShape, leaves);
     FillByCommands(*window);
@@ -110,7 +88,7 @@ enum class SavePart { Value, Text, Write, All };
 
 void Save(benchmark::State& AState, Shape AShape, bool AContent, SavePart APart) {
   const int leaves = static_cast<int>(AState.range(0));
-  auto window = ShownWindow();
+  auto window = ShownWindow(kWide, kHigh);
   TWorkspace workspace;
   ReadWorkspace(WorkspaceText(AShape, leaves, AContent), workspace);
   window->Host->Open(workspace);

@@ -77,6 +77,20 @@ class Keyboard : public testing::Test {
     TPaintBox* box = Host()->FCurrent->FPaintBox;
     EXPECT_EQ(RedBox(box).size(), QSize(box->Width(), box->Height())) << Dump();
   }
+  // The base pane's editor with AText typed, split side by side, and a grid
+  // in the right half, which is current (both null if that failed).
+  std::pair<TMemo*, TStringGrid*> EditorBesideGrid(const std::string& AText) {
+    Ctrl(Qt::Key_N);
+    Ctrl(Qt::Key_M);
+    auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
+    if (memo == nullptr) return {};
+    TypeText(memo, AText);
+    Ctrl(Qt::Key_E);
+    Ctrl(Qt::Key_L);
+    Ctrl(Qt::Key_G);
+    auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+    return {grid != nullptr ? memo : nullptr, grid};
+  }
   std::unique_ptr<TForm1> FForm;
   TDialogAnswers FAnswers;
 };
@@ -376,15 +390,7 @@ TEST_F(Keyboard, CtrlTabVisitsEveryPanesContentInOrderAlsoAfterAnUndo) {
 namespace {
 
 TEST_F(Keyboard, TheMoveModeSplitterRunsAndTurnsAreEachOneStepOfTheLayoutsUndo) {
-  Ctrl(Qt::Key_N);
-  Ctrl(Qt::Key_M);
-  auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
-  ASSERT_NE(memo, nullptr);
-  TypeText(memo, "typed");
-  Ctrl(Qt::Key_E);
-  Ctrl(Qt::Key_L);
-  Ctrl(Qt::Key_G);
-  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  auto [memo, grid] = EditorBesideGrid("typed");
   ASSERT_NE(grid, nullptr);
   // The grid's cell holds the keyboard: the mode begins and ends there too.
   Ctrl(Qt::Key_R);
@@ -507,15 +513,7 @@ void Carry(TControl* AFrom, int X, int Y, Qt::KeyboardModifiers AModifiers, TCon
 }
 
 TEST_F(Keyboard, APaneIsCarriedByThePointerToWhereTheWashShowsAndTheUndoPutsItBack) {
-  Ctrl(Qt::Key_N);
-  Ctrl(Qt::Key_M);
-  auto* memo = dynamic_cast<TMemo*>(Host()->FCurrent->Content());
-  ASSERT_NE(memo, nullptr);
-  TypeText(memo, "notes");
-  Ctrl(Qt::Key_E);
-  Ctrl(Qt::Key_L);
-  Ctrl(Qt::Key_G);
-  auto* grid = dynamic_cast<TStringGrid*>(Host()->FCurrent->Content());
+  auto [memo, grid] = EditorBesideGrid("notes");
   ASSERT_NE(grid, nullptr);
   Ctrl(Qt::Key_O);
   const std::string before = "[AAA+1 | [AAA*+1 / BBB]]";
