@@ -390,6 +390,16 @@ std::string PlaceName(const TShare& APart, const TEdges& AEdges) {
   return both == "middle centre" ? "centre" : both;
 }
 
+// A leaf's name: its number, where it is and what it holds.
+std::string LeafName(size_t AIndex, const std::string& ACount, bool AZoomed, const TShare& APart,
+                     const TEdges& AEdges, TContentKind AKind) {
+  return "Pane " + std::to_string(AIndex) + " of " + ACount + ", " +
+         (AZoomed ? std::string("zoomed") : PlaceName(APart, AEdges)) + ", " +
+         (AKind == ckMemo   ? "editor"
+          : AKind == ckGrid ? "grid"
+                            : "empty");
+}
+
 std::string SplitterName(const TSplitPanel* APane, const std::string& APlace) {
   const bool stacked = APane->SplitsHeight();
   const long percent = std::lround(static_cast<double>(APane->FRatio) * 100.0);
@@ -401,6 +411,39 @@ std::string SplitterName(const TSplitPanel* APane, const std::string& APlace) {
 }  // namespace
 
 void TMainPanel::DescribePanes() {
+  // Nobody listening: the names wait until something asks for them.
+  if (!Application->AssistiveTechnologyListening()) {
+    FNamesStale = true;
+    return;
+  }
+  NamePanes();
+}
+
+void TMainPanel::EnsureNames() {
+  if (FNamesStale) NamePanes();
+}
+
+std::string TMainPanel::NameOf(const TSplitPanel* ALeaf) const {
+  if (!FNamesStale) return ALeaf->AccessibleName();
+  std::vector<TSplitPanel*> leaves;
+  CollectLeaves(FRoot, leaves);
+  const auto index = std::find(leaves.begin(), leaves.end(), ALeaf) - leaves.begin() + 1;
+  TShare part;
+  TEdges edges;
+  const TSplitPanel* pane = FRoot;
+  for (const bool second : PlaceOf(ALeaf)) {
+    if (pane == nullptr || IsLeaf(pane)) break;
+    const bool stacked = pane->SplitsHeight();
+    part = part.Half(stacked, !second, pane->FRatio);
+    edges = edges.Half(stacked, !second);
+    pane = second ? pane->FSecond : pane->FFirst;
+  }
+  return LeafName(static_cast<size_t>(index), std::to_string(leaves.size()),
+                  FZoomed && ALeaf == FCurrent, part, edges, ContentKindOf(ALeaf->Content()));
+}
+
+void TMainPanel::NamePanes() {
+  FNamesStale = false;
   if (FRoot == nullptr) return;
   std::vector<TSplitPanel*> leaves;
   CollectLeaves(FRoot, leaves);
@@ -434,12 +477,7 @@ void TMainPanel::DescribePanes() {
     TControl* content = pane->Content();
     const TContentKind kind = ContentKindOf(content);
     const bool zoomed = FZoomed && pane == FCurrent;
-    const std::string name = "Pane " + std::to_string(++index) + " of " + count + ", " +
-                             (zoomed ? std::string("zoomed") : PlaceName(item.Part, item.Edges)) +
-                             ", " +
-                             (kind == ckMemo   ? "editor"
-                              : kind == ckGrid ? "grid"
-                                               : "empty");
+    const std::string name = LeafName(++index, count, zoomed, item.Part, item.Edges, kind);
     pane->SetAccessibleName(name);
     // The editor or grid has its pane's name: read once, not twice.
     if (content != nullptr) content->SetAccessibleName(name);
@@ -450,6 +488,6 @@ void TMainPanel::Tell(const std::string& AWhat) {
   std::string text = FLeftZoom ? "Zoom off. " : "";
   FLeftZoom = false;
   if (!AWhat.empty()) text += AWhat + ". ";
-  if (FCurrent != nullptr) text += FCurrent->AccessibleName();
+  if (FCurrent != nullptr) text += NameOf(FCurrent);
   Application->Announce(text);
 }

@@ -208,8 +208,12 @@ class TMainPanel : public TWinControl {
   TPanePath PlaceOf(const TSplitPanel* APane) const;
   // Names every pane, splitter, editor and grid for assistive technology:
   // where it is (from the shares, whatever the window's size) and what it
-  // holds. Names that stay the same cost no event.
+  // holds. Names that stay the same cost no event. Unless assistive
+  // technology listens, they are only marked out of date, for EnsureNames.
   void DescribePanes();
+  void EnsureNames();
+  // What ALeaf is called, out of date or not.
+  std::string NameOf(const TSplitPanel* ALeaf) const;
   // Tells assistive technology what a command did, and where the keyboard
   // is now (the current pane's name).
   void Tell(const std::string& AWhat);
@@ -265,6 +269,8 @@ class TMainPanel : public TWinControl {
   // events that causes are the command's, not the user's.
   int FRebuilding = 0;
   TLayoutHistory FHistory;
+  void NamePanes();
+  bool FNamesStale = false;
   // The share change the newest step of undo holds, while more of the same
   // drag or key run joins it.
   struct TRatioRun {

@@ -33,6 +33,7 @@ TForm1::TForm1(TComponent* Owner)
   // The move mode takes its keys before an editor or a grid can.
   OnKeyDown = TKeyEvent(this, &TForm1::FormKeyDown);
   SetKeyPreview(true);
+  Application->OnAssistiveTechnology = TNotifyEvent(this, &TForm1::AssistiveTechnologyStarted);
   // The layout's own splitter divides nothing a user can move: assistive
   // technology need not meet it.
   Splitter1->SetAccessibleRole(arDefault);
@@ -126,6 +127,10 @@ void TForm1::MoveModeExecute(TObject* /*Sender*/) {
   host->BeginMoveMode();
 }
 
+void TForm1::AssistiveTechnologyStarted(TObject* /*Sender*/) {
+  if (FMainPanel != nullptr) FMainPanel->EnsureNames();
+}
+
 void TForm1::PickUpExecute(TObject* /*Sender*/) {
   if (TMainPanel* host = Panes()) host->PickUpCurrent();
 }
@@ -160,6 +165,7 @@ void TForm1::TurnPaneExecute(TObject* Sender) {
 }
 
 TForm1::~TForm1() {
+  if (Application->OnAssistiveTechnology.Object() == this) Application->OnAssistiveTechnology = {};
   // A window destroyed without being closed still releases what it made.
   delete FMainPanel;
 }

@@ -58,6 +58,8 @@ class TForm1 : public TForm {
   void MoveModeExecute(TObject* Sender);
   void PickUpExecute(TObject* Sender);
   void FormKeyDown(TObject* Sender, unsigned& Key, TShiftState Shift);
+  // A screen reader started: the panes' names, left to wait, are given.
+  void AssistiveTechnologyStarted(TObject* Sender);
   void FlipExecute(TObject* Sender);
   void ClearPaneExecute(TObject* Sender);
   void TurnPaneExecute(TObject* Sender);

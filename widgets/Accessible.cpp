@@ -319,7 +319,31 @@ void InstallAccessibleFactory() {
 
 bool AccessibleListening() { return gSink != nullptr || QAccessible::isActive(); }
 
-void SetAccessibleEventSink(TAccessibleEventSink ASink) { gSink = ASink; }
+namespace {
+void AssistiveTechnologyStarted() {
+  if (Application != nullptr) Dispatch([] { Application->OnAssistiveTechnology(Application); });
+}
+
+class TActivation : public QAccessible::ActivationObserver {
+ public:
+  void accessibilityActiveChanged(bool AActive) override {
+    if (AActive) AssistiveTechnologyStarted();
+  }
+};
+}  // namespace
+
+void WatchAssistiveTechnology() {
+  // Kept for the process's life: Qt's list of observers may go after us.
+  static const bool installed =
+      (QAccessible::installActivationObserver(new TActivation), true);  // NOLINT
+  (void)installed;
+}
+
+void SetAccessibleEventSink(TAccessibleEventSink ASink) {
+  const bool started = gSink == nullptr && ASink != nullptr && !QAccessible::isActive();
+  gSink = ASink;
+  if (started) AssistiveTechnologyStarted();
+}
 
 // Qt's bridge turns a child created into the parent's children-changed
 // "add", and one destroyed into "remove"; both are told while the child is

@@ -34,7 +34,9 @@ TApplication gApplication(nullptr);
 
 TApplication* Application = &gApplication;
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) { WatchAssistiveTechnology(); }
+
+bool TApplication::AssistiveTechnologyListening() const { return AccessibleListening(); }
 
 TApplication::~TApplication() {
   // Qt's own globals may be gone by now: whatever Finalize did not release is

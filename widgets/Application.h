@@ -86,6 +86,13 @@ class TApplication : public TComponent {
   TExceptionEvent OnException;
   TNotifyEvent OnEndSession;
 
+  // Whether assistive technology (or a test standing in for it) follows the
+  // program: names and their changes are wanted as things change. Without
+  // it, names can wait until something asks.
+  bool AssistiveTechnologyListening() const;
+  // Raised when assistive technology starts to follow the program.
+  TNotifyEvent OnAssistiveTechnology;
+
   // Layer internal.
   void FormDestroyed(TForm* AForm);
 

@@ -120,6 +120,9 @@ void InstallAccessibleFactory();
 // True while anyone listens. Every event below costs nothing otherwise,
 // which keeps trees of thousands of panes quick.
 bool AccessibleListening();
+// From now on Application->OnAssistiveTechnology is raised when assistive
+// technology starts to follow the program.
+void WatchAssistiveTechnology();
 // AControl has just joined its parent's children / is about to leave them
 // (moved or destroyed): assistive technology hears the parent's children
 // changed.

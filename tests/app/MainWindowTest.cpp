@@ -14,6 +14,7 @@
 #include "widgets/Application.h"
 #include "widgets/Dialogs.h"
 #include "widgets/Memo.h"
+#include "widgets/Peer.h"
 #include "widgets/StringGrid.h"
 
 using namespace testing_support;
@@ -153,6 +154,21 @@ TEST_F(MainWindow, SplittingAndClickingMoveTheRedFrameOnScreen) {
   Press(FForm->Button4);
   EXPECT_EQ(pane_tree::Dump(Host()), "[AAA* | BBB]");
   EXPECT_TREE_SOUND(Host());
+
+  // Nobody listens: the panes' names wait, what is said still names the
+  // pane; once a screen reader starts, every pane has its name.
+  ASSERT_FALSE(Application->AssistiveTechnologyListening());
+  Press(FForm->Button3);
+  EXPECT_EQ(Application->LastAnnouncement(),
+            "Split into left and right halves. Pane 1 of 3, left, empty");
+  EXPECT_NE(Host()->FCurrent->AccessibleName(), "Pane 1 of 3, left, empty") << "not yet";
+  SetAccessibleEventSink([](QAccessibleEvent*) {});
+  Settle();
+  pane_tree::CheckOptions named;
+  named.Named = true;
+  EXPECT_TREE_SOUND(Host(), named);
+  EXPECT_EQ(Host()->FCurrent->AccessibleName(), "Pane 1 of 3, left, empty");
+  SetAccessibleEventSink(nullptr);
 }
 
 // The whole ring of a pane's paint box is red on the screen.
