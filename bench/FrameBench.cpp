@@ -312,13 +312,3 @@ int MemoryProbe(const std::string& ASide, const std::string& AShape, int ALeaves
   std::printf("%ld\n", ResidentKiB() - before);
   return 0;
 }
-namespace {
-// Naming every pane for assistive technology, as each command ends.
-void Describe(benchmark::State& AState) {
-  const int leaves = static_cast<int>(AState.range(0));
-  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
-  for (auto _ : AState) window->Host->DescribePanes();
-  AState.counters["leaves"] = leaves;
-}
-BENCHMARK(Describe)->Arg(1024)->Unit(benchmark::kMillisecond);
-}  // namespace
