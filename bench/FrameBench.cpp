@@ -95,13 +95,15 @@ void DragStep(benchmark::State& AState) {
 // move of the current pane, a swap with a far one, and the layout's undo
 // and redo of the move; AWhich picks what is reported. With AFar the move
 // lays the pane along the window's side (the whole tree is laid out anew),
-// else it goes to the other side of the pane next door (which the panes of
-// a window this full have no room for at 1,024).
+// else it goes to the far side of the pane next door, in a window of a 4K
+// screen: in 1,600 x 1,200 no pane of 1,024 has room for a split beside it.
 enum class Rearranging { Move, Swap, Undo, Redo };
 
 void Rearrange(benchmark::State& AState, Rearranging AWhich, bool AFar) {
   const int leaves = static_cast<int>(AState.range(0));
-  const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  const std::unique_ptr<HostWindow> window = AFar
+                                                 ? BuildWindow(Shape::Balanced, leaves)
+                                                 : BuildWindow(Shape::Balanced, leaves, 3840, 2160);
   TMainPanel* host = window->Host;
   window->Form->Handle()->repaint();
   auto leafAt = [&](int X, int Y) { return host->LeafAt(X, Y); };
@@ -254,18 +256,37 @@ BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)
 BENCHMARK(DragStep)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Rearrange, swap_far, Rearranging::Swap, true)
     ->Arg(1024)
+    ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Rearrange, move_along_window_side, Rearranging::Move, true)
     ->Arg(1024)
+    ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Rearrange, undo_along_window_side, Rearranging::Undo, true)
     ->Arg(1024)
+    ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Rearrange, redo_along_window_side, Rearranging::Redo, true)
     ->Arg(1024)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, move_next_door, Rearranging::Move, false)
+    ->Arg(1024)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, undo_next_door, Rearranging::Undo, false)
+    ->Arg(1024)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Rearrange, redo_next_door, Rearranging::Redo, false)
+    ->Arg(1024)
+    ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(DragWash)->Arg(1024)->Unit(benchmark::kMillisecond);

@@ -7,7 +7,9 @@
 #include <QPainter>
 #include <QSplitter>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <utility>
 
 #include "app/SplitPanel.h"
 #include "app/Workspace.h"
@@ -31,19 +33,29 @@ void GrowPanes(HostWindow* AWindow, Shape AShape, int ALeaves) {
   }
 }
 
-std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves) {
-  auto window = std::make_unique<HostWindow>(kWide, kHigh);
-  GrowPanes(window.get(), AShape, ALeaves);
-  window->Form->Show();
+namespace {
+// Shows AWindow; a window fitted onto a smaller screen would measure
+// something else, so that stops the run.
+std::unique_ptr<HostWindow> Shown(std::unique_ptr<HostWindow> AWindow, int AWidth, int AHeight) {
+  AWindow->Form->Show();
   Application->ProcessMessages();
-  return window;
+  if (AWindow->Host->Width() != AWidth || AWindow->Host->Height() != AHeight) {
+    std::fprintf(stderr, "asked for a %d x %d window, the screen gave %d x %d\n", AWidth, AHeight,
+                 AWindow->Host->Width(), AWindow->Host->Height());
+    std::abort();
+  }
+  return AWindow;
+}
+}  // namespace
+
+std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves, int AWidth, int AHeight) {
+  auto window = std::make_unique<HostWindow>(AWidth, AHeight);
+  GrowPanes(window.get(), AShape, ALeaves);
+  return Shown(std::move(window), AWidth, AHeight);
 }
 
 std::unique_ptr<HostWindow> ShownWindow(int AWidth, int AHeight) {
-  auto window = std::make_unique<HostWindow>(AWidth, AHeight);
-  window->Form->Show();
-  Application->ProcessMessages();
-  return window;
+  return Shown(std::make_unique<HostWindow>(AWidth, AHeight), AWidth, AHeight);
 }
 
 void TimeOpens(benchmark::State& AState, const std::string& AFile, int AWidth, int AHeight) {

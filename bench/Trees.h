@@ -18,8 +18,9 @@ constexpr int kNarrow = 1200, kLow = 900;
 
 // Splits AWindow's panes until it has ALeaves of them, in the given shape.
 void GrowPanes(HostWindow* AWindow, Shape AShape, int ALeaves);
-// A shown host window of kWide x kHigh with ALeaves panes.
-std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves);
+// A shown host window of AWidth x AHeight with ALeaves panes.
+std::unique_ptr<HostWindow> BuildWindow(Shape AShape, int ALeaves, int AWidth = kWide,
+                                        int AHeight = kHigh);
 
 // A leaf as a Qt programmer would write it: background, a one-pixel raised
 // bevel and the caption centred.
