@@ -132,6 +132,18 @@ bool Stacked(TDropSide ASide) { return ASide == dsTop || ASide == dsBottom; }
 const char* const MoveModeNote =
     "Move: arrows swap, Shift+arrow to a side, F turns, Enter keeps, Esc puts back";
 
+// Whether AChange keeps an editor or grid out of the window that holds text.
+bool KeepsText(const TLayoutChange& AChange) {
+  for (const TLayoutStep& step : AChange.Steps) {
+    if (step.Content == nullptr) continue;
+    const TContentValue value = ContentValueOf(step.Content);
+    if (!value.Text.empty()) return true;
+    for (const std::string& cell : value.Cells)
+      if (!cell.empty()) return true;
+  }
+  return false;
+}
+
 // More cells than a grid takes from an editor in one go.
 constexpr size_t MaxTurnedCells = 1'000'000;
 
@@ -316,6 +328,11 @@ void TMainPanel::StepHistory(bool AUndo) {
     FHistory.Redone(std::move(done));
   DescribePanes();
   SettleCurrent();
+  // Text typed into an editor or grid the undo took away waits for the
+  // redo, which the next change lets go: said where the eye is.
+  if (AUndo && FHistory.CanRedo() && KeepsText(*FHistory.NewestUndone()))
+    Application->ShowNote(FCurrent,
+                          "Ctrl+Shift+Y brings its text back, until the layout changes again");
   Tell(what);
   Changed();
 }
@@ -414,7 +431,7 @@ void TMainPanel::FlipCurrent() {
   TSplitPanel* parent = FCurrent != nullptr ? ParentPane(FCurrent) : nullptr;
   if (parent == nullptr) {
     edit.Done(FCurrent, "");
-    Application->Announce("No split to turn: this pane fills the window");
+    Application->ShowNote(FCurrent, "No split to turn: this pane fills the window", true);
     return;
   }
   edit.Do({TLayoutStep::lsFlip, PathOf(parent)});
@@ -479,7 +496,7 @@ void TMainPanel::PickUpCurrent() {
   if (FCurrent == nullptr) return;
   if (FCurrent == FRoot) {
     SettleCurrent();
-    Application->Announce("This is the only pane: there is nowhere to move it");
+    Application->ShowNote(FCurrent, "This is the only pane: there is nowhere to move it", true);
     return;
   }
   FCarried = PathOf(FCurrent);
@@ -537,7 +554,7 @@ void TMainPanel::BeginMoveMode() {
   if (FCurrent == nullptr) return;
   if (FCurrent == FRoot) {
     SettleCurrent();
-    Application->Announce("This is the only pane: there is nowhere to move it");
+    Application->ShowNote(FCurrent, "This is the only pane: there is nowhere to move it", true);
     return;
   }
   FMoveMode = true;
@@ -592,7 +609,8 @@ bool TMainPanel::MoveModeKey(unsigned AKey, bool AShift) {
     TSplitPanel* next = Neighbour(FCurrent, direction);
     if (next == nullptr) {
       edit.Done(FCurrent, "");
-      Application->Announce(std::string("No pane ") + names[direction] + " of this one");
+      Application->ShowNote(FCurrent, std::string("No pane ") + names[direction] + " of this one",
+                            true);
     } else {
       edit.Do({TLayoutStep::lsSwap, PathOf(FCurrent), PathOf(next)});
       edit.Done(next, std::string("Moved ") + names[direction]);
@@ -609,7 +627,7 @@ bool TMainPanel::MoveModeKey(unsigned AKey, bool AShift) {
   const TSplitPanel* root = FRoot;
   if (!RoomToSplit(root, AlignOf(stacked), step.Ratio)) {
     edit.Done(FCurrent, "");
-    Application->Announce("No room along that side of the window");
+    Application->ShowNote(FCurrent, "No room along that side of the window", true);
   } else {
     const TLayoutStep& back = edit.Do(step);
     edit.Done(PaneAt(FRoot, back.Path), std::string("Laid along the ") +

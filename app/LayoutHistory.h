@@ -76,6 +76,8 @@ class TLayoutHistory {
   std::size_t Serial() const { return FSerial; }
   // What undo would take back, for the newest change.
   TLayoutChange* Newest() { return FUndo.empty() ? nullptr : &FUndo.back(); }
+  // What redo would do again, for the change undone last.
+  const TLayoutChange* NewestUndone() const { return FRedo.empty() ? nullptr : &FRedo.back(); }
 
   // Destroys all kept content.
   void Clear();

@@ -489,6 +489,17 @@ TEST_F(Keyboard, TheMoveModeSplitterRunsAndTurnsAreEachOneStepOfTheLayoutsUndo) 
   EXPECT_TRUE(memo->Focused());
   EXPECT_EQ(Application->LastAnnouncement().rfind("Undone: Editor turned into a grid. ", 0), 0u)
       << Application->LastAnnouncement();
+  // The grid that undo took away holds text: the note says how to get it
+  // back. An empty editor taken away goes without a word.
+  EXPECT_NE(Application->LastNote().find("Ctrl+Shift+Y"), std::string::npos)
+      << Application->LastNote();
+  Host()->SplitCurrentIfRoom(alTop, 0.5f);
+  Host()->SetCurrent(static_cast<TSplitPanel*>(Host()->FCurrent->Parent())->FSecond);
+  ASSERT_NE(Host()->PutContent(ckMemo), nullptr);
+  Application->ShowNote(nullptr, "none yet");
+  Ctrl(Qt::Key_T);
+  EXPECT_EQ(Host()->FCurrent->Content(), nullptr);
+  EXPECT_EQ(Application->LastNote(), "none yet");
 }
 
 }  // namespace
