@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QToolTip>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "widgets/Files.h"
 #include "widgets/Form.h"
@@ -212,6 +214,10 @@ void TApplication::ProcessMessages() {
 }
 
 namespace {
+class TNoteLabel;
+// The notes on the screen: hiding them costs no walk over every widget.
+std::vector<QPointer<TNoteLabel>> gShownNotes;
+
 // A note over the window in a tooltip's colours, gone after a few seconds.
 // It lies inside the window rather than in a window of its own, so it shows
 // on every platform, and assistive technology hears it as an alert.
@@ -258,6 +264,8 @@ class TNoteLabel : public QLabel {
       move(at->topLeft());
       raise();
       show();
+      if (std::find(gShownNotes.begin(), gShownNotes.end(), this) == gShownNotes.end())
+        gShownNotes.emplace_back(this);
     }
     QAccessibleEvent alert(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
@@ -311,8 +319,10 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
 }
 
 void TApplication::HideNote() {
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (auto* note = ChildOfClass<TNoteLabel>(window)) note->hide();
+  std::vector<QPointer<TNoteLabel>> shown;
+  shown.swap(gShownNotes);
+  for (const QPointer<TNoteLabel>& note : shown)
+    if (note != nullptr) note->hide();
 }
 
 void TApplication::ShowException(const Exception& AError) {
