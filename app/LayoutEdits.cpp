@@ -390,6 +390,13 @@ TDropPlace TMainPanel::DropPlaceAt(const TSplitPanel* ACarried, int X, int Y) {
     return place;
   }
   const TSplitPanel* split = SplitFor(ACarried, pane);
+  // At the edge of its own sibling that faces it, it would land where it is.
+  if (split != pane && split->SplitsHeight() == Stacked(place.Side) &&
+      (split->FFirst == ACarried) == (place.Side == dsLeft || place.Side == dsTop)) {
+    place.Refusal = "This pane is there already";
+    place.Side = dsNone;
+    return place;
+  }
   if (!RoomToSplit(split, AlignOf(Stacked(place.Side)), 0.5f)) {
     place.Refusal = "No room to split that pane";
     place.Side = dsNone;

@@ -584,6 +584,14 @@ TEST_F(Keyboard, APaneIsCarriedByThePointerToWhereTheWashShowsAndTheUndoPutsItBa
     bottomRight = Host()->FRoot->FSecond->FSecond;
   }
 
+  // Onto the edge of its sibling that faces it, a pane would land where it
+  // is: nothing changes, and the note says so.
+  TSplitPanel* topRight = Host()->FRoot->FSecond->FFirst;
+  Carry(bottomRight->FPaintBox, 30, 30, Qt::NoModifier, topRight, topRight->Width() / 2,
+        topRight->Height() * 9 / 10);
+  EXPECT_TRUE(Snapshot(Host()->FRoot) == tree) << Dump();
+  EXPECT_EQ(Application->LastNote(), "This pane is there already");
+
   // The pane's menu: Move This Pane picks the current one up; the next
   // click puts it down the same way.
   Host()->SetCurrent(left);
