@@ -490,6 +490,7 @@ def check(s):
     s.say("ctrl+shift+r",
           "Move: arrows swap, Shift+arrow to a side, F turns, Enter keeps, Esc puts back")
     s.say("l", "Moved right. Pane 3 of 3, right, grid")
+    s.say("l", "No pane right of this one")
     s.say("Escape", "Move cancelled: the panes are as they were. Pane 2 of 3, bottom left, grid")
     expect_panes(s, [editor, "Pane 2 of 3, bottom left, grid", "Pane 3 of 3, right, empty"],
                  "a cancelled move")
