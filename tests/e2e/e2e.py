@@ -1229,7 +1229,8 @@ def grids_and_editors(s):
 def rearrange(s):
     """Panes moved about as people do it: an editor's pane carried with
     Ctrl+Shift and a drag onto another pane's middle (they trade places), an
-    empty pane dragged onto another's top edge (it goes above it), Escape
+    empty pane dragged onto another's edges (it goes above, below, before
+    it; on the edge that faces it nothing moves), Escape
     mid-drag and a drop on itself (nothing changes), the move mode's keys,
     the pane menu's Move This Pane and a click; every one undone and redone
     with Ctrl+Shift+T and Ctrl+Shift+Y, a splitter drag too."""
@@ -1285,6 +1286,24 @@ def rearrange(s):
     if not (top[0] <= left[0] + 2 and top[2] >= right[2] - 2 and top[3] < centre(base)[1] + 4):
         raise Failure("a drop on the top edge framed %r, not the top half" % (top,))
     s.key("ctrl+shift+t")
+    s.frame_only(equals=right)
+    # The other edges: below it across the whole width, and before it on the
+    # left; on the edge that faces it the empty pane is where it would land,
+    # so nothing moves.
+    zones = (("bottom", (centre(left)[0], left[3] - 10),
+              lambda f: f[0] <= left[0] + 2 and f[2] >= right[2] - 2 and f[1] > centre(base)[1] - 4),
+             ("left", (left[0] + 10, centre(left)[1]),
+              lambda f: f[2] <= centre(base)[0] + 4 and f[1] <= left[1] + 2 and f[3] >= left[3] - 2))
+    for name, at, fits in zones:
+        carry(centre(right), at)
+        moved = s.frame_only(differs_from=right)
+        if not fits(moved):
+            raise Failure("a drop on the %s edge framed %r" % (name, moved))
+        s.key("ctrl+shift+t")
+        s.frame_only(equals=right)
+    carry(centre(right), (left[2] - 10, centre(left)[1]))
+    s.frame_only(equals=right)
+    time.sleep(0.3)
     s.frame_only(equals=right)
 
     # Escape mid-drag, and a drop on itself: nothing changes.
