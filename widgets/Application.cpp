@@ -107,6 +107,11 @@ void PassSignal(int ASignal) {
   [[maybe_unused]] const auto told = ::write(gWatchSocket[0], &number, 1);
 }
 
+bool EndingTaken() {
+  std::lock_guard<std::mutex> lock(gWatchLock);
+  return gEndingTaken;
+}
+
 void WatchForEnding() {
   for (;;) {
     char number = 0;
@@ -154,7 +159,9 @@ void TApplication::ListenForEnding() {
   FEndingNotifier = new QSocketNotifier(gSignalSocket[1], QSocketNotifier::Read);
   QObject::connect(FEndingNotifier, &QSocketNotifier::activated, [this] {
     char number = 0;
-    if (::read(gSignalSocket[1], &number, 1) == 1 && !FTerminated) EndSession(number);
+    // A leave asked for before (its loop may not run yet) does not stand in
+    // the way: only an ending already taken does.
+    if (::read(gSignalSocket[1], &number, 1) == 1 && !EndingTaken()) EndSession(number);
   });
   for (const int signal : EndSignals) std::signal(signal, PassSignal);
 }
@@ -198,13 +205,22 @@ void TApplication::Run() {
   // A signal that came while the program started (opening a file, say)
   // waits in the socket: the loop takes it at once.
   ListenForEnding();
+  FRunning = true;
   QApplication::exec();
+  FRunning = false;
   StopListeningForEnding();
 }
 
 void TApplication::Terminate() {
   FTerminated = true;
-  QCoreApplication::quit();
+  if (FRunning) {
+    QCoreApplication::quit();
+    return;
+  }
+  // Before the run only a question's own loop runs, where quit() does
+  // nothing: every loop ends, so the question ends as its Escape would and
+  // any asked after it does at once; Run returns at once.
+  QCoreApplication::exit(0);
 }
 
 void TApplication::ProcessMessages() {

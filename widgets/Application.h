@@ -101,6 +101,7 @@ class TApplication : public TComponent {
   bool FOwnsQtApp = false;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
+  bool FRunning = false;  // inside Run's event loop
   int FExitCode = 0;
   std::string FLastNote;
   std::string FLastAnnouncement;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "tests/support/Harness.h"
 #include "widgets/Application.h"
+#include "widgets/Dialogs.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;
@@ -68,6 +70,31 @@ TEST(Ending, TheWatchKeepsWhatLongWorkLeftAndEndsTheProgram) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_FALSE(fs::exists(copy));
   fs::remove_all(folder);
+}
+
+// A question asked before the event loop runs (the recovery offer at
+// start): a leave asked for meanwhile ends it as its Escape would, and a
+// signal after that still ends the program. Either once waited forever.
+TEST(Ending, ALeaveOrASignalDuringAQuestionBeforeTheRunEndsTheProgram) {
+  const int status = InChild(3, [] {
+    alarm(8);  // a question left waiting fails the case instead of hanging it
+    Application->ListenForEnding();
+    QTimer::singleShot(50, [] { Application->Terminate(); });
+    const int answer = MessageDlg("Recover unsaved changes?", mtConfirmation,
+                                  {"Recover", "Discard", "Not now"}, 0, 2, "");
+    if (answer != 2 || !Application->Terminated()) _exit(2);
+    // Another question (a second recovery copy) waits for no one.
+    if (MessageDlg("Recover unsaved changes?", mtConfirmation, {"Recover", "Discard", "Not now"}, 0,
+                   2, "") != 2)
+      _exit(3);
+    std::raise(SIGTERM);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (Application->ExitCode() == 0 && std::chrono::steady_clock::now() < until)
+      Application->ProcessMessages();
+    _exit(Application->ExitCode());
+  });
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
 }
 
 }  // namespace
