@@ -220,7 +220,11 @@ void TForm::SetWindowState(TWindowState AState) {
 void TForm::UpdatePeerVisibility() {
   if (Visible() && !Peer()->isVisible()) FitOnScreen();
   if (Visible()) SyncPeers();
+  const bool hiding = !Visible() && Peer()->isVisible();
   Peer()->setVisible(Visible());
+  // Gone from the screen at once, though long work may follow before the
+  // event loop would tell the window system.
+  if (hiding) QGuiApplication::sync();
 }
 
 // A place from the layout may lie partly off a small screen, or off any
