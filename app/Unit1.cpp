@@ -232,6 +232,9 @@ void TForm1::Button7Click(TObject* /*Sender*/) {
 
 void TForm1::Panel2Resize(TObject* /*Sender*/) {
   if (FMainPanel != nullptr) FMainPanel->ResizePanes();
+  // The window's size comes back with the work: the recovery copy takes
+  // the new one too.
+  if (UnsavedWork() && !FRecoveryTimer->Enabled()) FRecoveryTimer->SetEnabled(true);
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {

@@ -438,6 +438,20 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInRecoveryCopiesThatLaterStartsOffer) {
   const std::string first = KeptCopy(FForm.get());
   ASSERT_NE(first, "");
   EXPECT_FALSE(fs::exists(file)) << "nothing is saved unasked";
+  // The window made wider after the copy was written: the copy follows, and
+  // the window comes back at that size.
+  FForm->SetBounds(FForm->Left(), FForm->Top(), FForm->Width() + 40, FForm->Height());
+  const int wider = Host()->Width();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        FForm->FlushRecovery();
+        std::string bytes, problem;
+        TWorkspace copy;
+        return LoadFromFile(first, WorkspaceMaxBytes, bytes, problem) &&
+               ReadWorkspace(bytes, copy).empty() && copy.AreaWidth == wider;
+      },
+      15000))
+      << "the copy keeps the window's earlier size";
   const std::string dump = Text();
   const TWorkspace lost = Host()->Workspace();
   // A second window on the same file leaves the first one's copy alone: it
