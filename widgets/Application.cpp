@@ -255,15 +255,38 @@ class TNoteLabel : public QLabel {
   void Show(const QString& AText, const QRect& AArea) {
     setText(AText);
     setAccessibleName(AText);
+    setWordWrap(false);
     adjustSize();
+    // Wider than the control: wrapped to its width, where the lines then fit
+    // in it and no word is wider than it.
+    const int room = AArea.width() - 7;
+    if (width() > room && room > 0) {
+      setWordWrap(true);
+      const int height = heightForWidth(room);
+      if (minimumSizeHint().width() <= room && height > 0 && height <= AArea.height() - 7) {
+        resize(room, height);
+      } else {
+        setWordWrap(false);
+        adjustSize();
+      }
+    }
     const QRect window = parentWidget()->rect();
     const QSize size = this->size();
+    // Beside the control, slid along its side as far as the window needs.
+    const auto alongX = [&](QPoint AAt) {
+      AAt.setX(std::clamp(AAt.x(), 0, std::max(0, window.width() - size.width())));
+      return QRect(AAt, size);
+    };
+    const auto alongY = [&](QPoint AAt) {
+      AAt.setY(std::clamp(AAt.y(), 0, std::max(0, window.height() - size.height())));
+      return QRect(AAt, size);
+    };
     const QRect candidates[] = {
         QRect(AArea.topLeft() + QPoint(4, 4), size),
-        QRect(QPoint(AArea.left(), AArea.bottom() + 2), size),
-        QRect(QPoint(AArea.left(), AArea.top() - 2 - size.height()), size),
-        QRect(QPoint(AArea.right() + 2, AArea.top()), size),
-        QRect(QPoint(AArea.left() - 2 - size.width(), AArea.top()), size),
+        alongX(QPoint(AArea.left(), AArea.bottom() + 2)),
+        alongX(QPoint(AArea.left(), AArea.top() - 2 - size.height())),
+        alongY(QPoint(AArea.right() + 2, AArea.top())),
+        alongY(QPoint(AArea.left() - 2 - size.width(), AArea.top())),
     };
     const QRect* at = nullptr;
     for (const QRect& candidate : candidates) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QScreen>
 #include <QWidget>
 #include <memory>
@@ -128,6 +129,47 @@ TEST_F(Window, ProgramSizeBelowTheMinimumGivesTheMinimumInModelAndWindowAlike) {
     EXPECT_EQ(Str(FForm->Handle()->size()), Str(client));
     EXPECT_EQ(Str(QSize(FPanel->Width(), FPanel->Height())), Str(client));
   }
+}
+
+// A note shows at its control: inside, wrapped to the control's width where
+// it is wider, else beside it, slid along the window's edge; never over the
+// control's edge, where the program draws its marks. It showed nowhere for
+// a pane narrower than its text that lay at the window's right side.
+TEST_F(Window, NoteShowsInsideOrBesideItsControlWhereverThatLies) {
+  FForm->SetClientSize(688, 400);
+  FPanel->SetAlign(alNone);
+  FPanel->SetBounds(0, 0, 0, 0);
+  ShowAndSettle(FForm.get());
+  const std::string text = "Ctrl+Shift+Y brings its text back, until the layout changes again";
+  const struct {
+    const char* Case;
+    TRect Pane;
+    bool Inside;
+  } table[] = {
+      {"wide pane", Bounds(0, 0, 688, 200), true},
+      {"narrow pane at the right side: wrapped", Bounds(350, 0, 338, 190), true},
+      {"narrow and short at the bottom right: above it", Bounds(560, 360, 128, 40), false},
+      {"short at the right side: below it", Bounds(400, 0, 288, 20), false},
+  };
+  for (const auto& t : table) {
+    FPanel->SetBounds(t.Pane.Left, t.Pane.Top, t.Pane.Width(), t.Pane.Height());
+    Settle();
+    Application->HideNote();
+    Application->ShowNote(FPanel, text);
+    QLabel* note = nullptr;
+    for (QLabel* label : FForm->Peer()->findChildren<QLabel*>())
+      if (label->isVisible() && label->text().toStdString() == text) note = label;
+    ASSERT_NE(note, nullptr) << t.Case;
+    const QRect at = note->geometry();
+    QRect pane(FPanel->Handle()->mapTo(FForm->Peer(), QPoint(0, 0)),
+               QSize(FPanel->Width(), FPanel->Height()));
+    EXPECT_TRUE(FForm->Peer()->rect().contains(at)) << t.Case << ": " << Str(at);
+    if (t.Inside)
+      EXPECT_TRUE(pane.adjusted(3, 3, -3, -3).contains(at)) << t.Case << ": " << Str(at);
+    else
+      EXPECT_FALSE(at.intersects(pane)) << t.Case << ": " << Str(at);
+  }
+  Application->HideNote();
 }
 
 }  // namespace
