@@ -124,9 +124,15 @@ class TGridPeer : public QTableWidget {
     if (QLineEdit* editor = Editor()) Submit(editor);
   }
 
-  // What was typed into the open cell goes into the cell.
+  // What was typed into the open cell goes into the cell; it stays open.
   void CommitEdit() {
-    if (QLineEdit* editor = Editor()) commitData(editor);
+    QLineEdit* editor = Editor();
+    if (editor == nullptr) return;
+    commitData(editor);
+    // Qt puts its delegate's watch on the editor back in front of ours,
+    // which would take Tab, Enter and the rest from the grid's own keys.
+    editor->removeEventFilter(this);
+    editor->installEventFilter(this);
   }
 
  protected:

@@ -159,12 +159,18 @@ TEST_F(Grid, AListTypedWithoutPlanningGrowsTheGridAndRowsAndColumnsComeAndGoByKe
   grid->SetFocus();
   Settle();
   // Tab past the last column adds one; Enter goes back to where the Tabs
-  // started, a row down.
+  // started, a row down. A save in the middle of a cell's typing (which
+  // takes what was typed so far) leaves the keys working as before.
   for (const char* cell : {"a", "b", "c", "d"}) {
     TypeText(grid, cell);
+    if (cell[0] == 'd') {
+      CommitCellEdits();
+      TypeText(grid, "2");
+    }
     Keys(Qt::Key_Tab);
   }
   EXPECT_EQ(grid->ColCount(), 6);
+  EXPECT_EQ(grid->Cells(4, 1), "d2");
   TypeText(grid, "e");
   Keys(Qt::Key_Return);
   EXPECT_EQ(grid->Cells(5, 1), "e");
