@@ -260,6 +260,15 @@ class TGridPeer : public QTableWidget {
     if (reverted) Edited();
   }
 
+  // A right click on the headings (or the grey beyond them) comes up from
+  // them unhandled; a scroll area would pass it on to the pane around the
+  // grid, whose menu is not the grid's.
+  bool event(QEvent* AEvent) override {
+    if (AEvent->type() != QEvent::ContextMenu) return QTableWidget::event(AEvent);
+    contextMenuEvent(static_cast<QContextMenuEvent*>(AEvent));
+    return true;
+  }
+
   // Opened where the user was once the grid has its size: the rows and
   // columns that were at its top left.
   void showEvent(QShowEvent* AEvent) override {

@@ -8,10 +8,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QTableView>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -491,6 +493,20 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   EXPECT_EQ(mnemonicClash(menu), "") << "a letter chooses one item";
   choose(menu, "&Insert Rows");
   EXPECT_EQ(grid->RowCount(), 6);
+  // A right click on the headings, or the grey beyond them, is in the grid
+  // too: its menu, not the pane's alone.
+  for (QHeaderView* headings : {static_cast<QTableView*>(grid->Handle())->horizontalHeader(),
+                                static_cast<QTableView*>(grid->Handle())->verticalHeader()}) {
+    const QPoint at(headings->viewport()->width() - 2, headings->viewport()->height() - 2);
+    QContextMenuEvent onHeadings(QContextMenuEvent::Mouse, at,
+                                 headings->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(headings->viewport(), &onHeadings);
+    menu = openMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(captions(menu).substr(0, 6), "&Undo;") << captions(menu);
+    menu->close();
+    Settle();
+  }
 }
 
 }  // namespace
