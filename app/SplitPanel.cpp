@@ -584,7 +584,7 @@ void TMainPanel::RemoveCurrent() {
   TLayoutEdit edit(this);
   if (FCurrent == nullptr || FCurrent == FRoot) {
     edit.Done(FCurrent, "");
-    Application->Announce("The only pane stays: it fills the window");
+    Application->ShowNote(FCurrent, "The only pane stays: it fills the window", true);
     return;
   }
   // What the pane showed waits outside the window, where assistive

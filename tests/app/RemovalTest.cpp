@@ -46,8 +46,11 @@ TEST_F(Removal, RootIsNeverRemoved) {
   EXPECT_EQ(W.Current(), W.Root());
   Host()->SplitCurrent(alTop, 0.5f);
   Host()->DeleteCurrent();
+  Application->ShowNote(nullptr, "none yet");
   Host()->DeleteCurrent();  // root is a leaf again and current: nothing happens
   EXPECT_EQ(pane_tree::Dump(Host()), "BASEPANEL*");
+  // Said where the eye is, as every refused command is.
+  EXPECT_EQ(Application->LastNote(), "The only pane stays: it fills the window");
   // Called on the root directly, too.
   W.Root()->DeletePane();
   EXPECT_NE(W.Root()->FPaintBox, nullptr);
