@@ -941,17 +941,22 @@ def answer(s, *keys):
                 raise Failure("the window went after %s, the program stayed" % " ".join(keys))
 
 
+def launch_opened(s, path):
+    """Starts the program on path and waits until the file is open (a new
+    one named). The file opens first, then any question comes: a program
+    slowed down many times over (valgrind) shows the open's progress window
+    meanwhile, titled as a question is, which must not take its answer."""
+    s.launch(path)
+    opened = os.path.basename(path) + " \u2014 Panes"
+    s.wait(lambda: s.title() == opened or None, "the file open before any question")
+
+
 def recover(s, path, what, title=None):
     """Starts the program (with path, if any), answers Recover (Return) to its
     question and waits until the window shows the recovered changes (what),
     unsaved."""
     if path:
-        s.launch(path)
-        # The file opens first, then the question comes. A program slowed
-        # down many times over (valgrind) shows the open's progress window
-        # meanwhile, titled as the question is.
-        opened = os.path.basename(path) + " \u2014 Panes"
-        s.wait(lambda: s.title() == opened or None, "the file open before the question")
+        launch_opened(s, path)
     else:
         s.launch()
     answer(s, "Return")
@@ -984,8 +989,7 @@ def workspace_files(s):
     crash, and a question before unsaved changes are left."""
     folder = tempfile.mkdtemp(prefix="panes-files-", dir=s.env["XDG_RUNTIME_DIR"])
     path = os.path.join(folder, "notes.panes")
-    s.launch(path)
-    s.wait(lambda: s.title() == "notes.panes \u2014 Panes" or None, "the file's name in the title")
+    launch_opened(s, path)
     s.press("create")
     base = s.frame()
     s.press("side")
@@ -1379,7 +1383,7 @@ def later_and_escape(s):
     folder = tempfile.mkdtemp(prefix="panes-later-", dir=s.env["XDG_RUNTIME_DIR"])
     path = os.path.join(folder, "later.panes")
     for word, answers in (("FIRST", ()), ("SECOND", (("Escape",),))):
-        s.launch(path)
+        launch_opened(s, path)
         for keys in answers:
             answer(s, *keys)  # Not now
         s.press("create")
@@ -1392,7 +1396,7 @@ def later_and_escape(s):
         if not any(word in text for text in kept):
             raise Failure("the copy with %s is gone: %r" % (word, kept))
     # Both are offered, newest first: Not now to SECOND, Recover FIRST.
-    s.launch(path)
+    launch_opened(s, path)
     answer(s, "Escape")
     answer(s, "Return")
     s.wait(lambda: s.title().startswith("*later.panes") or None, "the older copy recovered")
@@ -1426,7 +1430,7 @@ def later_and_escape(s):
     shown = s.afresh()
     s.press("leave")
     s.ended(0)
-    s.launch(path)
+    launch_opened(s, path)
     answer(s, "Escape")  # SECOND is still kept: not now
     s.frame(typing=False)
     changed = diff_box(shown, s.afresh())
