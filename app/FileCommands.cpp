@@ -178,7 +178,11 @@ void TForm1::SetFileName(const std::string& AFileName) {
     return;
   }
   if (!FFileLock.Lock(StateFolder() + "/" + CopiesPrefix(FFileName) + "lock"))
-    Application->ShowNote(this, Quoted(FFileName) + " is open in another Panes window too");
+    NoteFileOpenElsewhere();
+}
+
+void TForm1::NoteFileOpenElsewhere() {
+  Application->ShowNote(this, Quoted(FFileName) + " is open in another Panes window too");
 }
 
 void TForm1::KeepRecoveryCopy() {
@@ -450,6 +454,12 @@ void TForm1::OpenAtStart(const std::string& AFileName) {
 }
 
 void TForm1::OfferRecovery() {
+  // The answer to a question hides the note that the file is open in
+  // another window too, which tells of changes that may clash: it comes again.
+  if (AskAboutCopies() && !FFileName.empty() && !FFileLock.Locked()) NoteFileOpenElsewhere();
+}
+
+bool TForm1::AskAboutCopies() {
   // A copy still being written or deleted on the writer's thread (an open
   // that discarded changes has just asked for its deletion) is settled
   // before the disk is asked which copies there are.
@@ -462,7 +472,7 @@ void TForm1::OfferRecovery() {
       FFileName.empty() ? std::string("a window without a file") : Quoted(FFileName);
   for (size_t i = 0; i < copies.size(); ++i) {
     // The system ends the program: no more questions.
-    if (Application->Ending()) return;
+    if (Application->Ending()) return true;
     TKeptCopy& copy = copies[i];
     std::string detail = "Panes kept a copy of changes to " + whose +
                          " that were not saved when it last closed.\n\nKept at " +
@@ -489,7 +499,7 @@ void TForm1::OfferRecovery() {
       continue;
     }
     // Stopped, the copy stays for the next time.
-    if (!ShowWorkspaceOf(copy.Name, workspace)) return;
+    if (!ShowWorkspaceOf(copy.Name, workspace)) return true;
     // The changes are back, still to be saved, and this window keeps them
     // in the very copy they came from: nothing is lost if it ends too.
     ForgetRecovery();
@@ -497,6 +507,7 @@ void TForm1::OfferRecovery() {
     FCopyLock = std::move(copy.Lock);
     FTyped = true;
     SetModified(true);
-    return;
+    return true;
   }
+  return !copies.empty();
 }

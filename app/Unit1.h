@@ -205,6 +205,10 @@ class TForm1 : public TForm {
   // The same before the window shows another workspace, if there is
   // unsaved work: false on Cancel.
   bool SaveOrDiscardFirst(bool AForgetOnDiscard);
+  // Asks about each recovery copy OfferRecovery offers; true if it asked.
+  bool AskAboutCopies();
+  // Says at the window that another Panes window has its file open too.
+  void NoteFileOpenElsewhere();
   // Deletes this window's own recovery copy, and stops keeping one.
   void ForgetRecovery();
   // Names and takes a recovery copy of this window's own.

@@ -32,6 +32,8 @@ int MessageDlg(const std::string& AText, TMsgDlgType AType,
                const std::string& ADetail) {
   if (gAnswers != nullptr) {
     gAnswers->Shown.push_back(AText + (ADetail.empty() ? "" : "\n" + ADetail));
+    // The key or click that answers a question hides any note.
+    Application->HideNote();
     if (gAnswers->Buttons.empty()) return ADefault;
     const int answer = gAnswers->Buttons.front();
     gAnswers->Buttons.pop_front();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -559,10 +560,19 @@ TEST_F(Workspaces, UnsavedChangesAreKeptInRecoveryCopiesThatLaterStartsOffer) {
   EXPECT_FALSE(fs::exists(earlier));
 
   // Two windows on one file: neither saves over what the other saved
-  // unasked.
+  // unasked. The second says so, after any question it asked too.
+  WriteAll(earlier, ReadAll(file));
   auto other = std::make_unique<TForm1>(nullptr);
   ShowAndSettle(other.get());
+  FAnswers.Shown.clear();
+  FAnswers.Buttons = {2};  // Not now
   other->OpenAtStart(file.string());
+  EXPECT_EQ(FAnswers.Shown.size(), 1u);
+  bool noted = false;
+  for (QLabel* label : other->Peer()->findChildren<QLabel*>())
+    noted = noted || (label->isVisible() && label->text().contains("open in another Panes window"));
+  EXPECT_TRUE(noted) << "the note that the file is open elsewhere went with the question";
+  fs::remove(earlier);
   Press(FForm->Button3);
   ASSERT_TRUE(FForm->SaveTo(file.string()));
   const std::string firsts = ReadAll(file);
