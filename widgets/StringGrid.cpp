@@ -15,6 +15,7 @@
 
 #include "widgets/Application.h"
 #include "widgets/CellText.h"
+#include "widgets/Form.h"
 #include "widgets/Peer.h"
 
 namespace {
@@ -164,6 +165,15 @@ class TGridPeer : public QTableWidget {
 
   bool eventFilter(QObject* AObject, QEvent* AEvent) override {
     auto* editor = qobject_cast<QLineEdit*>(AObject);
+    // The window handing the keyboard to another (a question, a file
+    // chooser, another program) leaves the cell open with its typing, as a
+    // save does. Qt's delegate would end the typing there, and the next key
+    // back in the window would start the cell afresh over what it held.
+    if (AEvent->type() == QEvent::FocusOut && editor != nullptr &&
+        static_cast<QFocusEvent*>(AEvent)->reason() == Qt::ActiveWindowFocusReason) {
+      static_cast<QObject*>(editor)->event(AEvent);
+      return true;
+    }
     if (AEvent->type() == QEvent::KeyPress && editor != nullptr) {
       auto* key = static_cast<QKeyEvent*>(AEvent);
       const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
@@ -968,8 +978,12 @@ TStringGrid* GridOfPeer(QWidget* AWidget) {
 }
 
 void CommitCellEdits() {
-  for (QWidget* widget = QApplication::focusWidget(); widget != nullptr;
-       widget = widget->parentWidget())
+  QWidget* focus = QApplication::focusWidget();
+  // Just after a question or a file chooser, the window may not have the
+  // keyboard back yet: where it left the keyboard counts.
+  if (focus == nullptr && Application->MainForm() != nullptr)
+    focus = Application->MainForm()->Peer()->focusWidget();
+  for (QWidget* widget = focus; widget != nullptr; widget = widget->parentWidget())
     if (auto* grid = dynamic_cast<TGridPeer*>(widget)) {
       grid->CommitEdit();
       return;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QTableWidget>
@@ -40,6 +41,11 @@ class Grid : public testing::Test {
   }
   static void Keys(Qt::Key AKey, Qt::KeyboardModifiers AModifiers = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget(), AKey, AModifiers);
+    Settle();
+  }
+  static void ActivateAndSettle(QWidget* AWindow) {
+    AWindow->activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([AWindow] { return QApplication::activeWindow() == AWindow; }));
     Settle();
   }
   static QTableWidget* Table(TStringGrid* AGrid) {
@@ -159,10 +165,19 @@ TEST_F(Grid, AListTypedWithoutPlanningGrowsTheGridAndRowsAndColumnsComeAndGoByKe
   grid->SetFocus();
   Settle();
   // Tab past the last column adds one; Enter goes back to where the Tabs
-  // started, a row down. A save in the middle of a cell's typing (which
-  // takes what was typed so far) leaves the keys working as before.
+  // started, a row down. A question over the window in the middle of a
+  // cell's typing, and a save (which takes what was typed so far), leave
+  // the cell open and the keys working as before.
   for (const char* cell : {"a", "b", "c", "d"}) {
     TypeText(grid, cell);
+    if (cell[0] == 'c') {
+      QDialog question(FForm->Peer());
+      question.show();
+      ActivateAndSettle(&question);
+      question.close();
+      ActivateAndSettle(FForm->Peer());
+      TypeText(grid, "1");
+    }
     if (cell[0] == 'd') {
       CommitCellEdits();
       TypeText(grid, "2");
@@ -170,7 +185,7 @@ TEST_F(Grid, AListTypedWithoutPlanningGrowsTheGridAndRowsAndColumnsComeAndGoByKe
     Keys(Qt::Key_Tab);
   }
   EXPECT_EQ(grid->ColCount(), 6);
-  EXPECT_EQ(grid->Cells(4, 1), "d2");
+  EXPECT_EQ(grid->Cells(3, 1) + grid->Cells(4, 1), "c1d2");
   TypeText(grid, "e");
   Keys(Qt::Key_Return);
   EXPECT_EQ(grid->Cells(5, 1), "e");
