@@ -148,9 +148,11 @@ void TForm1::WorkspaceChange(TObject* Sender) {
   FModified = true;
   // Typing in a cell taken back with Escape: the window may hold just what
   // was opened or saved again.
-  if (const auto* grid = dynamic_cast<const TStringGrid*>(Sender);
-      grid != nullptr && !grid->Editing() && FMainPanel != nullptr &&
-      ContentMark(FMainPanel->Workspace()) == FSavedMark) {
+  // So may panes put back as they were (a move cancelled, an undo).
+  const auto* grid = dynamic_cast<const TStringGrid*>(Sender);
+  const bool back =
+      (grid != nullptr && !grid->Editing()) || (Sender == FMainPanel && FMainPanel->PuttingBack());
+  if (back && FMainPanel != nullptr && ContentMark(FMainPanel->Workspace()) == FSavedMark) {
     SetModified(false);
     ForgetRecovery();
     return;

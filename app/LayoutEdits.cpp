@@ -334,7 +334,7 @@ void TMainPanel::StepHistory(bool AUndo) {
     Application->ShowNote(FCurrent,
                           "Ctrl+Shift+Y brings its text back, until the layout changes again");
   Tell(what);
-  Changed();
+  ChangedBack();
 }
 
 void TMainPanel::RatioChanging(TSplitPanel* APane, float AOld, float ANew) {
@@ -669,5 +669,11 @@ void TMainPanel::EndMoveMode(bool AKeep) {
   DescribePanes();
   SettleCurrent();
   Tell("Move cancelled: the panes are as they were");
-  if (!undone.Steps.empty()) Changed();
+  if (!undone.Steps.empty()) ChangedBack();
+}
+
+void TMainPanel::ChangedBack() {
+  FPuttingBack = true;
+  Changed();
+  FPuttingBack = false;
 }

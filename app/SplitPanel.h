@@ -232,6 +232,10 @@ class TMainPanel : public TWinControl {
   // the host.
   TNotifyEvent OnChange;
   void Changed();
+  // True while OnChange tells of a change that put panes back as they were
+  // before (a move cancelled, an undo or redo): the workspace may be just
+  // what was last saved again.
+  bool PuttingBack() const { return FPuttingBack; }
   void ContentChange(TObject* Sender);
 
   TSplitPanel* FCurrent;
@@ -279,6 +283,8 @@ class TMainPanel : public TWinControl {
     bool ByKeys = false;
   } FRatioRun;
   bool FRatioByKeys = false;
+  bool FPuttingBack = false;
+  void ChangedBack();
   // The move mode: what it did so far, to keep as one step or put back.
   bool FMoveMode = false;
   TLayoutChange FMoveChange;

@@ -708,6 +708,20 @@ TEST_F(Workspaces, AfterEscapeInACellTheScreenTheStarAndTheFileAgree) {
   EXPECT_FALSE(FForm->Modified());
   EXPECT_EQ(FForm->Text(), "plums.panes \u2014 Panes");
   EXPECT_EQ(FForm->RecoveryFileName(), "");
+  // So are panes put back as saved: a split undone, a move mode's moves
+  // cancelled with Escape.
+  Press(FForm->Button3);
+  EXPECT_TRUE(FForm->Modified());
+  Host()->UndoLayout();
+  EXPECT_FALSE(FForm->Modified());
+  EXPECT_EQ(FForm->Text(), "plums.panes \u2014 Panes");
+  Press(FForm->Button3);
+  ASSERT_TRUE(FForm->SaveTo(file.string()));
+  Host()->BeginMoveMode();
+  ASSERT_TRUE(Host()->MoveModeKey('L', false));
+  EXPECT_TRUE(FForm->Modified());
+  Host()->EndMoveMode(false);
+  EXPECT_FALSE(FForm->Modified());
   Press(FForm->Button2);
   TypeText(Host()->FCurrent->Content(), "Pears");
   PressKey(Host()->FCurrent->Content(), Qt::Key_Escape);
