@@ -34,7 +34,7 @@ float RatioFor(int AExtent, int ASize) {
 // --- TSplitPanel ------------------------------------------------------------
 
 TSplitPanel::TSplitPanel(TComponent* AOwner, TSplitPanel** ACurrentRef)
-    : TPanel(AOwner),
+    : TPanel(AOwner, TWindowless{}),
       FCurrentRef(ACurrentRef),
       FFirst(nullptr),
       FSecond(nullptr),

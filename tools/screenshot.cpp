@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -21,7 +22,9 @@ void Press(TButton* AButton) {
   Settle();
 }
 void ClickPane(TSplitPanel* APane) {
-  QTest::mouseClick(APane->FPaintBox->Handle(), Qt::LeftButton);
+  const TRect box = APane->FPaintBox->HandleRect();
+  QTest::mouseClick(APane->FPaintBox->Handle(), Qt::LeftButton, {},
+                    QPoint((box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2));
   Settle();
 }
 }  // namespace
@@ -31,6 +34,10 @@ int main(int argc, char** argv) {
     std::cerr << "usage: screenshot <out.png>\n";
     return 2;
   }
+  // The recovery copy of the notes typed below goes with a folder of its
+  // own, not among the user's.
+  QTemporaryDir state;
+  qputenv("XDG_DATA_HOME", state.path().toLocal8Bit());
   Application->Initialize();
   Application->CreateForm(Form1);
   Form1->Show();
@@ -60,7 +67,8 @@ int main(int argc, char** argv) {
   Settle();
   const QImage image = window->screen()->grabWindow(window->winId()).toImage();
   const bool saved = image.save(QString::fromLocal8Bit(argv[1]));
-  Form1->Close();
+  // Not closed first: the typed notes would make the window ask whether to
+  // leave them, and nobody is there to answer.
   Application->Finalize();
   return saved ? 0 : 1;
 }

@@ -8,9 +8,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <new>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -47,31 +49,89 @@ bool Presented(const TControl* AControl) {
   return AControl->IsWindowed() || AControl->AccessibleRole() != arDefault;
 }
 
-std::unordered_map<const TGraphicControl*, QAccessible::Id>& AccessibleIds() {
-  static std::unordered_map<const TGraphicControl*, QAccessible::Id> ids;
+std::unordered_map<const TControl*, QAccessible::Id>& AccessibleIds() {
+  static std::unordered_map<const TControl*, QAccessible::Id> ids;
   return ids;
 }
 
-// A windowless control, as a child of its parent's widget. A splitter's
-// value is the size of the control it resizes.
+QAccessibleInterface* WindowlessAccessible(TControl* AControl);
+
+// A windowed control inside windowless ones: its widget lies on the handle,
+// but assistive technology meets it inside the control it belongs to.
+bool Flat(const QWidget* AWidget) {
+  const TControl* control = ControlOfPeer(AWidget);
+  return control != nullptr && control->Parent() != nullptr && !control->Parent()->IsWindowed();
+}
+
+// What assistive technology sees inside AControl: windowed children and
+// windowless containers first, as they lie, then the other windowless
+// children; a windowless container without a role of its own is not there
+// itself, its children are. AWidgetsToo: the windowed children as well
+// (a windowed control's own widget lists those).
+void PresentedChildren(const TWinControl* AControl, bool AWidgetsToo,
+                       std::vector<QAccessibleInterface*>& AOut) {
+  for (bool graphics : {false, true})
+    for (int i = 0; i < AControl->ControlCount(); ++i) {
+      TControl* c = AControl->Controls(i);
+      if (c->HoldsControls() == graphics) continue;
+      if (c->IsWindowed()) {
+        if (AWidgetsToo) AOut.push_back(QAccessible::queryAccessibleInterface(c->Peer()));
+      } else if (Presented(c)) {
+        AOut.push_back(WindowlessAccessible(c));
+      } else if (c->HoldsControls()) {
+        PresentedChildren(static_cast<TWinControl*>(c), true, AOut);
+      }
+    }
+  std::erase(AOut, nullptr);
+}
+
+// The interface AControl's assistive technology finds it in.
+QAccessibleInterface* PresentedParent(const TControl* AControl) {
+  for (TWinControl* c = AControl->Parent(); c != nullptr; c = c->Parent()) {
+    if (c->IsWindowed()) return QAccessible::queryAccessibleInterface(c->Peer());
+    if (Presented(c)) return WindowlessAccessible(c);
+  }
+  return nullptr;
+}
+
+QWidget* HandleWidget(const TControl* AControl) {
+  const TWinControl* handle =
+      AControl->Parent() != nullptr ? AControl->Parent()->HandleControl() : nullptr;
+  return handle != nullptr ? handle->Peer() : nullptr;
+}
+
+// A windowless control, as a child of the control it lies in: a container
+// with its children, a splitter with its value (the size of the control it
+// resizes).
 class TWindowlessAccessible : public QAccessibleInterface, public QAccessibleValueInterface {
  public:
-  explicit TWindowlessAccessible(TGraphicControl* AControl)
+  explicit TWindowlessAccessible(TControl* AControl)
       : FControl(AControl), FSplitter(dynamic_cast<TSplitter*>(AControl)) {}
   bool isValid() const override { return true; }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override {
-    QWidget* peer = ParentPeer();
-    return peer != nullptr ? peer->window()->windowHandle() : nullptr;
+    QWidget* handle = HandleWidget(FControl);
+    return handle != nullptr ? handle->window()->windowHandle() : nullptr;
   }
-  QAccessibleInterface* parent() const override {
-    QWidget* peer = ParentPeer();
-    return peer != nullptr ? QAccessible::queryAccessibleInterface(peer) : nullptr;
+  QAccessibleInterface* parent() const override { return PresentedParent(FControl); }
+  QAccessibleInterface* child(int AIndex) const override {
+    const std::vector<QAccessibleInterface*> list = Children();
+    return AIndex >= 0 && static_cast<size_t>(AIndex) < list.size()
+               ? list[static_cast<size_t>(AIndex)]
+               : nullptr;
   }
-  QAccessibleInterface* child(int /*AIndex*/) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface* /*AChild*/) const override { return -1; }
-  QAccessibleInterface* childAt(int /*X*/, int /*Y*/) const override { return nullptr; }
+  int childCount() const override { return static_cast<int>(Children().size()); }
+  int indexOfChild(const QAccessibleInterface* AChild) const override {
+    const std::vector<QAccessibleInterface*> list = Children();
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i] == AChild) return static_cast<int>(i);
+    return -1;
+  }
+  QAccessibleInterface* childAt(int X, int Y) const override {
+    for (QAccessibleInterface* c : Children())
+      if (c->rect().contains(X, Y)) return c;
+    return nullptr;
+  }
   QString text(QAccessible::Text AText) const override {
     if (AText == QAccessible::Name) return QString::fromStdString(FControl->AccessibleName());
     if (AText == QAccessible::Description)
@@ -86,11 +146,17 @@ class TWindowlessAccessible : public QAccessibleInterface, public QAccessibleVal
     return {handle->mapToGlobal(QPoint(r.Left, r.Top)), QSize(r.Width(), r.Height())};
   }
   QAccessible::Role role() const override {
-    return ToQtRole(FControl->AccessibleRole(), QAccessible::NoRole);
+    return ToQtRole(FControl->AccessibleRole(),
+                    FControl->HoldsControls() ? QAccessible::Client : QAccessible::NoRole);
   }
   QAccessible::State state() const override {
     QAccessible::State state;
-    state.invisible = !FControl->Visible();
+    state.invisible = !FControl->ShownOnHandle();
+    if (FControl->HoldsControls()) {
+      auto* container = static_cast<TWinControl*>(FControl);
+      state.focusable = container->Focusable();
+      state.focused = WindowlessFocus() == container;
+    }
     return state;
   }
   void* interface_cast(QAccessible::InterfaceType AType) override {
@@ -108,17 +174,66 @@ class TWindowlessAccessible : public QAccessibleInterface, public QAccessibleVal
     Dispatch([&] { FSplitter->SetPosition(AValue.toInt()); });
   }
 
-  TGraphicControl* Control() const { return FControl; }
+  TControl* Control() const { return FControl; }
 
  private:
-  QWidget* ParentPeer() const {
-    return FControl->Parent() != nullptr ? FControl->Parent()->Peer() : nullptr;
+  std::vector<QAccessibleInterface*> Children() const {
+    std::vector<QAccessibleInterface*> list;
+    if (FControl->HoldsControls())
+      PresentedChildren(static_cast<TWinControl*>(FControl), true, list);
+    return list;
   }
-  TGraphicControl* FControl;
+  TControl* FControl;
   TSplitter* FSplitter;
 };
 
-QAccessibleInterface* WindowlessAccessible(TGraphicControl* AControl) {
+// A ready-made widget (an editor, a grid) of a control that may lie inside
+// windowless ones: Qt's own interface for it, but found inside the control
+// it belongs to rather than in the widget it lies on.
+class TPlacedAccessible : public QAccessibleInterface {
+ public:
+  TPlacedAccessible(TControl* AControl, QAccessibleInterface* AOwn)
+      : FControl(AControl), FOwn(AOwn), FOwnId(QAccessible::uniqueId(AOwn)) {}
+  ~TPlacedAccessible() override { QAccessible::deleteAccessibleInterface(FOwnId); }
+  bool isValid() const override { return FOwn->isValid(); }
+  QObject* object() const override { return FOwn->object(); }
+  QWindow* window() const override { return FOwn->window(); }
+  QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(
+      QAccessible::Relation AMatch) const override {
+    return FOwn->relations(AMatch);
+  }
+  QAccessibleInterface* focusChild() const override { return FOwn->focusChild(); }
+  QAccessibleInterface* childAt(int X, int Y) const override { return FOwn->childAt(X, Y); }
+  QAccessibleInterface* parent() const override {
+    const TWinControl* parent = FControl->Parent();
+    return parent != nullptr && !parent->IsWindowed() ? PresentedParent(FControl) : FOwn->parent();
+  }
+  QAccessibleInterface* child(int AIndex) const override { return FOwn->child(AIndex); }
+  int childCount() const override { return FOwn->childCount(); }
+  int indexOfChild(const QAccessibleInterface* AChild) const override {
+    return FOwn->indexOfChild(AChild);
+  }
+  QString text(QAccessible::Text AText) const override { return FOwn->text(AText); }
+  void setText(QAccessible::Text AText, const QString& AValue) override {
+    FOwn->setText(AText, AValue);
+  }
+  QRect rect() const override { return FOwn->rect(); }
+  QAccessible::Role role() const override { return FOwn->role(); }
+  QAccessible::State state() const override { return FOwn->state(); }
+  QColor foregroundColor() const override { return FOwn->foregroundColor(); }
+  QColor backgroundColor() const override { return FOwn->backgroundColor(); }
+  void* interface_cast(QAccessible::InterfaceType AType) override {
+    return FOwn->interface_cast(AType);
+  }
+  void virtual_hook(int AId, void* AData) override { FOwn->virtual_hook(AId, AData); }
+
+ private:
+  TControl* FControl;
+  QAccessibleInterface* FOwn;
+  QAccessible::Id FOwnId;
+};
+
+QAccessibleInterface* WindowlessAccessible(TControl* AControl) {
   auto& ids = AccessibleIds();
   auto found = ids.find(AControl);
   if (found != ids.end()) return QAccessible::accessibleInterface(found->second);
@@ -127,20 +242,18 @@ QAccessibleInterface* WindowlessAccessible(TGraphicControl* AControl) {
   return accessible;
 }
 
-// A windowed control's widget, with its windowless children that have a role
-// after its child widgets.
+// A windowed control's widget: its child widgets, but those of controls
+// inside windowless ones, which are found there; then its windowless
+// children that assistive technology meets.
 class TPeerAccessible : public QAccessibleWidget {
  public:
   explicit TPeerAccessible(TPlainPeer* APeer) : QAccessibleWidget(APeer), FPeer(APeer) {}
-  int childCount() const override {
-    return QAccessibleWidget::childCount() + static_cast<int>(Windowless().size());
-  }
+  int childCount() const override { return static_cast<int>(Children().size()); }
   QAccessibleInterface* child(int AIndex) const override {
-    const int widgets = QAccessibleWidget::childCount();
-    if (AIndex < widgets) return QAccessibleWidget::child(AIndex);
-    const std::vector<TGraphicControl*> list = Windowless();
-    const auto i = static_cast<size_t>(AIndex - widgets);
-    return i < list.size() ? WindowlessAccessible(list[i]) : nullptr;
+    const std::vector<QAccessibleInterface*> list = Children();
+    return AIndex >= 0 && static_cast<size_t>(AIndex) < list.size()
+               ? list[static_cast<size_t>(AIndex)]
+               : nullptr;
   }
   QAccessible::Role role() const override {
     const QAccessible::Role own = QAccessibleWidget::role();
@@ -149,27 +262,39 @@ class TPeerAccessible : public QAccessibleWidget {
   QAccessible::State state() const override {
     QAccessible::State state = QAccessibleWidget::state();
     if (FPeer != nullptr && FPeer->Control()->Focusable()) state.focusable = true;
+    // The keys are in a windowless control on it, not in it.
+    if (FPeer != nullptr && WindowlessFocus() != nullptr &&
+        HandleWidget(WindowlessFocus()) == FPeer)
+      state.focused = false;
     return state;
   }
   int indexOfChild(const QAccessibleInterface* AChild) const override {
-    if (const auto* w = dynamic_cast<const TWindowlessAccessible*>(AChild)) {
-      const std::vector<TGraphicControl*> list = Windowless();
-      for (size_t i = 0; i < list.size(); ++i)
-        if (list[i] == w->Control()) return QAccessibleWidget::childCount() + static_cast<int>(i);
-      return -1;
-    }
-    return QAccessibleWidget::indexOfChild(AChild);
+    const std::vector<QAccessibleInterface*> list = Children();
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i] == AChild) return static_cast<int>(i);
+    return -1;
+  }
+  QAccessibleInterface* childAt(int X, int Y) const override {
+    const std::vector<QAccessibleInterface*> list = Children();
+    for (auto i = list.rbegin(); i != list.rend(); ++i)
+      if ((*i)->rect().contains(X, Y)) return *i;
+    return nullptr;
   }
 
  private:
-  std::vector<TGraphicControl*> Windowless() const {
-    std::vector<TGraphicControl*> list;
+  std::vector<QAccessibleInterface*> Children() const {
+    std::vector<QAccessibleInterface*> list;
     if (FPeer == nullptr) return list;
-    TWinControl* control = FPeer->Control();
-    for (int i = 0; i < control->ControlCount(); ++i) {
-      TControl* c = control->Controls(i);
-      if (!c->IsWindowed() && Presented(c)) list.push_back(static_cast<TGraphicControl*>(c));
+    // As Qt lists a widget's children, less the flat ones.
+    for (QObject* o : FPeer->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (w == nullptr || w->isWindow() || qobject_cast<QMenu*>(w) != nullptr ||
+          w->objectName() == QLatin1String("qt_rubberband") || Flat(w))
+        continue;
+      if (QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w))
+        list.push_back(accessible);
     }
+    PresentedChildren(FPeer->Control(), false, list);
     return list;
   }
   QPointer<TPlainPeer> FPeer;
@@ -229,6 +354,7 @@ struct TCommand {
   bool Holding = false;
   bool FocusMoved = false;
   QPointer<QWidget> FocusAtStart;
+  const TWinControl* HeldAtStart = nullptr;  // compared, never used
   QAccessible::UpdateHandler Previous = nullptr;
   std::string Said;
 };
@@ -254,6 +380,12 @@ void HoldFocus(QAccessibleEvent* AEvent) {
 
 void AccessibleFocusOnCurrentItem(QWidget* AWidget) {
   if (!QAccessible::isActive()) return;
+  // On a windowless control the widget holds the keys for.
+  if (TWinControl* held = WindowlessFocus(); held != nullptr && HandleWidget(held) == AWidget) {
+    QAccessibleEvent event(WindowlessAccessible(held), QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
+    return;
+  }
   QAccessibleEvent event(AWidget, QAccessible::Focus);
   // In a table, the focus is on its current cell: that is what the user
   // works on, and its name says where it lies.
@@ -271,6 +403,12 @@ void AccessibleFocusOnCurrentItem(QWidget* AWidget) {
   QAccessible::updateAccessibility(&event);
 }
 
+void AccessibleFocusOnWindowless(TWinControl* AControl) {
+  if (!AccessibleListening()) return;
+  QAccessibleEvent event(WindowlessAccessible(AControl), QAccessible::Focus);
+  Notify(event);
+}
+
 bool AccessibleCommandRunning() { return Command().Depth > 0; }
 
 TCommandScope::TCommandScope() {
@@ -279,6 +417,7 @@ TCommandScope::TCommandScope() {
   command.Holding = true;
   command.FocusMoved = false;
   command.FocusAtStart = QApplication::focusWidget();
+  command.HeldAtStart = WindowlessFocus();
   command.Previous = QAccessible::installUpdateHandler(HoldFocus);
 }
 
@@ -289,7 +428,8 @@ TCommandScope::~TCommandScope() {
     command.Holding = false;
     QAccessible::installUpdateHandler(command.Previous);
     QWidget* focus = QApplication::focusWidget();
-    if (command.FocusMoved && focus != nullptr && focus != command.FocusAtStart)
+    if (command.FocusMoved && focus != nullptr &&
+        (focus != command.FocusAtStart || WindowlessFocus() != command.HeldAtStart))
       AccessibleFocusOnCurrentItem(focus);
   }
   const std::string said = std::move(command.Said);
@@ -310,11 +450,45 @@ void TApplication::Announce(const std::string& AText) {
 
 QAccessibleInterface* AccessibleInterface(TControl* AControl) {
   if (AControl->IsWindowed()) return QAccessible::queryAccessibleInterface(AControl->Peer());
-  return WindowlessAccessible(static_cast<TGraphicControl*>(AControl));
+  return WindowlessAccessible(AControl);
+}
+
+namespace {
+QAccessible::UpdateHandler gBeforeRedirect = nullptr;
+
+// Qt tells of the focus on a widget; where the widget holds the keys for a
+// windowless control, it is that control that has them.
+void RedirectFocus(QAccessibleEvent* AEvent) {
+  QAccessibleEvent* told = AEvent;
+  std::optional<QAccessibleEvent> redirected;
+  if (AEvent->type() == QAccessible::Focus && AEvent->object() != nullptr)
+    if (TWinControl* held = WindowlessFocus();
+        held != nullptr && HandleWidget(held) == AEvent->object())
+      told = &redirected.emplace(WindowlessAccessible(held), QAccessible::Focus);
+  if (gBeforeRedirect != nullptr) {
+    gBeforeRedirect(told);
+    return;
+  }
+  QAccessible::installUpdateHandler(nullptr);
+  QAccessible::updateAccessibility(told);
+  QAccessible::installUpdateHandler(RedirectFocus);
+}
+}  // namespace
+
+void PlaceAccessibleInControl(TWinControl* AControl) {
+  // Qt's factory answers for its widget classes before any of ours: its
+  // interface is made first, then this one registered for the same widget
+  // takes its place as the one Qt hands out (the later registration of an
+  // object wins); it keeps Qt's and lets it go with itself.
+  QAccessibleInterface* own = QAccessible::queryAccessibleInterface(AControl->Peer());
+  if (own == nullptr) return;
+  QAccessible::registerAccessibleInterface(new TPlacedAccessible(AControl, own));
 }
 
 void InstallAccessibleFactory() {
-  static const bool installed = (QAccessible::installFactory(PeerAccessible), true);
+  static const bool installed =
+      (QAccessible::installFactory(PeerAccessible),
+       gBeforeRedirect = QAccessible::installUpdateHandler(RedirectFocus), true);
   (void)installed;
 }
 
@@ -361,8 +535,7 @@ void AccessibleChildAdded(TControl* AControl) {
 void AccessibleChildRemoving(TControl* AControl) {
   if (!AccessibleListening() || AControl->Parent() == nullptr || !Presented(AControl)) return;
   // A windowless control nobody ever asked about is news to nobody.
-  if (!AControl->IsWindowed() && !AccessibleIds().contains(static_cast<TGraphicControl*>(AControl)))
-    return;
+  if (!AControl->IsWindowed() && !AccessibleIds().contains(AControl)) return;
   QAccessibleEvent event(AccessibleInterface(AControl), QAccessible::ObjectDestroyed);
   Notify(event);
 }
@@ -383,7 +556,7 @@ void AccessibleValueChanged(TControl* AControl) {
   Notify(event);
 }
 
-void ForgetWindowlessAccessible(TGraphicControl* AControl) {
+void ForgetWindowlessAccessible(TControl* AControl) {
   auto& ids = AccessibleIds();
   if (auto found = ids.find(AControl); found != ids.end()) {
     QAccessible::deleteAccessibleInterface(found->second);

@@ -117,7 +117,12 @@ void TCanvas::LineTo(int X, int Y) {
   const QPoint origin = widget->mapTo(window, QPoint(area.Left, area.Top));
   QRegion region = ExposedRegion(widget) & QRect(origin, QSize(area.Width(), area.Height()));
   if (!FControl->IsWindowed()) {
-    // A windowless control lies below every child window of its parent.
+    // A windowless control shows only within the windowless controls it
+    // lies in.
+    const TRect clip = FControl->Parent()->ChildClip();
+    region &= QRect(widget->mapTo(window, QPoint(clip.Left, clip.Top)),
+                    QSize(clip.Width(), clip.Height()));
+    // It lies below every child window of its parent.
     for (QObject* o : widget->children()) {
       auto* child = qobject_cast<QWidget*>(o);
       if (child != nullptr && child->isVisible() && !child->isWindow())

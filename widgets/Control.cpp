@@ -7,10 +7,12 @@
 #include <QPalette>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 #include <algorithm>
 #include <deque>
 #include <iterator>
+#include <unordered_map>
 
 #include "widgets/Peer.h"
 
@@ -27,6 +29,23 @@ std::deque<TControl*> gPendingResize;
 
 std::vector<TControl*> gPendingSync;
 bool gSyncPosted = false;
+
+// Counts moves of windowless containers: a cached place on the handle is
+// good while it has not changed.
+unsigned gPlaceRound = 1;
+// Windowed controls inside windowless ones; their peers are checked after a
+// windowless container moved, showed, hid or changed parent.
+std::vector<TControl*> gFlat;
+bool gFlatDirty = false;
+bool gFlatWalking = false;
+
+// What a peer sync repaints on each handle, gathered: thousands of panes
+// moving ask for one repaint, not one each.
+struct TDirty {
+  QPointer<QWidget> Handle;
+  QRect Area;
+};
+std::vector<TDirty> gDirty;
 
 class TSyncPoster : public QObject {
  public:
@@ -99,11 +118,86 @@ bool PeerResizedBySync(const TControl* AControl) {
   return gSyncing && AControl->FResizedRound == gSyncRound;
 }
 
+namespace {
+void UpdateArea(QWidget* AHandle, const QRect& AArea) {
+  if (AArea.isEmpty()) return;
+  if (!gSyncing) {
+    AHandle->update(AArea);
+    return;
+  }
+  for (TDirty& dirty : gDirty)
+    if (dirty.Handle == AHandle) {
+      dirty.Area |= AArea;
+      return;
+    }
+  gDirty.push_back({AHandle, AArea});
+}
+
+void FlushDirty() {
+  std::vector<TDirty> dirty;
+  dirty.swap(gDirty);
+  for (const TDirty& d : dirty)
+    if (d.Handle != nullptr) d.Handle->update(d.Area);
+}
+}  // namespace
+
+struct TFlatPeers {
+  // Brings the peers of windowed controls inside windowless ones to their
+  // handle, place and visibility.
+  static void Sync() {
+    if (!gFlatDirty) return;
+    gFlatDirty = false;
+    gFlatWalking = true;
+    for (size_t i = 0; i < gFlat.size(); ++i) {
+      TControl* control = gFlat[i];
+      if (control == nullptr || !control->PeerOutOfDate()) continue;
+      const QPointer<QWidget> peer = control->FPeer;
+      const QSize before = peer->size();
+      control->PushPeerState();
+      if (peer != nullptr && peer->size() != before) control->FResizedRound = gSyncRound;
+    }
+    gFlatWalking = false;
+    // Controls that left meanwhile left holes.
+    size_t kept = 0;
+    for (TControl* control : gFlat)
+      if (control != nullptr) {
+        control->FFlatSlot = static_cast<int>(kept);
+        gFlat[kept++] = control;
+      }
+    gFlat.resize(kept);
+  }
+  static void Add(TControl* AControl) {
+    AControl->FFlatSlot = static_cast<int>(gFlat.size());
+    gFlat.push_back(AControl);
+  }
+  static void Remove(TControl* AControl) {
+    const auto slot = static_cast<size_t>(AControl->FFlatSlot);
+    if (gFlatWalking) {
+      gFlat[slot] = nullptr;
+    } else {
+      gFlat[slot] = gFlat.back();
+      if (gFlat[slot] != nullptr) gFlat[slot]->FFlatSlot = static_cast<int>(slot);
+      gFlat.pop_back();
+    }
+    AControl->FFlatSlot = -1;
+  }
+};
+
+namespace {
+// A windowless container moved, showed, hid or changed parent: places
+// cached below it are out of date, and the peers inside it may be too.
+void PlacesChanged(const TControl* AControl) {
+  if (AControl->IsWindowed()) return;
+  ++gPlaceRound;
+  if (!gFlat.empty()) gFlatDirty = true;
+}
+}  // namespace
+
 void SyncPeers() {
   // Pushing state can make Qt call back into the model, which may queue more
   // controls or destroy queued ones; both only touch the list by index, and
   // the outer flush picks up whatever is added.
-  if (InPaintEvent() || gSyncing || gPendingSync.empty()) return;
+  if (InPaintEvent() || gSyncing || (gPendingSync.empty() && !gFlatDirty)) return;
   gSyncing = true;
   ++gSyncRound;
   // Windows first: Qt repaints the whole of a window it resizes, so the
@@ -130,10 +224,13 @@ void SyncPeers() {
         if (peer != nullptr && peer->size() != before) control->FResizedRound = gSyncRound;
       }
     }
+    TFlatPeers::Sync();
+    pending = gFlatDirty;
     for (TControl* control : gPendingSync) pending = pending || control != nullptr;
   }
   gPendingSync.clear();
   gSyncing = false;
+  FlushDirty();
 }
 
 QColor ToQColor(TColor AColor) {
@@ -211,14 +308,30 @@ const std::string& TControl::AccessibleDescription() const {
   return (FExtra ? *FExtra : NoExtra()).AccessibleDescription;
 }
 
+namespace {
+std::unordered_map<const QWidget*, TControl*>& PeerControls() {
+  static std::unordered_map<const QWidget*, TControl*> controls;
+  return controls;
+}
+}  // namespace
+
+TControl* ControlOfPeer(const QWidget* AWidget) {
+  const auto& controls = PeerControls();
+  const auto found = controls.find(AWidget);
+  return found != controls.end() ? found->second : nullptr;
+}
+
 TControl::TControl(TComponent* AOwner, QWidget* APeer, bool AWindowed)
     : TComponent(AOwner), FWindowed(AWindowed), FPeer(APeer) {
-  if (FPeer != nullptr) FPeer->hide();
+  if (FPeer == nullptr) return;
+  FPeer->hide();
+  PeerControls().emplace(FPeer, this);
 }
 
 TControl::~TControl() {
   KeepFocusInWindow(FPeer);
   TLayoutQueue::Forget(this);
+  if (FFlatSlot >= 0) TFlatPeers::Remove(this);
   if (FParent != nullptr) {
     // A windowless control has told of it already, while still whole.
     if (FPeer != nullptr) AccessibleChildRemoving(this);
@@ -226,6 +339,7 @@ TControl::~TControl() {
     FParent->RemoveControl(this);
   }
   TLayoutQueue::Forget(this);
+  if (FPeer != nullptr) PeerControls().erase(FPeer);
   delete FPeer;
 }
 
@@ -243,19 +357,28 @@ void TControl::SetParent(TWinControl* AParent) {
   if (FPeer == nullptr && FParent != nullptr) {
     // The old parent no longer draws it.
     Invalidate();
-    static_cast<TGraphicControl*>(this)->FDrawn = false;
+    FDrawn = false;
+    // Nor holds the keys it held, where it goes to another window.
+    if (FContainer && (AParent == nullptr || AParent->HandleControl() != FParent->HandleControl()))
+      KeepFocusOutOf(static_cast<TWinControl*>(this));
   }
   if (FParent != nullptr) {
     AccessibleChildRemoving(this);
     FParent->RemoveControl(this);
   }
   FParent = AParent;
+  PlacesChanged(this);
+  UpdateFlatSlot();
   // A child widget never becomes a window: without a parent it waits in the
-  // nursery.
+  // nursery. Inside a windowless control it lies on that control's handle.
   if (FPeer != nullptr) {
-    QWidget* parent = AParent != nullptr ? AParent->FPeer : nullptr;
+    QWidget* parent = nullptr;
+    if (AParent != nullptr) {
+      const TWinControl* handle = AParent->HandleControl();
+      parent = handle != nullptr ? handle->FPeer : Nursery();
+    }
     if (parent == nullptr && FPeer->parentWidget() != nullptr) parent = Nursery();
-    FPeer->setParent(parent);
+    if (FPeer->parentWidget() != parent) FPeer->setParent(parent);
   }
   if (AParent != nullptr)
     AParent->InsertControl(this);
@@ -291,6 +414,7 @@ void TControl::ChangeBounds(int ALeft, int ATop, int AWidth, int AHeight, bool A
   FTop = ATop;
   FWidth = AWidth;
   FHeight = AHeight;
+  if (FContainer) PlacesChanged(this);
   if (APush) RequestPeerSync();
   if (FParent != nullptr && FVisible)
     FParent->AlignControls(this);
@@ -313,8 +437,10 @@ void TControl::SetText(const std::string& AText) {
 void TControl::SetVisible(bool AVisible) {
   if (AVisible == FVisible) return;
   if (!AVisible) KeepFocusInWindow(FPeer);
+  if (!AVisible && FContainer && FPeer == nullptr) KeepFocusOutOf(static_cast<TWinControl*>(this));
   TBatch batch;
   FVisible = AVisible;
+  if (FContainer) PlacesChanged(this);
   UpdatePeerVisibility();
   if (FParent != nullptr) FParent->AlignControls(this);
 }
@@ -386,15 +512,54 @@ void TControl::Repaint() {
 }
 
 QWidget* TControl::Handle() const {
-  if (FPeer == nullptr) return FParent != nullptr ? FParent->Handle() : nullptr;
+  if (FPeer == nullptr) {
+    const TWinControl* handle = FParent != nullptr ? FParent->HandleControl() : nullptr;
+    return handle != nullptr ? handle->Handle() : nullptr;
+  }
   SyncPeers();
   return FPeer;
 }
 
 TRect TControl::HandleRect() const {
   if (FPeer != nullptr) return {0, 0, FWidth, FHeight};
-  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
-  return {FLeft, FTop + top, FLeft + FWidth, FTop + top + FHeight};
+  const TPoint origin = FParent != nullptr ? FParent->ClientOrigin() : TPoint{};
+  return {origin.X + FLeft, origin.Y + FTop, origin.X + FLeft + FWidth, origin.Y + FTop + FHeight};
+}
+
+bool TControl::ShownOnHandle() const {
+  if (!FVisible || FParent == nullptr) return false;
+  FParent->UpdatePlace();
+  return FParent->FShowsChildren;
+}
+
+void TControl::UpdateFlatSlot() {
+  const bool flat = FPeer != nullptr && FParent != nullptr && FParent->FPeer == nullptr;
+  if (flat == (FFlatSlot >= 0)) return;
+  if (flat)
+    TFlatPeers::Add(this);
+  else
+    TFlatPeers::Remove(this);
+}
+
+void TControl::InvalidateOnHandle() {
+  const TWinControl* owner = FParent != nullptr ? FParent->HandleControl() : nullptr;
+  QWidget* handle = owner != nullptr ? owner->FPeer : nullptr;
+  if (handle == nullptr) {
+    FDrawn = false;
+    return;
+  }
+  const TRect now = HandleRect();
+  const bool shown = ShownOnHandle();
+  if (FDrawn == shown && (!shown || FDrawnRect == now)) return;
+  // A handle just resized is repainted whole anyway.
+  if (!PeerResizedBySync(owner)) {
+    if (FDrawn)
+      UpdateArea(handle,
+                 QRect(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(), FDrawnRect.Height()));
+    if (shown) UpdateArea(handle, QRect(now.Left, now.Top, now.Width(), now.Height()));
+  }
+  FDrawn = shown;
+  FDrawnRect = now;
 }
 
 void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
@@ -409,14 +574,69 @@ void TControl::PeerDblClick() {
   Dispatch([&] { OnDblClick(this); });
 }
 
+namespace {
+// Where a flat control's peer belongs: on its handle, or in the nursery
+// while its windowless parent has none.
+QWidget* FlatParentWidget(const TWinControl* AParent) {
+  const TWinControl* handle = AParent->HandleControl();
+  return handle != nullptr ? handle->Peer() : Nursery();
+}
+
+// The part of a flat control's peer its windowless parents let show, in the
+// peer's coordinates; empty where that is all of it. (A peer cut off
+// entirely keeps one pixel outside itself.)
+QRegion FlatMask(const TControl* AControl, TPoint AOrigin) {
+  const TRect clip = AControl->Parent()->ChildClip();
+  const QRect area(AOrigin.X + AControl->Left(), AOrigin.Y + AControl->Top(), AControl->Width(),
+                   AControl->Height());
+  const QRect visible = area & QRect(clip.Left, clip.Top, clip.Width(), clip.Height());
+  if (visible == area || area.isEmpty()) return {};
+  if (visible.isEmpty()) return QRegion(-1, -1, 1, 1);
+  return QRegion(visible.translated(-area.topLeft()));
+}
+}  // namespace
+
 void TControl::PushPeerState() {
-  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
-  FPeer->setGeometry(FLeft, FTop + top, FWidth, FHeight);
+  if (FPeer == nullptr) {
+    InvalidateOnHandle();
+    return;
+  }
+  const TPoint origin = FParent != nullptr ? FParent->ClientOrigin() : TPoint{};
+  if (FFlatSlot >= 0) {
+    QWidget* parent = FlatParentWidget(FParent);
+    if (FPeer->parentWidget() != parent) {
+      KeepFocusInWindow(FPeer);
+      FPeer->setParent(parent);
+    }
+  }
+  FPeer->setGeometry(origin.X + FLeft, origin.Y + FTop, FWidth, FHeight);
+  if (FFlatSlot >= 0) {
+    // What sticks out of the windowless controls it lies in is cut off, as
+    // a widget inside theirs would be.
+    const QRegion mask = FlatMask(this, origin);
+    if (FPeer->mask() != mask) {
+      if (mask.isEmpty())
+        FPeer->clearMask();
+      else
+        FPeer->setMask(mask);
+    }
+    const bool shown = ShownOnHandle();
+    if (FPeer->isHidden() != shown) return;
+    if (!shown) KeepFocusInWindow(FPeer);
+    FPeer->setVisible(shown);
+  }
 }
 
 bool TControl::PeerOutOfDate() const {
-  const int top = FParent != nullptr ? FParent->PeerClientTop() : 0;
-  return FPeer->geometry() != QRect(FLeft, FTop + top, FWidth, FHeight);
+  if (FPeer == nullptr) {
+    const bool shown = ShownOnHandle();
+    return shown != FDrawn || (shown && !(FDrawnRect == HandleRect()));
+  }
+  const TPoint origin = FParent != nullptr ? FParent->ClientOrigin() : TPoint{};
+  if (FPeer->geometry() != QRect(origin.X + FLeft, origin.Y + FTop, FWidth, FHeight)) return true;
+  return FFlatSlot >= 0 &&
+         (FPeer->parentWidget() != FlatParentWidget(FParent) ||
+          FPeer->isHidden() == ShownOnHandle() || FPeer->mask() != FlatMask(this, origin));
 }
 
 void TControl::SizeChanged() {
@@ -424,6 +644,19 @@ void TControl::SizeChanged() {
 }
 
 void TControl::UpdatePeerVisibility() {
+  if (FPeer == nullptr) {
+    InvalidateOnHandle();
+    return;
+  }
+  if (FFlatSlot >= 0) {
+    // Placed, re-parented and shown or hidden as its windowless parents are.
+    if (FSyncSlot >= 0) {
+      gPendingSync[static_cast<size_t>(FSyncSlot)] = nullptr;
+      FSyncSlot = -1;
+    }
+    if (PeerOutOfDate()) PushPeerState();
+    return;
+  }
   const bool shown = FVisible && FParent != nullptr;
   if (shown && FSyncSlot >= 0) {
     // Show at the right place, not where Qt last had it.
@@ -448,12 +681,28 @@ void TControl::RequestPeerSync() {
 
 TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new TPlainPeer(this)) {}
 
-TWinControl::TWinControl(TComponent* AOwner, QWidget* APeer) : TControl(AOwner, APeer, true) {}
+TWinControl::TWinControl(TComponent* AOwner, QWidget* APeer) : TControl(AOwner, APeer, true) {
+  FContainer = true;
+}
+
+TWinControl::TWinControl(TComponent* AOwner, TWindowless) : TControl(AOwner, nullptr, false) {
+  FContainer = true;
+}
 
 TWinControl::~TWinControl() {
   // Nothing may report input for a control that is going: the focus leaves
   // while this is still a whole windowed control, and the watch goes first.
   KeepFocusInWindow(Peer());
+  if (Peer() == nullptr) {
+    KeepFocusOutOf(this);
+    // Told while still whole; what it covered shows its parent again.
+    if (Parent() != nullptr) AccessibleChildRemoving(this);
+    ForgetWindowlessAccessible(this);
+    const TWinControl* handle = Parent() != nullptr ? Parent()->HandleControl() : nullptr;
+    if (FDrawn && handle != nullptr)
+      handle->Peer()->update(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(),
+                             FDrawnRect.Height());
+  }
   delete FInputWatch;
   FInputWatch = nullptr;
   // Children go first (newest first), each taking its own peer with it, so Qt
@@ -478,7 +727,9 @@ void TWinControl::Restack() {
   // Windowless controls are drawn by this control, below every windowed
   // child; among windowed children the newest is on top. Qt puts a widget
   // it re-parents on top already; raising costs it a walk up the tree, so
-  // only widgets out of order are raised.
+  // only widgets out of order are raised. Inside a windowless control the
+  // widgets lie side by side, none over another.
+  if (FPeer == nullptr) return;
   const QObjectList& stacked = FPeer->children();
   qsizetype next = 0;
   bool ordered = true;
@@ -558,6 +809,7 @@ void TWinControl::AlignControls(TControl* AControl) {
       }
       if (l != c->FLeft || t != c->FTop || w != c->FWidth || h != c->FHeight) {
         c->FLeft = l, c->FTop = t, c->FWidth = w, c->FHeight = h;
+        if (c->FContainer) PlacesChanged(c);
         c->RequestPeerSync();
       }
     }
@@ -573,8 +825,68 @@ void TWinControl::SizeChanged() {
 }
 
 void TWinControl::PeerClientMoved() {
+  ++gPlaceRound;
+  if (!gFlat.empty()) gFlatDirty = true;
   for (TControl* c : FControls) c->RequestPeerSync();
-  FPeer->update();
+  Invalidate();
+}
+
+void TWinControl::UpdatePlace() const {
+  if (FPlaceRound == gPlaceRound) return;
+  // The windowless containers up to the first whose place is known, walked
+  // without recursion (a tree of panes may be thousands of levels deep),
+  // then placed from the top down.
+  static std::vector<const TWinControl*> chain;
+  chain.clear();
+  for (const TWinControl* c = this; c != nullptr && c->FPlaceRound != gPlaceRound;
+       c = c->Parent()) {
+    if (c->FPeer != nullptr) {
+      // Qt itself cuts its children off at its widget's edges.
+      constexpr int Far = 1 << 28;
+      c->FChildClip = {-Far, -Far, Far, Far};
+      c->FClientOrigin = {0, c->PeerClientTop()};
+      c->FShowsChildren = true;
+      c->FHandleControl = const_cast<TWinControl*>(c);
+      c->FPlaceRound = gPlaceRound;
+      break;
+    }
+    chain.push_back(c);
+  }
+  for (size_t i = chain.size(); i-- > 0;) {
+    const TWinControl* c = chain[i];
+    const TWinControl* parent = c->Parent();
+    if (parent == nullptr) {
+      c->FClientOrigin = {c->Left(), c->Top()};
+      c->FChildClip = {};
+      c->FShowsChildren = false;
+      c->FHandleControl = nullptr;
+    } else {
+      const TPoint at = {parent->FClientOrigin.X + c->Left(), parent->FClientOrigin.Y + c->Top()};
+      c->FClientOrigin = {at.X, at.Y + c->PeerClientTop()};
+      const TRect& outer = parent->FChildClip;
+      c->FChildClip = {std::max(outer.Left, at.X), std::max(outer.Top, at.Y),
+                       std::min(outer.Right, at.X + c->Width()),
+                       std::min(outer.Bottom, at.Y + c->Height())};
+      c->FShowsChildren = parent->FShowsChildren && c->Visible();
+      c->FHandleControl = parent->FHandleControl;
+    }
+    c->FPlaceRound = gPlaceRound;
+  }
+}
+
+TPoint TWinControl::ClientOrigin() const {
+  UpdatePlace();
+  return FClientOrigin;
+}
+
+TWinControl* TWinControl::HandleControl() const {
+  UpdatePlace();
+  return FHandleControl;
+}
+
+TRect TWinControl::ChildClip() const {
+  UpdatePlace();
+  return FChildClip;
 }
 
 void TWinControl::SetTabOrder(int AValue) {
@@ -589,6 +901,7 @@ void TWinControl::UpdateTabChain() {
       chain.push_back(w);
   std::stable_sort(chain.begin(), chain.end(),
                    [](auto* a, auto* b) { return a->FTabOrder < b->FTabOrder; });
+  std::erase_if(chain, [](const TWinControl* AControl) { return AControl->Peer() == nullptr; });
   for (size_t i = 1; i < chain.size(); ++i)
     QWidget::setTabOrder(chain[i - 1]->Peer(), chain[i]->Peer());
 }

@@ -12,6 +12,8 @@
 class QMouseEvent;
 class QObject;
 class QPainter;
+class QRect;
+class QRegion;
 class QWidget;
 class TPopupMenu;
 class TWinControl;
@@ -96,6 +98,14 @@ class TControl : public TComponent {
   // control has no peer.
   QWidget* Peer() const { return FPeer; }
   bool IsWindowed() const { return FWindowed; }
+  // A TWinControl, windowed or not.
+  bool HoldsControls() const { return FContainer; }
+  // True while the control would show: it and every windowless control it
+  // lies in visible, on a handle.
+  bool ShownOnHandle() const;
+  // True if its painting covers every pixel of the control (windowless
+  // controls only).
+  virtual bool PaintsOpaque() const { return false; }
   void PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y);
   void PeerClick();
   void PeerDblClick();
@@ -113,6 +123,11 @@ class TControl : public TComponent {
   virtual void AlignChanged() {}
   virtual void UpdatePeerVisibility();
   void RequestPeerSync();
+  // A windowless control: repaints the area of its handle it was last drawn
+  // on and the one it covers now.
+  void InvalidateOnHandle();
+  TRect FDrawnRect;
+  bool FDrawn = false;
   // Takes bounds the peer already has (the window system moved or resized
   // it): the model and the layout follow, and nothing is pushed back.
   void AdoptPeerBounds(int ALeft, int ATop, int AWidth, int AHeight);
@@ -135,6 +150,7 @@ class TControl : public TComponent {
   std::string FText;
   bool FVisible = true;
   bool FWindowed = false;
+  bool FContainer = false;  // a TWinControl
   TAccessibleRole FAccessibleRole = arDefault;
   std::string FAccessibleName;
   TColor FColor = clBtnFace;
@@ -147,6 +163,11 @@ class TControl : public TComponent {
   int FSyncSlot = -1;          // index in the pending peer-sync list, or -1
   unsigned FResizedRound = 0;  // the peer sync that last resized the peer
   friend bool PeerResizedBySync(const TControl* AControl);
+  // A windowed control inside a windowless one: its place in the list of
+  // such controls, whose peers follow the windowless controls they lie in.
+  int FFlatSlot = -1;
+  void UpdateFlatSlot();
+  friend struct TFlatPeers;
 };
 
 // A control with a window of its own: it holds child controls, aligns them and
@@ -190,8 +211,28 @@ class TWinControl : public TControl {
   // changed, which keeps its place ahead of others at equal position.
   void AlignControls(TControl* AControl);
 
+  // Where the client area's top left corner lies on the handle (the nearest
+  // windowed control, this one's own peer if it has one), and that control.
+  TPoint ClientOrigin() const;
+  TWinControl* HandleControl() const;
+  // Where on the handle its children can show: a windowless control and
+  // every windowless one it lies in cut off what sticks out of them.
+  TRect ChildClip() const;
+  // A windowless container: its handle draws its face, below its children,
+  // through this. AArea is its place on the handle; APainted what the
+  // repaint reaches there, in the handle's coordinates.
+  virtual void PaintFace(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
+                         const QWidget* AHandle);
+  // What of APainted within AArea no windowless child paints over.
+  QRegion VisibleFace(const QRect& AArea, const QRegion& APainted) const;
+
  protected:
   TWinControl(TComponent* AOwner, QWidget* APeer);
+  // A container without a widget of its own (APeer null): its handle draws
+  // it and routes its input; controls with widgets inside it are placed on
+  // the handle.
+  struct TWindowless {};
+  TWinControl(TComponent* AOwner, TWindowless);
   void SizeChanged() override;
   // PeerClientTop changed: every child is placed again.
   void PeerClientMoved();
@@ -204,6 +245,14 @@ class TWinControl : public TControl {
   void UpdateTabChain();
 
   friend void WatchInput(TWinControl* AControl);
+  // The cached result of ClientOrigin, ShownOnHandle and HandleControl,
+  // good while no windowless container moved since.
+  void UpdatePlace() const;
+  mutable unsigned FPlaceRound = 0;
+  mutable TPoint FClientOrigin;
+  mutable TRect FChildClip;
+  mutable bool FShowsChildren = false;
+  mutable TWinControl* FHandleControl = nullptr;
   std::vector<TControl*> FControls;
   QObject* FInputWatch = nullptr;  // reports input inside ready-made widgets
   int FTabOrder = -1;
@@ -228,22 +277,9 @@ class TGraphicControl : public TControl {
   virtual void MouseMove(QMouseEvent* /*AEvent*/) {}
   virtual void MouseUp(QMouseEvent* /*AEvent*/) {}
   virtual void DblClick(QMouseEvent* AEvent, int X, int Y) { MouseDown(AEvent, X, Y); }
-  // True if Paint covers every pixel of the control.
-  virtual bool PaintsOpaque() const { return false; }
-  void PushPeerState() override;
-  bool PeerOutOfDate() const override;
 
  protected:
   explicit TGraphicControl(TComponent* AOwner);
-  void UpdatePeerVisibility() override;
-
- private:
-  friend class TControl;
-  // Repaints the area of the parent the control was last drawn on and the
-  // one it covers now.
-  void InvalidateOnParent();
-  TRect FDrawnRect;
-  bool FDrawn = false;
 };
 
 // Brings every Qt peer up to date with its control's geometry and visibility.

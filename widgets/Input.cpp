@@ -24,10 +24,70 @@ void KeepFocusInWindow(QWidget* APeer) {
 
 // --- TWinControl focus -------------------------------------------------------
 
+namespace {
+// The windowless container the keys are meant for while its handle has the
+// keyboard focus.
+TWinControl* gWindowlessFocus = nullptr;
+
+QWidget* HandlePeer(const TWinControl* AControl) {
+  const TWinControl* handle = AControl->HandleControl();
+  return handle != nullptr ? handle->Peer() : nullptr;
+}
+
+bool Inside(const TControl* AControl, const TControl* AAncestor) {
+  for (const TControl* c = AControl; c != nullptr; c = c->Parent())
+    if (c == AAncestor) return true;
+  return false;
+}
+
+// The control whose peer holds AWidget (an editor's viewport, a grid's
+// cell editor), or null.
+TControl* ControlHolding(const QWidget* AWidget) {
+  for (const QWidget* w = AWidget; w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget())
+    if (TControl* control = ControlOfPeer(w)) return control;
+  return nullptr;
+}
+}  // namespace
+
+TWinControl* WindowlessFocus() {
+  if (gWindowlessFocus == nullptr) return nullptr;
+  // Where its window gives the keys, active or not.
+  const QWidget* handle = HandlePeer(gWindowlessFocus);
+  return handle != nullptr && handle->window()->focusWidget() == handle ? gWindowlessFocus
+                                                                        : nullptr;
+}
+
+void KeepFocusOutOf(TWinControl* AControl) {
+  if (gWindowlessFocus != nullptr && Inside(gWindowlessFocus, AControl)) {
+    QWidget* handle = HandlePeer(gWindowlessFocus);
+    gWindowlessFocus = nullptr;
+    if (handle != nullptr && QApplication::focusWidget() == handle) {
+      QWidget* window = handle->window();
+      if (window != handle) window->setFocus(Qt::OtherFocusReason);
+    }
+  }
+  // An editor or grid inside it.
+  const TControl* holder = ControlHolding(QApplication::focusWidget());
+  if (holder != nullptr && holder != AControl && Inside(holder, AControl))
+    KeepFocusInWindow(holder->Peer());
+}
+
 void TWinControl::SetFocus() {
   SyncPeers();
   QWidget* peer = Peer();
   QWidget* focus = QApplication::focusWidget();
+  if (peer == nullptr) {
+    // Its handle takes the keyboard on its behalf.
+    QWidget* handle = HandlePeer(this);
+    if (handle == nullptr || (focus == handle && gWindowlessFocus == this)) return;
+    if (focus != nullptr) QGuiApplication::inputMethod()->commit();
+    gWindowlessFocus = this;
+    if (focus != handle)
+      handle->setFocus(Qt::OtherFocusReason);
+    else
+      AccessibleFocusOnWindowless(this);
+    return;
+  }
   if (focus == peer || (focus != nullptr && peer->isAncestorOf(focus))) return;
   // A composition in progress belongs where the user was typing: it is
   // committed there before the keyboard moves on.
@@ -36,8 +96,18 @@ void TWinControl::SetFocus() {
 }
 
 bool TWinControl::Focused() const {
-  const QWidget* focus = QApplication::focusWidget();
-  return focus != nullptr && (focus == Peer() || Peer()->isAncestorOf(focus));
+  if (Peer() != nullptr) {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr && (focus == Peer() || Peer()->isAncestorOf(focus));
+  }
+  // Where its window gives the keys: to it, or to a control inside it.
+  const QWidget* handle = HandlePeer(this);
+  const QWidget* focus = handle != nullptr ? handle->window()->focusWidget() : nullptr;
+  if (focus == nullptr) return false;
+  if (const TWinControl* held = WindowlessFocus(); held != nullptr && Inside(held, this))
+    return true;
+  const TControl* holder = ControlHolding(focus);
+  return holder != nullptr && holder != HandleControl() && Inside(holder, this);
 }
 
 void TWinControl::PeerEnter() {
@@ -69,7 +139,8 @@ namespace {
 // A control the keyboard can come to by Tab.
 bool TabStop(const TWinControl* AControl) {
   const QWidget* peer = AControl->Peer();
-  return (peer->focusPolicy() & Qt::TabFocus) && peer->isVisible() && peer->isEnabled();
+  return peer != nullptr && (peer->focusPolicy() & Qt::TabFocus) && peer->isVisible() &&
+         peer->isEnabled();
 }
 
 // The shown windowed controls of AWindow's tree in tab order: the children of
@@ -137,9 +208,13 @@ bool FocusNextInWindow(TWinControl* AWindow, bool AForward) {
   const std::vector<TWinControl*> sequence = TabSequence(AWindow);
   // The innermost control that has the keyboard comes last in the sequence.
   const QWidget* focus = QApplication::focusWidget();
+  const TWinControl* held = WindowlessFocus();
   size_t from = 0;
-  for (size_t i = 0; i < sequence.size() && focus != nullptr; ++i)
-    if (sequence[i]->Peer() == focus || sequence[i]->Peer()->isAncestorOf(focus)) from = i;
+  for (size_t i = 0; i < sequence.size() && focus != nullptr; ++i) {
+    const QWidget* peer = sequence[i]->Peer();
+    if (peer != nullptr ? peer == focus || peer->isAncestorOf(focus) : sequence[i] == held)
+      from = i;
+  }
   return FocusAfter(sequence, from, AForward);
 }
 

@@ -386,6 +386,7 @@ TFindBar* FindBarOf(QWidget* AEditor) { return ChildOfClass<TFindBar>(AEditor); 
 }  // namespace
 
 TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TMemoPeer(this)) {
+  PlaceAccessibleInControl(this);
   auto* editor = static_cast<QPlainTextEdit*>(Peer());
   editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   // Lines wrap, so only the vertical scroll bar is ever needed (see

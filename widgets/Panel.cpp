@@ -1,32 +1,122 @@
 #include "widgets/Panel.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStaticText>
-#include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "widgets/Peer.h"
 
-namespace {
-struct TCaption {
+struct TPanelCaption {
   QStaticText Text;
   QSize Size;
+  QFont Font;
+  QString Caption;
+  // The caption drawn on a plain face, ready to copy: thousands of panes
+  // show the same few captions, and copying pixels is far quicker than
+  // drawing text. One for each kind of target, colours and half-pixel
+  // offset met so far.
+  struct TRendered {
+    QImage::Format Format;
+    QRgb Face, Ink;
+    QPoint Half;  // the caption's offset in half pixels (0 or 1 each way)
+    QImage Image;
+  };
+  mutable std::vector<TRendered> Rendered;
+  const QImage& RenderedOn(QImage::Format AFormat, const QColor& AFace, const QColor& AInk,
+                           QPointF AOffset, QSize ASize) const;
 };
 
+const QImage& TPanelCaption::RenderedOn(QImage::Format AFormat, const QColor& AFace,
+                                        const QColor& AInk, QPointF AOffset, QSize ASize) const {
+  const QPoint half(qRound(AOffset.x() * 2), qRound(AOffset.y() * 2));
+  for (const TRendered& r : Rendered)
+    if (r.Format == AFormat && r.Face == AFace.rgba() && r.Ink == AInk.rgba() && r.Half == half &&
+        r.Image.size() == ASize)
+      return r.Image;
+  if (Rendered.size() >= 8) Rendered.clear();
+  QImage image(ASize, AFormat);
+  image.fill(AFace);
+  {
+    QPainter painter(&image);
+    painter.setFont(Font);
+    painter.setPen(AInk);
+    painter.drawStaticText(AOffset, Text);
+  }
+  Rendered.push_back({AFormat, AFace.rgba(), AInk.rgba(), half, std::move(image)});
+  return Rendered.back().Image;
+}
+
+namespace {
 // Panes mostly share a handful of captions: each is laid out once per font
 // and the layout is shared by every panel that shows it.
-TCaption LaidOutCaption(const QString& AText, const QFont& AFont) {
-  static std::unordered_map<QString, TCaption> cache;
+std::shared_ptr<const TPanelCaption> LaidOutCaption(const QString& AText, const QFont& AFont) {
+  static std::unordered_map<QString, std::shared_ptr<const TPanelCaption>> cache;
   const QString key = AFont.key() + QChar(0x1f) + AText;
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
   if (cache.size() >= 256) cache.clear();  // panels keep what they hold
-  TCaption caption{QStaticText(AText), QFontMetrics(AFont).size(Qt::TextSingleLine, AText)};
-  caption.Text.setTextFormat(Qt::PlainText);
-  caption.Text.prepare(QTransform(), AFont);
-  return cache.emplace(key, caption).first->second;
+  auto caption = std::make_shared<TPanelCaption>(TPanelCaption{
+      QStaticText(AText), QFontMetrics(AFont).size(Qt::TextSingleLine, AText), AFont, AText, {}});
+  caption->Text.setTextFormat(Qt::PlainText);
+  caption->Text.prepare(QTransform(), AFont);
+  return cache.emplace(key, std::move(caption)).first->second;
+}
+
+// A panel's face in AArea: its colour where AVisible says, the raised bevel
+// (light on the top and left edges, shadow on the others) and the caption,
+// centred as a single line and not drawn where nothing of it would show.
+void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
+                const QRegion& AVisible, const QColor& AFace, const TPanelCaption& ACaption,
+                const QColor& AText) {
+  if (AVisible.rectCount() == 1)
+    FillOpaque(APainter, AVisible.boundingRect() & AArea.adjusted(1, 1, -1, -1), AFace);
+  else if (!AVisible.isEmpty())
+    FillRegion(APainter, AVisible & AArea.adjusted(1, 1, -1, -1), AFace, APainted);
+  const QColor light = ToQColor(clBtnHighlight), shadow = ToQColor(clBtnShadow);
+  const int x = AArea.x(), y = AArea.y(), w = AArea.width(), h = AArea.height();
+  const QRect painted = APainted.boundingRect();
+  if (APainted.rectCount() <= 1) {
+    FillOpaque(APainter, QRect(x, y, w, 1) & painted, light);
+    FillOpaque(APainter, QRect(x, y, 1, h) & painted, light);
+    FillOpaque(APainter, QRect(x, y + h - 1, w, 1) & painted, shadow);
+    FillOpaque(APainter, QRect(x + w - 1, y, 1, h) & painted, shadow);
+  } else {
+    FillRegion(APainter, APainted & QRect(x, y, w - 1, 1), light, APainted);
+    FillRegion(APainter, APainted & QRect(x, y + 1, 1, h - 2), light, APainted);
+    FillRegion(APainter, APainted & QRect(x, y + h - 1, w, 1), shadow, APainted);
+    FillRegion(APainter, APainted & QRect(x + w - 1, y, 1, h - 1), shadow, APainted);
+  }
+  if (ACaption.Caption.isEmpty()) return;
+  const QSize size = ACaption.Size;
+  const QPointF at(x + (w - size.width()) / 2.0, y + (h - size.height()) / 2.0);
+  const QRect text = QRectF(at, size).toAlignedRect();
+  if (!AVisible.intersects(text)) return;
+  // On a plain face that shows all round it, on an image at its own scale:
+  // the same pixels copied.
+  const QRect ink = text.adjusted(-2, -2, 2, 2);
+  // (a widget's painter paints on its window's backing store)
+  QPaintDevice* device =
+      APainter.paintEngine() != nullptr ? APainter.paintEngine()->paintDevice() : nullptr;
+  if (AVisible.rectCount() == 1 && AVisible.boundingRect().contains(ink) && device != nullptr &&
+      device->devType() == QInternal::Image && device->devicePixelRatio() == 1 &&
+      APainter.transform().type() <= QTransform::TxTranslate && !APainter.hasClipping()) {
+    const QPointF offset = at - QPointF(ink.topLeft());
+    APainter.drawImage(ink.topLeft(), ACaption.RenderedOn(static_cast<QImage*>(device)->format(),
+                                                          AFace, AText, offset, ink.size()));
+    return;
+  }
+  APainter.setPen(AText);
+  // A caption wider or taller than its panel is cut off at its edges.
+  const QRect room = AArea & painted;
+  const bool cut = !room.contains(text);
+  if (cut) APainter.setClipRect(room);
+  APainter.drawStaticText(at, ACaption.Text);
+  if (cut) APainter.setClipping(false);
 }
 
 class TPanelPeer : public TPlainPeer {
@@ -46,29 +136,9 @@ class TPanelPeer : public TPlainPeer {
     // and where the repaint reaches and no splitter paints over it. A split
     // pane thus fills nothing: its halves, bevel and splitter cover it all.
     const QRegion& region = AEvent->region();
-    const QRegion visible = VisibleFace(region);
-    FillFace(APainter, visible & r.adjusted(1, 1, -1, -1), region);
-    // Raised bevel: light on the top and left edges, shadow on the others.
-    const QColor light = ToQColor(clBtnHighlight), shadow = ToQColor(clBtnShadow);
-    if (region.rectCount() <= 1) {
-      APainter.fillRect(0, 0, r.width(), 1, light);
-      APainter.fillRect(0, 0, 1, r.height(), light);
-      APainter.fillRect(0, r.height() - 1, r.width(), 1, shadow);
-      APainter.fillRect(r.width() - 1, 0, 1, r.height(), shadow);
-    } else {
-      FillRegion(APainter, region & QRect(0, 0, r.width() - 1, 1), light, region);
-      FillRegion(APainter, region & QRect(0, 1, 1, r.height() - 2), light, region);
-      FillRegion(APainter, region & QRect(0, r.height() - 1, r.width(), 1), shadow, region);
-      FillRegion(APainter, region & QRect(r.width() - 1, 0, 1, r.height() - 1), shadow, region);
-    }
     if (!FCaption) FCaption = LaidOutCaption(QString::fromStdString(FControl->Text()), font());
-    if (FCaption->Text.text().isEmpty()) return;
-    // Centred as a single line; not drawn where nothing of it would show.
-    const QSize size = FCaption->Size;
-    const QPointF at((r.width() - size.width()) / 2.0, (r.height() - size.height()) / 2.0);
-    if (!visible.intersects(QRectF(at, size).toAlignedRect())) return;
-    APainter.setPen(palette().color(QPalette::WindowText));
-    APainter.drawStaticText(at, FCaption->Text);
+    PaintPanel(APainter, r, region, VisibleFace(region), ToQColor(FControl->Color()), *FCaption,
+               palette().color(QPalette::WindowText));
   }
   void changeEvent(QEvent* AEvent) override {
     if (AEvent->type() == QEvent::FontChange) FCaption.reset();
@@ -76,7 +146,7 @@ class TPanelPeer : public TPlainPeer {
   }
 
  private:
-  std::optional<TCaption> FCaption;
+  std::shared_ptr<const TPanelCaption> FCaption;
 };
 }  // namespace
 
@@ -84,9 +154,75 @@ TPanel::TPanel(TComponent* AOwner) : TWinControl(AOwner, new TPanelPeer(this)) {
   SetBounds(0, 0, 185, 41);
 }
 
+TPanel::TPanel(TComponent* AOwner, TWindowless) : TWinControl(AOwner, TWindowless{}) {
+  SetBounds(0, 0, 185, 41);
+}
+
+TPanel::~TPanel() = default;
+
 TRect TPanel::ClientRect() const {
   const int bevel = BevelWidth();
   return {bevel, bevel, Width() - bevel, Height() - bevel};
 }
 
-void TPanel::TextChanged() { static_cast<TPanelPeer*>(Peer())->CaptionChanged(); }
+namespace {
+// The part of AInner that windowless children painting opaquely cover, as
+// a share of its area: 0 none of it, 2 all of it, 1 some; for a repaint of
+// one rectangle, without the cost of a region.
+int CoveredByChildren(const TWinControl* APanel, const QRect& AInner) {
+  constexpr int Most = 4;
+  QRect cover[Most];
+  int count = 0;
+  const TPoint origin = APanel->ClientOrigin();
+  qint64 covered = 0;
+  for (int i = 0; i < APanel->ControlCount(); ++i) {
+    const TControl* c = APanel->Controls(i);
+    if (c->IsWindowed() || !c->Visible() || !c->PaintsOpaque()) continue;
+    const QRect r =
+        QRect(origin.X + c->Left(), origin.Y + c->Top(), c->Width(), c->Height()) & AInner;
+    if (r.isEmpty()) continue;
+    if (count == Most) return 1;  // more than a split pane has: not worked out here
+    for (int j = 0; j < count; ++j)
+      if (cover[j].intersects(r)) return 1;
+    cover[count++] = r;
+    covered += qint64(r.width()) * r.height();
+  }
+  if (count == 0) return 0;
+  return covered == qint64(AInner.width()) * AInner.height() ? 2 : 1;
+}
+}  // namespace
+
+void TPanel::PaintFace(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
+                       const QWidget* AHandle) {
+  // The handle's font and colours, as a widget of its own would inherit.
+  const QFont& font = AHandle->font();
+  if (FCaption == nullptr || !FCaption->Font.isCopyOf(font))
+    FCaption = LaidOutCaption(QString::fromStdString(Text()), font);
+  const QColor text = AHandle->palette().color(QPalette::WindowText);
+  if (APainted.rectCount() <= 1) {
+    // A leaf's face shows whole, a split pane's not at all: no region is
+    // needed for either.
+    const QRect inner = AArea.adjusted(1, 1, -1, -1) & APainted.boundingRect();
+    switch (inner.isEmpty() ? 2 : CoveredByChildren(this, inner)) {
+      case 0:
+        PaintPanel(APainter, AArea, APainted, QRegion(inner), ToQColor(Color()), *FCaption, text);
+        return;
+      case 2:
+        PaintPanel(APainter, AArea, APainted, QRegion(), ToQColor(Color()), *FCaption, text);
+        return;
+      default:
+        break;
+    }
+  }
+  PaintPanel(APainter, AArea, APainted, VisibleFace(AArea, APainted), ToQColor(Color()), *FCaption,
+             text);
+}
+
+void TPanel::TextChanged() {
+  if (Peer() != nullptr) {
+    static_cast<TPanelPeer*>(Peer())->CaptionChanged();
+    return;
+  }
+  FCaption.reset();
+  Invalidate();
+}

@@ -83,6 +83,14 @@ void ForwardMousePress(TControl* AControl, QMouseEvent* AEvent, QPoint APos);
 // Qt hands the keyboard focus of a widget that hides or is re-parented to
 // the next one in the tab chain; this moves it to the window first.
 void KeepFocusInWindow(QWidget* APeer);
+// The same for a windowless container: neither it nor anything inside it
+// holds the keys any more.
+void KeepFocusOutOf(TWinControl* AControl);
+// The windowless container that holds the keys, or null: its handle has
+// the keyboard focus on its behalf.
+TWinControl* WindowlessFocus();
+// The control whose peer is AWidget, or null.
+TControl* ControlOfPeer(const QWidget* AWidget);
 
 // Moves the keyboard to the next (or previous) control in tab order that can
 // take it, as Tab would from a control that does not use Tab.
@@ -104,6 +112,11 @@ QWidget* Nursery();
 // reaches), quickly; leaves the painter unclipped.
 void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor,
                 const QRegion& APainted);
+
+// Fills ARect with the opaque AColor, as QPainter::fillRect would: on a
+// window's image, straight into its pixels, which for the thousands of small
+// rectangles of a frame of panes is several times quicker.
+void FillOpaque(QPainter& APainter, const QRect& ARect, const QColor& AColor);
 
 // Shows the cursor a control asks for on a widget.
 void SetPeerCursor(QWidget* APeer, TCursor ACursor);
@@ -128,6 +141,9 @@ void WatchAssistiveTechnology();
 // changed.
 void AccessibleChildAdded(TControl* AControl);
 void AccessibleChildRemoving(TControl* AControl);
+// AControl's ready-made widget is found by assistive technology inside the
+// control AControl lies in, even where that control has no widget of its own.
+void PlaceAccessibleInControl(TWinControl* AControl);
 // For windowless controls; Qt tells of its widgets' names itself.
 void AccessibleNameChanged(TControl* AControl);
 // A splitter moved.
@@ -135,10 +151,12 @@ void AccessibleValueChanged(TControl* AControl);
 // Tells assistive technology the keyboard is in AWidget: in a table, on its
 // current cell.
 void AccessibleFocusOnCurrentItem(QWidget* AWidget);
+// Tells assistive technology the keyboard is in a windowless container.
+void AccessibleFocusOnWindowless(TWinControl* AControl);
 // A command (TCommandScope) runs: it tells where the keyboard ends itself.
 bool AccessibleCommandRunning();
 // A windowless control goes: so does what assistive technology held of it.
-void ForgetWindowlessAccessible(TGraphicControl* AControl);
+void ForgetWindowlessAccessible(TControl* AControl);
 // Tests on a platform without assistive technology (offscreen) see the
 // events the layer raises through this; null stops it.
 using TAccessibleEventSink = void (*)(QAccessibleEvent* AEvent);
@@ -155,8 +173,11 @@ class TPlainPeer : public QWidget {
   explicit TPlainPeer(TWinControl* AControl, bool AWindow = false);
 
   TWinControl* Control() const { return FControl; }
-  // The topmost visible windowless child at APos, or null.
-  TGraphicControl* WindowlessAt(QPoint APos) const;
+  // The innermost visible windowless control at APos, or null; ALocal gets
+  // APos in its coordinates.
+  TControl* WindowlessAt(QPoint APos, QPoint* ALocal = nullptr) const;
+  // The same where that is not a container.
+  TGraphicControl* GraphicAt(QPoint APos) const;
 
  protected:
   // Paints the control's own face, below its windowless children: by
@@ -179,6 +200,7 @@ class TPlainPeer : public QWidget {
   void focusOutEvent(QFocusEvent* /*AEvent*/) override {}
   void leaveEvent(QEvent* AEvent) override;
   bool event(QEvent* AEvent) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery AQuery) const override;
 
   TWinControl* FControl;
 
@@ -186,4 +208,6 @@ class TPlainPeer : public QWidget {
   // A press or double-click: to the windowless child under the pointer
   // through AHandler, else reported for the control itself.
   void Press(QMouseEvent* AEvent, void (TGraphicControl::*AHandler)(QMouseEvent*, int, int));
+  // The pointer rests at APos: what lies there looks so and sets the cursor.
+  void Hover(QPoint APos);
 };

@@ -492,6 +492,7 @@ bool PutCell(QTableWidget* ATable, int ARow, int ACol, const QString& AText) {
 }  // namespace
 
 TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(this)) {
+  PlaceAccessibleInControl(this);
   TGridPeer* table = Table(Peer());
   table->setItemPrototype(new TCellItem);
   QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);

@@ -48,6 +48,12 @@ enum TCursor { crDefault, crHSplit, crVSplit };
 // box is part of the picture, not something to visit).
 enum TAccessibleRole : unsigned char { arDefault, arPane, arToolBar, arSeparator };
 
+struct TPoint {
+  int X = 0;
+  int Y = 0;
+  bool operator==(const TPoint&) const = default;
+};
+
 struct TRect {
   int Left = 0;
   int Top = 0;

@@ -2,10 +2,13 @@
 // the mouse input that lands on them.
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
+#include <algorithm>
+#include <vector>
 
 #include "widgets/Menu.h"
 #include "widgets/Peer.h"
@@ -19,23 +22,33 @@ TGraphicControl* gMouseInside = nullptr;
 
 QRect ToQRect(const TRect& ARect) { return {ARect.Left, ARect.Top, ARect.Width(), ARect.Height()}; }
 
-bool OnPeer(const TGraphicControl* AControl, const QWidget* APeer) {
-  return AControl != nullptr && AControl->Parent() != nullptr &&
-         AControl->Parent()->Peer() == APeer;
+// The widget a windowless control is drawn on, or null.
+QWidget* HandleOf(const TControl* AControl) {
+  const TWinControl* handle = AControl != nullptr && AControl->Parent() != nullptr
+                                  ? AControl->Parent()->HandleControl()
+                                  : nullptr;
+  return handle != nullptr ? handle->Peer() : nullptr;
 }
 
-void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer) {
-  if (AControl == gMouseInside) return;
-  if (gMouseInside != nullptr) {
-    gMouseInside->Invalidate();
-    TWinControl* parent = gMouseInside->Parent();
-    if (parent != nullptr && parent->Peer() != APeer)
-      SetPeerCursor(parent->Peer(), parent->Cursor());
+bool OnPeer(const TGraphicControl* AControl, const QWidget* APeer) {
+  return AControl != nullptr && HandleOf(AControl) == APeer;
+}
+
+// The pointer rests on AControl (null: on none), and the cursor shows what
+// ACursorOf asks for.
+void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer, const TControl* ACursorOf) {
+  if (AControl != gMouseInside) {
+    if (gMouseInside != nullptr) {
+      gMouseInside->Invalidate();
+      QWidget* handle = HandleOf(gMouseInside);
+      if (handle != nullptr && handle != APeer) {
+        if (const TControl* owner = ControlOfPeer(handle)) SetPeerCursor(handle, owner->Cursor());
+      }
+    }
+    gMouseInside = AControl;
+    if (AControl != nullptr) AControl->Invalidate();
   }
-  gMouseInside = AControl;
-  if (AControl != nullptr) AControl->Invalidate();
-  if (APeer != nullptr)
-    SetPeerCursor(APeer, AControl != nullptr ? AControl->Cursor() : APeer->Control()->Cursor());
+  if (APeer != nullptr) SetPeerCursor(APeer, ACursorOf->Cursor());
 }
 
 }  // namespace
@@ -58,15 +71,18 @@ void SetPeerCursor(QWidget* APeer, TCursor ACursor) {
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner, nullptr, false) {}
 
 TGraphicControl::~TGraphicControl() {
+  QWidget* handle = HandleOf(this);
   if (gMouseCapture == this) gMouseCapture = nullptr;
   if (gMouseInside == this) {
     gMouseInside = nullptr;
-    if (Parent() != nullptr) SetPeerCursor(Parent()->Peer(), Parent()->Cursor());
+    if (handle != nullptr) {
+      if (const TControl* owner = ControlOfPeer(handle)) SetPeerCursor(handle, owner->Cursor());
+    }
   }
   if (Parent() != nullptr) AccessibleChildRemoving(this);
   ForgetWindowlessAccessible(this);
   // What it covered shows its parent again once it is gone.
-  if (FDrawn && Parent() != nullptr) Parent()->Peer()->update(ToQRect(FDrawnRect));
+  if (FDrawn && handle != nullptr) handle->update(ToQRect(FDrawnRect));
 }
 
 bool TGraphicControl::MouseInside() const { return gMouseInside == this; }
@@ -75,32 +91,23 @@ void TGraphicControl::MouseDown(QMouseEvent* AEvent, int X, int Y) {
   ForwardMousePress(this, AEvent, QPoint(X, Y));
 }
 
-void TGraphicControl::PushPeerState() { InvalidateOnParent(); }
+// --- Windowless containers ----------------------------------------------------
 
-bool TGraphicControl::PeerOutOfDate() const {
-  const bool shown = Visible() && Parent() != nullptr;
-  return shown != FDrawn || (shown && !(FDrawnRect == HandleRect()));
+QRegion TWinControl::VisibleFace(const QRect& AArea, const QRegion& APainted) const {
+  QRegion visible =
+      APainted.rectCount() <= 1 ? QRegion(APainted.boundingRect() & AArea) : APainted & AArea;
+  const TPoint origin = ClientOrigin();
+  for (int i = 0; i < ControlCount(); ++i) {
+    const TControl* c = Controls(i);
+    if (!c->IsWindowed() && c->Visible() && c->PaintsOpaque())
+      visible -= QRect(origin.X + c->Left(), origin.Y + c->Top(), c->Width(), c->Height());
+  }
+  return visible;
 }
 
-void TGraphicControl::UpdatePeerVisibility() { InvalidateOnParent(); }
-
-void TGraphicControl::InvalidateOnParent() {
-  QWidget* handle = Parent() != nullptr ? Parent()->Peer() : nullptr;
-  if (handle == nullptr) {
-    FDrawn = false;
-    return;
-  }
-  const TRect now = HandleRect();
-  const bool shown = Visible();
-  if (FDrawn && shown && FDrawnRect == now) return;
-  // A parent just resized is repainted whole anyway; asking again for each
-  // child would have Qt work out every child's area one by one.
-  if (!PeerResizedBySync(Parent())) {
-    if (FDrawn) handle->update(ToQRect(FDrawnRect));
-    if (shown) handle->update(ToQRect(now));
-  }
-  FDrawn = shown;
-  FDrawnRect = now;
+void TWinControl::PaintFace(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
+                            const QWidget* /*AHandle*/) {
+  FillRegion(APainter, VisibleFace(AArea, APainted), ToQColor(Color()), APainted);
 }
 
 // --- TPlainPeer -------------------------------------------------------------
@@ -127,23 +134,50 @@ void TPlainPeer::PaintFace(QPainter& APainter, QPaintEvent* AEvent) {
 }
 
 QRegion TPlainPeer::VisibleFace(const QRegion& ARegion) const {
-  QRegion visible = ARegion;
-  for (int i = 0; i < FControl->ControlCount(); ++i) {
-    TControl* c = FControl->Controls(i);
-    if (!c->IsWindowed() && c->Visible() && static_cast<TGraphicControl*>(c)->PaintsOpaque())
-      visible -= ToQRect(c->HandleRect());
-  }
-  return visible;
+  return FControl->VisibleFace(rect(), ARegion);
 }
 
 void TPlainPeer::FillFace(QPainter& APainter, const QRegion& AFill, const QRegion& APainted) const {
   FillRegion(APainter, AFill, ToQColor(FControl->Color()), APainted);
 }
 
+void FillOpaque(QPainter& APainter, const QRect& ARect, const QColor& AColor) {
+  if (ARect.isEmpty()) return;
+  // Only where nothing but a shift lies between the painter and the image's
+  // pixels, and no clip of the painter's own; a window's painter keeps its
+  // repaint's region as the system's clip, which every caller stays within.
+  QPaintEngine* engine = APainter.paintEngine();
+  QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
+  const QTransform& transform = APainter.deviceTransform();
+  if (device == nullptr || device->devType() != QInternal::Image || APainter.hasClipping() ||
+      transform.type() > QTransform::TxTranslate || AColor.alpha() != 255 ||
+      APainter.opacity() != 1 ||
+      APainter.compositionMode() != QPainter::CompositionMode_SourceOver) {
+    APainter.fillRect(ARect, AColor);
+    return;
+  }
+  auto* image = static_cast<QImage*>(device);
+  const QImage::Format format = image->format();
+  if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+       format != QImage::Format_ARGB32_Premultiplied) ||
+      image->devicePixelRatio() != 1) {
+    APainter.fillRect(ARect, AColor);
+    return;
+  }
+  const QRect target =
+      ARect.translated(qRound(transform.dx()), qRound(transform.dy())) & image->rect();
+  if (target.isEmpty()) return;
+  const QRgb pixel = AColor.rgba();
+  const qsizetype stride = image->bytesPerLine();
+  uchar* row = image->bits() + target.y() * stride + target.x() * qsizetype(sizeof(QRgb));
+  for (int y = 0; y < target.height(); ++y, row += stride)
+    std::fill_n(reinterpret_cast<QRgb*>(row), target.width(), pixel);
+}
+
 void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor,
                 const QRegion& APainted) {
   if (APainted.rectCount() <= 1) {
-    for (const QRect& part : ARegion) APainter.fillRect(part, AColor);
+    for (const QRect& part : ARegion) FillOpaque(APainter, part, AColor);
     return;
   }
   // What the repaint reaches is not a plain rectangle here (a pane's halves
@@ -156,35 +190,93 @@ void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor
   APainter.setClipping(false);
 }
 
-TGraphicControl* TPlainPeer::WindowlessAt(QPoint APos) const {
-  for (int i = FControl->ControlCount() - 1; i >= 0; --i) {
-    TControl* c = FControl->Controls(i);
-    if (c->IsWindowed() || !c->Visible()) continue;
-    const TRect r = c->HandleRect();
-    if (APos.x() >= r.Left && APos.x() < r.Right && APos.y() >= r.Top && APos.y() < r.Bottom)
-      return static_cast<TGraphicControl*>(c);
+TControl* TPlainPeer::WindowlessAt(QPoint APos, QPoint* ALocal) const {
+  // Down through the windowless containers the point lies in, topmost
+  // first at each level; what a container cuts off is not there.
+  TControl* found = nullptr;
+  const TWinControl* within = FControl;
+  TPoint origin = FControl->ClientOrigin();
+  QRect clip = rect();
+  while (within != nullptr) {
+    const TWinControl* next = nullptr;
+    for (int i = within->ControlCount() - 1; i >= 0; --i) {
+      TControl* c = within->Controls(i);
+      if (c->IsWindowed() || !c->Visible()) continue;
+      const QRect area(origin.X + c->Left(), origin.Y + c->Top(), c->Width(), c->Height());
+      if (!(area & clip).contains(APos)) continue;
+      found = c;
+      if (ALocal != nullptr) *ALocal = APos - area.topLeft();
+      if (c->HoldsControls()) {
+        next = static_cast<const TWinControl*>(c);
+        origin = {area.x(), area.y() + next->PeerClientTop()};
+        clip &= area;
+      }
+      break;
+    }
+    within = next;
   }
-  return nullptr;
+  return found;
+}
+
+TGraphicControl* TPlainPeer::GraphicAt(QPoint APos) const {
+  TControl* found = WindowlessAt(APos);
+  return found != nullptr && !found->HoldsControls() ? static_cast<TGraphicControl*>(found)
+                                                     : nullptr;
 }
 
 void TPlainPeer::paintEvent(QPaintEvent* AEvent) {
   TPaintScope scope;
   QPainter painter(this);
   PaintFace(painter, AEvent);
-  // Windowless children in z-order.
+  // Windowless children in z-order, each container's face below its own
+  // children, and nothing of a child outside the containers it lies in;
+  // walked without recursion, as panes nest thousands deep.
   const QRegion& region = AEvent->region();
-  for (int i = 0; i < FControl->ControlCount(); ++i) {
-    TControl* c = FControl->Controls(i);
+  const bool plain = region.rectCount() <= 1;
+  const QRect bounds = region.boundingRect();
+  struct TLevel {
+    const TWinControl* Control;
+    int Next;
+    QPoint Origin;
+    QRect Clip;
+  };
+  static std::vector<TLevel> levels;
+  const size_t base = levels.size();  // a paint may run inside another's
+  const TPoint origin = FControl->ClientOrigin();
+  levels.push_back({FControl, 0, QPoint(origin.X, origin.Y), rect()});
+  while (levels.size() > base) {
+    TLevel& level = levels.back();
+    if (level.Next >= level.Control->ControlCount()) {
+      levels.pop_back();
+      continue;
+    }
+    TControl* c = level.Control->Controls(level.Next++);
     if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
-    const QRect area = ToQRect(c->HandleRect());
-    if (!region.intersects(area)) continue;
-    // Clipped to its area, which also lets it be drawn in one go (see
-    // FillRegion).
-    if (region.rectCount() > 1) painter.setClipRect(area);
+    const QRect area(level.Origin + QPoint(c->Left(), c->Top()), QSize(c->Width(), c->Height()));
+    const QRect visible = area & level.Clip;
+    if (plain ? !bounds.intersects(visible) : !region.intersects(visible)) continue;
+    const bool cut = visible != area;
+    if (c->HoldsControls()) {
+      auto* container = static_cast<TWinControl*>(c);
+      if (cut)
+        container->PaintFace(painter, area, plain ? QRegion(bounds & visible) : region & visible,
+                             this);
+      else
+        container->PaintFace(painter, area, region, this);
+      const QPoint inside = area.topLeft() + QPoint(0, container->PeerClientTop());
+      levels.push_back({container, 0, inside, visible});
+      continue;
+    }
+    // Clipped to what shows of it, which also lets it be drawn in one go
+    // (see FillRegion).
+    const bool clip = !plain || cut;
+    if (clip) painter.setClipRect(visible);
     painter.translate(area.topLeft());
     static_cast<TGraphicControl*>(c)->Paint(&painter);
     painter.translate(-area.topLeft());
+    if (clip) painter.setClipping(false);
   }
+  levels.resize(base);
 }
 
 void TPlainPeer::mousePressEvent(QMouseEvent* AEvent) {
@@ -196,17 +288,21 @@ void TPlainPeer::Press(QMouseEvent* AEvent,
   // The first button of a new press: whatever held the pointer before has
   // let go, even if its release never came here (a carry keeps it).
   if (AEvent->buttons() == AEvent->button()) gMouseCapture = nullptr;
-  const QPoint pos = AEvent->position().toPoint();
-  if (TGraphicControl* target = WindowlessAt(pos)) {
+  QPoint local;
+  TControl* target = WindowlessAt(AEvent->position().toPoint(), &local);
+  if (target != nullptr && !target->HoldsControls()) {
     // Qt sends the moves and the release to this widget; they go on to the
     // control the press was for.
-    gMouseCapture = target;
-    const TRect area = target->HandleRect();
-    (target->*AHandler)(AEvent, pos.x() - area.Left, pos.y() - area.Top);
+    auto* graphic = static_cast<TGraphicControl*>(target);
+    gMouseCapture = graphic;
+    (graphic->*AHandler)(AEvent, local.x(), local.y());
     return;
   }
   // A double-click counts as a press, the way it always did on a plain widget.
-  ForwardMousePress(FControl, AEvent);
+  if (target != nullptr)
+    ForwardMousePress(target, AEvent, local);
+  else
+    ForwardMousePress(FControl, AEvent);
 }
 
 void TPlainPeer::mouseMoveEvent(QMouseEvent* AEvent) {
@@ -214,8 +310,16 @@ void TPlainPeer::mouseMoveEvent(QMouseEvent* AEvent) {
     gMouseCapture->MouseMove(AEvent);
     return;
   }
-  if (AEvent->buttons() == Qt::NoButton)
-    SetMouseInside(WindowlessAt(AEvent->position().toPoint()), this);
+  if (AEvent->buttons() == Qt::NoButton) Hover(AEvent->position().toPoint());
+}
+
+void TPlainPeer::Hover(QPoint APos) {
+  TControl* target = WindowlessAt(APos);
+  const TControl* cursorOf = target != nullptr ? target : FControl;
+  SetMouseInside(target != nullptr && !target->HoldsControls()
+                     ? static_cast<TGraphicControl*>(target)
+                     : nullptr,
+                 this, cursorOf);
 }
 
 void TPlainPeer::mouseReleaseEvent(QMouseEvent* AEvent) {
@@ -228,30 +332,53 @@ void TPlainPeer::mouseDoubleClickEvent(QMouseEvent* AEvent) {
   Press(AEvent, &TGraphicControl::DblClick);
 }
 
-void TPlainPeer::enterEvent(QEnterEvent* AEvent) {
-  SetMouseInside(WindowlessAt(AEvent->position().toPoint()), this);
-}
+void TPlainPeer::enterEvent(QEnterEvent* AEvent) { Hover(AEvent->position().toPoint()); }
 
 void TPlainPeer::leaveEvent(QEvent* /*AEvent*/) {
-  if (OnPeer(gMouseInside, this)) SetMouseInside(nullptr, this);
+  if (OnPeer(gMouseInside, this)) SetMouseInside(nullptr, this, FControl);
+}
+
+QVariant TPlainPeer::inputMethodQuery(Qt::InputMethodQuery AQuery) const {
+  // Where the keys are: the middle of the windowless container that holds
+  // them, as a widget of its own would say.
+  TWinControl* focus = WindowlessFocus();
+  if (AQuery == Qt::ImCursorRectangle && focus != nullptr && HandleOf(focus) == this) {
+    const TRect r = focus->HandleRect();
+    return QRect(r.Left + r.Width() / 2, r.Top, 1, r.Height());
+  }
+  return QWidget::inputMethodQuery(AQuery);
 }
 
 bool TPlainPeer::event(QEvent* AEvent) {
   // A control's own menu; else the event travels on to the control it lies
-  // in, whose menu it shares.
+  // in, whose menu it shares. Within windowless containers, the innermost
+  // one with a menu of its own under the pointer, or holding the keys.
   if (AEvent->type() == QEvent::ContextMenu) {
-    if (TPopupMenu* menu = FControl->PopupMenu()) {
-      const QPoint at = static_cast<QContextMenuEvent*>(AEvent)->globalPos();
+    auto* context = static_cast<QContextMenuEvent*>(AEvent);
+    const TControl* inner = nullptr;
+    if (context->reason() == QContextMenuEvent::Mouse)
+      inner = WindowlessAt(context->pos());
+    else if (TWinControl* focus = WindowlessFocus(); focus != nullptr && HandleOf(focus) == this)
+      inner = focus;
+    TPopupMenu* menu = nullptr;
+    for (const TControl* c = inner; c != nullptr && c != FControl && menu == nullptr;
+         c = c->Parent())
+      menu = c->PopupMenu();
+    if (menu == nullptr) menu = FControl->PopupMenu();
+    if (menu != nullptr) {
+      const QPoint at = context->globalPos();
       Dispatch([&] { menu->Popup(at.x(), at.y()); });
       return true;
     }
   }
   if (AEvent->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(AEvent);
-    if (TGraphicControl* target = WindowlessAt(help->pos());
-        target != nullptr && !target->Hint().empty()) {
-      QToolTip::showText(help->globalPos(), QString::fromStdString(target->Hint()), this,
-                         ToQRect(target->HandleRect()));
+    const TControl* hinted = WindowlessAt(help->pos());
+    while (hinted != nullptr && hinted != FControl && hinted->Hint().empty())
+      hinted = hinted->Parent();
+    if (hinted != nullptr && hinted != FControl) {
+      QToolTip::showText(help->globalPos(), QString::fromStdString(hinted->Hint()), this,
+                         ToQRect(hinted->HandleRect()));
       return true;
     }
   }

@@ -264,7 +264,7 @@ TEST_F(Keyboard, ToolbarCommandsMovesResizingZoomEvenOutAndUndoWorkFromTheKeys) 
   EXPECT_EQ(splitter->AccessibleName(), "Splitter between left and right halves, left 50%");
   // The splitter has no window of its own: it is found the way assistive
   // technology walks the window, among the children of the pane it divides.
-  QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(Host()->FRoot->Handle());
+  QAccessibleInterface* pane = AccessibleInterface(Host()->FRoot);
   ASSERT_NE(pane, nullptr);
   QAccessibleInterface* separator = nullptr;
   for (int i = 0; i < pane->childCount(); ++i)

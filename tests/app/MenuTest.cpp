@@ -439,9 +439,10 @@ TEST_F(Menus, ARightClickOrShiftF10OpensThePanesMenuWithEveryPaneCommand) {
   // A right click on the right pane: it is current, and its menu lists the
   // commands with their keys, greyed where they cannot act.
   QWidget* pane = right->Handle();
-  QTest::mouseClick(pane, Qt::RightButton, {}, QPoint(20, 20));
-  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
-                          pane->mapToGlobal(QPoint(20, 20)));
+  const TRect place = right->HandleRect();
+  const QPoint at(place.Left + 20, place.Top + 20);
+  QTest::mouseClick(pane, Qt::RightButton, {}, at);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, pane->mapToGlobal(at));
   QApplication::sendEvent(pane, &click);
   QMenu* menu = openMenu();
   ASSERT_NE(menu, nullptr);

@@ -108,9 +108,8 @@ std::string FrameProblem(TSplitPanel* ACurrent) {
 std::string FocusProblem(TMainPanel* AHost) {
   QWidget* window = AHost->Handle()->window();
   QWidget* focus = window->focusWidget();
-  QWidget* pane = AHost->FCurrent->Handle();
   if (focus == nullptr) return "nothing in the window holds the keyboard";
-  if (focus != pane && !pane->isAncestorOf(focus)) {
+  if (!AHost->FCurrent->Focused()) {
     std::string where;
     for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
       if (!w->accessibleName().isEmpty()) where += " / " + w->accessibleName().toStdString();

@@ -66,15 +66,23 @@ TEST_F(HostTest, RepeatedSplitsChainThroughTheNewestFirstHalf) {
   EXPECT_EQ(W.Root()->FFirst->FFirst->Height(), 100);
   EXPECT_EQ(W.Current()->Height(), 50);
   EXPECT_TREE_SOUND(Host());
-  // Paint boxes and splitters are drawn by their pane: a pane is one window,
-  // whatever it holds, and a removal leaves no widget behind.
+  // Panes, paint boxes and splitters are drawn by the host: only an editor
+  // or a grid is a widget, placed on the host where its pane lies, and a
+  // removal leaves no widget behind.
   const auto widgets = [this] { return Host()->Handle()->findChildren<QWidget*>().size(); };
-  EXPECT_EQ(widgets(), 7);
+  EXPECT_EQ(widgets(), 0);
+  EXPECT_EQ(W.Current()->Peer(), nullptr);
   EXPECT_EQ(W.Current()->FPaintBox->Peer(), nullptr);
-  EXPECT_EQ(W.Root()->FSplitter->Handle(), W.Root()->Handle());
+  EXPECT_EQ(W.Root()->FSplitter->Handle(), Host()->Handle());
+  TControl* memo = Host()->PutContent(ckMemo);
+  ASSERT_NE(memo, nullptr);
+  EXPECT_EQ(memo->Peer()->parentWidget(), Host()->Handle());
+  const TRect place = memo->Parent()->HandleRect();
+  EXPECT_EQ(memo->Peer()->geometry().topLeft(),
+            QPoint(place.Left + memo->Left(), place.Top + memo->Top()));
   Host()->DeleteCurrent();
   Host()->ClearHistory();
-  EXPECT_EQ(widgets(), 5);
+  EXPECT_EQ(widgets(), 0);
 }
 
 // The plain quotient 29/100 lies just below 0.29 in single precision and
