@@ -29,6 +29,14 @@ struct TPanelCaption {
   mutable std::vector<TRendered> Rendered;
   const QImage& RenderedOn(QImage::Format AFormat, const QColor& AFace, const QColor& AInk,
                            QPointF AOffset, QSize ASize) const;
+  // A whole panel of ASize with this caption, bevel and face: the panes of a
+  // window mostly come in a few sizes. Small ones only, a few megabytes at
+  // most: large panes are few, and quick to draw anyway.
+  static constexpr int MostPanelPixels = 128 * 128;
+  mutable std::unordered_map<quint64, TRendered> Panels;
+  mutable qsizetype PanelBytes = 0;
+  const QImage& PanelOf(QImage::Format AFormat, const QColor& AFace, const QColor& AInk,
+                        QSize ASize) const;
 };
 
 const QImage& TPanelCaption::RenderedOn(QImage::Format AFormat, const QColor& AFace,
@@ -52,6 +60,42 @@ const QImage& TPanelCaption::RenderedOn(QImage::Format AFormat, const QColor& AF
 }
 
 namespace {
+void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
+                const QRegion& AVisible, const QColor& AFace, const TPanelCaption& ACaption,
+                const QColor& AText);
+}  // namespace
+
+const QImage& TPanelCaption::PanelOf(QImage::Format AFormat, const QColor& AFace,
+                                     const QColor& AInk, QSize ASize) const {
+  const quint64 key = quint64(ASize.width()) << 48 | quint64(ASize.height()) << 32 |
+                      quint64(AFormat) << 24 | (AFace.rgba() ^ AInk.rgba()) >> 8;
+  if (auto found = Panels.find(key); found != Panels.end()) {
+    const TRendered& r = found->second;
+    if (r.Format == AFormat && r.Face == AFace.rgba() && r.Ink == AInk.rgba() &&
+        r.Image.size() == ASize)
+      return r.Image;
+    PanelBytes -= r.Image.sizeInBytes();
+    Panels.erase(found);
+  }
+  if (PanelBytes > 4 * 1024 * 1024) {
+    Panels.clear();
+    PanelBytes = 0;
+  }
+  QImage image(ASize, AFormat);
+  {
+    QPainter painter(&image);
+    painter.setFont(Font);
+    const QRect area(QPoint(), ASize);
+    PaintPanel(painter, area, QRegion(area), QRegion(area.adjusted(1, 1, -1, -1)), AFace, *this,
+               AInk);
+  }
+  PanelBytes += image.sizeInBytes();
+  TRendered& made = Panels[key];
+  made = {AFormat, AFace.rgba(), AInk.rgba(), QPoint(), std::move(image)};
+  return made.Image;
+}
+
+namespace {
 // Panes mostly share a handful of captions: each is laid out once per font
 // and the layout is shared by every panel that shows it.
 std::shared_ptr<const TPanelCaption> LaidOutCaption(const QString& AText, const QFont& AFont) {
@@ -60,8 +104,14 @@ std::shared_ptr<const TPanelCaption> LaidOutCaption(const QString& AText, const 
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
   if (cache.size() >= 256) cache.clear();  // panels keep what they hold
-  auto caption = std::make_shared<TPanelCaption>(TPanelCaption{
-      QStaticText(AText), QFontMetrics(AFont).size(Qt::TextSingleLine, AText), AFont, AText, {}});
+  auto caption = std::make_shared<TPanelCaption>(
+      TPanelCaption{QStaticText(AText),
+                    QFontMetrics(AFont).size(Qt::TextSingleLine, AText),
+                    AFont,
+                    AText,
+                    {},
+                    {},
+                    0});
   caption->Text.setTextFormat(Qt::PlainText);
   caption->Text.prepare(QTransform(), AFont);
   return cache.emplace(key, std::move(caption)).first->second;
@@ -102,7 +152,8 @@ void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
   // (a widget's painter paints on its window's backing store)
   QPaintDevice* device =
       APainter.paintEngine() != nullptr ? APainter.paintEngine()->paintDevice() : nullptr;
-  if (AVisible.rectCount() == 1 && AVisible.boundingRect().contains(ink) && device != nullptr &&
+  if (AVisible.rectCount() == 1 && AVisible.boundingRect().contains(ink) &&
+      AArea.adjusted(1, 1, -1, -1).contains(ink) && device != nullptr &&
       device->devType() == QInternal::Image && device->devicePixelRatio() == 1 &&
       APainter.transform().type() <= QTransform::TxTranslate && !APainter.hasClipping()) {
     const QPointF offset = at - QPointF(ink.topLeft());
@@ -205,6 +256,15 @@ void TPanel::PaintFace(QPainter& APainter, const QRect& AArea, const QRegion& AP
     const QRect inner = AArea.adjusted(1, 1, -1, -1) & APainted.boundingRect();
     switch (inner.isEmpty() ? 2 : CoveredByChildren(this, inner)) {
       case 0:
+        // Repainted whole: a copy of a panel of its size drawn before.
+        if (const int format = DirectFormat(APainter);
+            format != QImage::Format_Invalid && APainted.boundingRect().contains(AArea) &&
+            AArea.width() * AArea.height() <= TPanelCaption::MostPanelPixels) {
+          DrawOpaque(APainter, AArea.topLeft(),
+                     FCaption->PanelOf(static_cast<QImage::Format>(format), ToQColor(Color()), text,
+                                       AArea.size()));
+          return;
+        }
         PaintPanel(APainter, AArea, APainted, QRegion(inner), ToQColor(Color()), *FCaption, text);
         return;
       case 2:

@@ -117,6 +117,12 @@ void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor
 // window's image, straight into its pixels, which for the thousands of small
 // rectangles of a frame of panes is several times quicker.
 void FillOpaque(QPainter& APainter, const QRect& ARect, const QColor& AColor);
+// Draws the opaque AImage with its top left corner at AAt the same way.
+class QImage;
+void DrawOpaque(QPainter& APainter, QPoint AAt, const QImage& AImage);
+// The format of the image APainter paints on straight (see FillOpaque), or
+// QImage::Format_Invalid where it does not.
+int DirectFormat(const QPainter& APainter);
 
 // Shows the cursor a control asks for on a widget.
 void SetPeerCursor(QWidget* APeer, TCursor ACursor);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QToolTip>
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "widgets/Menu.h"
@@ -141,37 +142,70 @@ void TPlainPeer::FillFace(QPainter& APainter, const QRegion& AFill, const QRegio
   FillRegion(APainter, AFill, ToQColor(FControl->Color()), APainted);
 }
 
-void FillOpaque(QPainter& APainter, const QRect& ARect, const QColor& AColor) {
-  if (ARect.isEmpty()) return;
-  // Only where nothing but a shift lies between the painter and the image's
-  // pixels, and no clip of the painter's own; a window's painter keeps its
-  // repaint's region as the system's clip, which every caller stays within.
+namespace {
+// The image APainter's pixels go straight into and the shift to them, or
+// null where anything else lies between: a transform beyond a shift, a clip
+// of the painter's own, opacity, another composition or pixel format. A
+// window's painter keeps its repaint's region as the system's clip, which
+// every caller stays within.
+QImage* DirectImage(const QPainter& APainter, QPoint* AShift) {
   QPaintEngine* engine = APainter.paintEngine();
   QPaintDevice* device = engine != nullptr ? engine->paintDevice() : nullptr;
-  const QTransform& transform = APainter.deviceTransform();
   if (device == nullptr || device->devType() != QInternal::Image || APainter.hasClipping() ||
-      transform.type() > QTransform::TxTranslate || AColor.alpha() != 255 ||
-      APainter.opacity() != 1 ||
-      APainter.compositionMode() != QPainter::CompositionMode_SourceOver) {
-    APainter.fillRect(ARect, AColor);
-    return;
-  }
+      APainter.opacity() != 1 || APainter.compositionMode() != QPainter::CompositionMode_SourceOver)
+    return nullptr;
+  const QTransform& transform = APainter.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate) return nullptr;
   auto* image = static_cast<QImage*>(device);
   const QImage::Format format = image->format();
   if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
        format != QImage::Format_ARGB32_Premultiplied) ||
-      image->devicePixelRatio() != 1) {
+      image->devicePixelRatio() != 1)
+    return nullptr;
+  *AShift = QPoint(qRound(transform.dx()), qRound(transform.dy()));
+  return image;
+}
+}  // namespace
+
+int DirectFormat(const QPainter& APainter) {
+  QPoint shift;
+  const QImage* image = DirectImage(APainter, &shift);
+  return image != nullptr ? image->format() : QImage::Format_Invalid;
+}
+
+void FillOpaque(QPainter& APainter, const QRect& ARect, const QColor& AColor) {
+  if (ARect.isEmpty()) return;
+  QPoint shift;
+  QImage* image = AColor.alpha() == 255 ? DirectImage(APainter, &shift) : nullptr;
+  if (image == nullptr) {
     APainter.fillRect(ARect, AColor);
     return;
   }
-  const QRect target =
-      ARect.translated(qRound(transform.dx()), qRound(transform.dy())) & image->rect();
+  const QRect target = ARect.translated(shift) & image->rect();
   if (target.isEmpty()) return;
   const QRgb pixel = AColor.rgba();
   const qsizetype stride = image->bytesPerLine();
   uchar* row = image->bits() + target.y() * stride + target.x() * qsizetype(sizeof(QRgb));
   for (int y = 0; y < target.height(); ++y, row += stride)
     std::fill_n(reinterpret_cast<QRgb*>(row), target.width(), pixel);
+}
+
+void DrawOpaque(QPainter& APainter, QPoint AAt, const QImage& AImage) {
+  QPoint shift;
+  QImage* image = DirectImage(APainter, &shift);
+  if (image == nullptr || image->format() != AImage.format()) {
+    APainter.drawImage(AAt, AImage);
+    return;
+  }
+  const QRect target = QRect(AAt + shift, AImage.size()) & image->rect();
+  if (target.isEmpty()) return;
+  const QPoint from = target.topLeft() - (AAt + shift);
+  const qsizetype stride = image->bytesPerLine();
+  const auto bytes = static_cast<size_t>(target.width()) * sizeof(QRgb);
+  uchar* row = image->bits() + target.y() * stride + target.x() * qsizetype(sizeof(QRgb));
+  for (int y = 0; y < target.height(); ++y, row += stride)
+    std::memcpy(row, AImage.constScanLine(from.y() + y) + from.x() * qsizetype(sizeof(QRgb)),
+                bytes);
 }
 
 void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor,

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QWidget>
+#include <random>
+#include <vector>
 
 #include "tests/app/HostFixture.h"
 
@@ -83,6 +86,47 @@ TEST_F(HostTest, RepeatedSplitsChainThroughTheNewestFirstHalf) {
   Host()->DeleteCurrent();
   Host()->ClearHistory();
   EXPECT_EQ(widgets(), 0);
+}
+
+// However much of the window a repaint covers, and in however many pieces,
+// each pixel comes out as in a repaint of the whole: bevels, captions wider
+// than their panes, faces, splitters, the frame and an editor.
+TEST_F(HostTest, APartRepaintedShowsTheSamePixelsAsTheWholeRepainted) {
+  std::mt19937 random(7);
+  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  W.Form->SetClientSize(700, 460);
+  for (int i = 0; i < 40; ++i) {
+    const std::vector<TSplitPanel*> leaves = pane_tree::Leaves(W.Root());
+    Host()->SetCurrent(leaves[static_cast<size_t>(pick(static_cast<int>(leaves.size())))]);
+    Host()->SplitCurrentIfRoom(pick(2) == 0 ? alTop : alLeft, 0.2f + 0.15f * pick(5));
+  }
+  Host()->PutContent(ckMemo);
+  Show();
+  QWidget* host = Host()->Handle();
+  QImage whole;
+  for (int round = 0; round < 24; ++round) {
+    // Then squeezed, captions wider than their panes.
+    if (round % 12 == 0) {
+      if (round > 0) W.Form->SetClientSize(330, 210);
+      Settle();
+      whole = QImage(host->size(), QImage::Format_ARGB32_Premultiplied);
+      host->render(&whole);
+    }
+    QRegion part;
+    for (int k = 0; k < 1 + round % 6; ++k)
+      part += QRect(pick(host->width()), pick(host->height()), 1 + pick(200), 1 + pick(150));
+    QImage image(host->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    // (what the region's corner shows lands at the offset given)
+    host->render(&image, part.boundingRect().topLeft(), part);
+    int wrong = 0;
+    QPoint first;
+    for (const QRect& r : part)
+      for (int y = r.top(); y <= r.bottom() && y < host->height(); ++y)
+        for (int x = r.left(); x <= r.right() && x < host->width(); ++x)
+          if (image.pixel(x, y) != whole.pixel(x, y) && wrong++ == 0) first = QPoint(x, y);
+    EXPECT_EQ(wrong, 0) << "round " << round << ", first at " << first.x() << "," << first.y();
+  }
 }
 
 // The plain quotient 29/100 lies just below 0.29 in single precision and
