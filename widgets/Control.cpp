@@ -356,7 +356,9 @@ void TControl::SetParent(TWinControl* AParent) {
   if (focus != nullptr) KeepFocusInWindow(FPeer);
   if (FPeer == nullptr && FParent != nullptr) {
     // The old parent no longer draws it.
-    Invalidate();
+    if (FDrawn && FDrawnOn != nullptr)
+      UpdateArea(FDrawnOn->FPeer,
+                 QRect(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(), FDrawnRect.Height()));
     FDrawn = false;
     // Nor holds the keys it held, where it goes to another window.
     if (FContainer && (AParent == nullptr || AParent->HandleControl() != FParent->HandleControl()))
@@ -372,12 +374,14 @@ void TControl::SetParent(TWinControl* AParent) {
   // A child widget never becomes a window: without a parent it waits in the
   // nursery. Inside a windowless control it lies on that control's handle.
   if (FPeer != nullptr) {
-    QWidget* parent = nullptr;
-    if (AParent != nullptr) {
-      const TWinControl* handle = AParent->HandleControl();
-      parent = handle != nullptr ? handle->FPeer : Nursery();
+    QWidget* parent = AParent != nullptr ? AParent->FPeer : nullptr;
+    if (AParent != nullptr && parent == nullptr) {
+      // Inside a windowless control: the next peer sync puts it on the
+      // handle; until then it stays where it lies, and keeps the keys.
+      parent = FPeer->parentWidget();
+    } else if (parent == nullptr && FPeer->parentWidget() != nullptr) {
+      parent = Nursery();
     }
-    if (parent == nullptr && FPeer->parentWidget() != nullptr) parent = Nursery();
     if (FPeer->parentWidget() != parent) FPeer->setParent(parent);
   }
   if (AParent != nullptr)
@@ -496,11 +500,14 @@ void TControl::SetAccessibleDescription(const std::string& ADescription) {
 }
 
 void TControl::Invalidate() {
-  SyncPeers();
-  QWidget* handle = Handle();
-  if (handle == nullptr) return;
-  const TRect r = HandleRect();
-  handle->update(r.Left, r.Top, r.Width(), r.Height());
+  if (FPeer == nullptr) {
+    // At the next peer sync, with the places of all that changed meanwhile.
+    FRedraw = true;
+    RequestPeerSync();
+    return;
+  }
+  // All of its widget, wherever that goes.
+  FPeer->update();
 }
 
 void TControl::Repaint() {
@@ -550,7 +557,9 @@ void TControl::InvalidateOnHandle() {
   }
   const TRect now = HandleRect();
   const bool shown = ShownOnHandle();
-  if (FDrawn == shown && (!shown || FDrawnRect == now)) return;
+  const bool redraw = FRedraw;
+  FRedraw = false;
+  if (!redraw && FDrawn == shown && (!shown || FDrawnRect == now)) return;
   // A handle just resized is repainted whole anyway.
   if (!PeerResizedBySync(owner)) {
     if (FDrawn)
@@ -560,6 +569,7 @@ void TControl::InvalidateOnHandle() {
   }
   FDrawn = shown;
   FDrawnRect = now;
+  FDrawnOn = const_cast<TWinControl*>(owner);
 }
 
 void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
@@ -575,11 +585,13 @@ void TControl::PeerDblClick() {
 }
 
 namespace {
-// Where a flat control's peer belongs: on its handle, or in the nursery
-// while its windowless parent has none.
+// Where a flat control's peer belongs: on its handle; null while its
+// windowless parent has none, when it stays hidden where it lies. (Moving
+// each of a thousand editors of a tree being built into one waiting widget
+// would have Qt walk all the others' focus chain each time.)
 QWidget* FlatParentWidget(const TWinControl* AParent) {
   const TWinControl* handle = AParent->HandleControl();
-  return handle != nullptr ? handle->Peer() : Nursery();
+  return handle != nullptr ? handle->Peer() : nullptr;
 }
 
 // The part of a flat control's peer its windowless parents let show, in the
@@ -604,7 +616,7 @@ void TControl::PushPeerState() {
   const TPoint origin = FParent != nullptr ? FParent->ClientOrigin() : TPoint{};
   if (FFlatSlot >= 0) {
     QWidget* parent = FlatParentWidget(FParent);
-    if (FPeer->parentWidget() != parent) {
+    if (parent != nullptr && FPeer->parentWidget() != parent) {
       KeepFocusInWindow(FPeer);
       FPeer->setParent(parent);
     }
@@ -629,14 +641,16 @@ void TControl::PushPeerState() {
 
 bool TControl::PeerOutOfDate() const {
   if (FPeer == nullptr) {
+    if (FRedraw) return true;
     const bool shown = ShownOnHandle();
     return shown != FDrawn || (shown && !(FDrawnRect == HandleRect()));
   }
   const TPoint origin = FParent != nullptr ? FParent->ClientOrigin() : TPoint{};
   if (FPeer->geometry() != QRect(origin.X + FLeft, origin.Y + FTop, FWidth, FHeight)) return true;
-  return FFlatSlot >= 0 &&
-         (FPeer->parentWidget() != FlatParentWidget(FParent) ||
-          FPeer->isHidden() == ShownOnHandle() || FPeer->mask() != FlatMask(this, origin));
+  if (FFlatSlot < 0) return false;
+  const QWidget* parent = FlatParentWidget(FParent);
+  return (parent != nullptr && FPeer->parentWidget() != parent) ||
+         FPeer->isHidden() == ShownOnHandle() || FPeer->mask() != FlatMask(this, origin);
 }
 
 void TControl::SizeChanged() {
@@ -644,17 +658,16 @@ void TControl::SizeChanged() {
 }
 
 void TControl::UpdatePeerVisibility() {
+  // Windowless controls and the peers inside them follow at the next peer
+  // sync, when every place is known: asking now, amid a tree's building,
+  // would walk up the tree for each control.
   if (FPeer == nullptr) {
-    InvalidateOnHandle();
+    RequestPeerSync();
     return;
   }
   if (FFlatSlot >= 0) {
-    // Placed, re-parented and shown or hidden as its windowless parents are.
-    if (FSyncSlot >= 0) {
-      gPendingSync[static_cast<size_t>(FSyncSlot)] = nullptr;
-      FSyncSlot = -1;
-    }
-    if (PeerOutOfDate()) PushPeerState();
+    gFlatDirty = true;
+    RequestPeerSync();
     return;
   }
   const bool shown = FVisible && FParent != nullptr;
@@ -698,10 +711,9 @@ TWinControl::~TWinControl() {
     // Told while still whole; what it covered shows its parent again.
     if (Parent() != nullptr) AccessibleChildRemoving(this);
     ForgetWindowlessAccessible(this);
-    const TWinControl* handle = Parent() != nullptr ? Parent()->HandleControl() : nullptr;
-    if (FDrawn && handle != nullptr)
-      handle->Peer()->update(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(),
-                             FDrawnRect.Height());
+    if (FDrawn && FDrawnOn != nullptr)
+      FDrawnOn->Peer()->update(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(),
+                               FDrawnRect.Height());
   }
   delete FInputWatch;
   FInputWatch = nullptr;

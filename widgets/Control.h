@@ -128,6 +128,8 @@ class TControl : public TComponent {
   void InvalidateOnHandle();
   TRect FDrawnRect;
   bool FDrawn = false;
+  bool FRedraw = false;             // to be drawn again, wherever it is
+  TWinControl* FDrawnOn = nullptr;  // the handle's control, while FDrawn
   // Takes bounds the peer already has (the window system moved or resized
   // it): the model and the layout follow, and nothing is pushed back.
   void AdoptPeerBounds(int ALeft, int ATop, int AWidth, int AHeight);

@@ -28,6 +28,9 @@ namespace {
 // The windowless container the keys are meant for while its handle has the
 // keyboard focus.
 TWinControl* gWindowlessFocus = nullptr;
+// Its handle's widget, as it was when it took the keys (a control that goes
+// to another window gives them up).
+QPointer<QWidget> gWindowlessFocusHandle;
 
 QWidget* HandlePeer(const TWinControl* AControl) {
   const TWinControl* handle = AControl->HandleControl();
@@ -52,15 +55,16 @@ TControl* ControlHolding(const QWidget* AWidget) {
 TWinControl* WindowlessFocus() {
   if (gWindowlessFocus == nullptr) return nullptr;
   // Where its window gives the keys, active or not.
-  const QWidget* handle = HandlePeer(gWindowlessFocus);
+  const QWidget* handle = gWindowlessFocusHandle;
   return handle != nullptr && handle->window()->focusWidget() == handle ? gWindowlessFocus
                                                                         : nullptr;
 }
 
 void KeepFocusOutOf(TWinControl* AControl) {
   if (gWindowlessFocus != nullptr && Inside(gWindowlessFocus, AControl)) {
-    QWidget* handle = HandlePeer(gWindowlessFocus);
+    QWidget* handle = gWindowlessFocusHandle;
     gWindowlessFocus = nullptr;
+    gWindowlessFocusHandle = nullptr;
     if (handle != nullptr && QApplication::focusWidget() == handle) {
       QWidget* window = handle->window();
       if (window != handle) window->setFocus(Qt::OtherFocusReason);
@@ -82,6 +86,7 @@ void TWinControl::SetFocus() {
     if (handle == nullptr || (focus == handle && gWindowlessFocus == this)) return;
     if (focus != nullptr) QGuiApplication::inputMethod()->commit();
     gWindowlessFocus = this;
+    gWindowlessFocusHandle = handle;
     if (focus != handle)
       handle->setFocus(Qt::OtherFocusReason);
     else

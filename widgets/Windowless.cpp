@@ -72,18 +72,17 @@ void SetPeerCursor(QWidget* APeer, TCursor ACursor) {
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner, nullptr, false) {}
 
 TGraphicControl::~TGraphicControl() {
-  QWidget* handle = HandleOf(this);
   if (gMouseCapture == this) gMouseCapture = nullptr;
   if (gMouseInside == this) {
     gMouseInside = nullptr;
-    if (handle != nullptr) {
+    if (QWidget* handle = HandleOf(this)) {
       if (const TControl* owner = ControlOfPeer(handle)) SetPeerCursor(handle, owner->Cursor());
     }
   }
   if (Parent() != nullptr) AccessibleChildRemoving(this);
   ForgetWindowlessAccessible(this);
   // What it covered shows its parent again once it is gone.
-  if (FDrawn && handle != nullptr) handle->update(ToQRect(FDrawnRect));
+  if (FDrawn && FDrawnOn != nullptr) FDrawnOn->Peer()->update(ToQRect(FDrawnRect));
 }
 
 bool TGraphicControl::MouseInside() const { return gMouseInside == this; }
