@@ -339,7 +339,15 @@ TControl::~TControl() {
     FParent->RemoveControl(this);
   }
   TLayoutQueue::Forget(this);
-  if (FPeer != nullptr) PeerControls().erase(FPeer);
+  if (FPeer != nullptr) {
+    PeerControls().erase(FPeer);
+    // A widget of another control may still lie here, on its way to the
+    // handle of the windowless control it went into: Qt would take it along.
+    const QObjectList children = FPeer->children();
+    for (QObject* child : children)
+      if (auto* widget = qobject_cast<QWidget*>(child); widget != nullptr && ControlOfPeer(widget))
+        widget->setParent(Nursery());
+  }
   delete FPeer;
 }
 
@@ -631,6 +639,8 @@ void TControl::PushPeerState() {
         FPeer->clearMask();
       else
         FPeer->setMask(mask);
+      // What it no longer covers is the handle's to paint again.
+      if (QWidget* handle = FPeer->parentWidget()) handle->update(FPeer->geometry());
     }
     const bool shown = ShownOnHandle();
     if (FPeer->isHidden() != shown) return;
@@ -658,16 +668,22 @@ void TControl::SizeChanged() {
 }
 
 void TControl::UpdatePeerVisibility() {
-  // Windowless controls and the peers inside them follow at the next peer
-  // sync, when every place is known: asking now, amid a tree's building,
-  // would walk up the tree for each control.
+  // A windowless control is drawn again at the next peer sync, when every
+  // place is known: asking now, amid a tree's building, would walk up the
+  // tree for each control.
   if (FPeer == nullptr) {
     RequestPeerSync();
     return;
   }
   if (FFlatSlot >= 0) {
-    gFlatDirty = true;
-    RequestPeerSync();
+    // Placed, re-parented and shown or hidden as its windowless parents are,
+    // at once. (Left to the next sync, an editor moved by an undo was hidden
+    // and shown again midway, and came back drawn otherwise.)
+    if (FSyncSlot >= 0) {
+      gPendingSync[static_cast<size_t>(FSyncSlot)] = nullptr;
+      FSyncSlot = -1;
+    }
+    if (PeerOutOfDate()) PushPeerState();
     return;
   }
   const bool shown = FVisible && FParent != nullptr;

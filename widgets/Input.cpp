@@ -262,6 +262,11 @@ class TInputWatch : public QObject {
         LeaveForNextInChain(FControl, !back);
         return true;
       }
+      case QEvent::Enter:
+        // The pointer came from the handle it lies on: what it rested on
+        // there no longer has it (the handle hears of no leaving).
+        if (AObject == FControl->Peer()) PointerLeftWindowless(FControl->Peer()->parentWidget());
+        break;
       case QEvent::FocusIn: {
         // Only focus that comes from outside the control counts; coming back
         // with its window or from a popup menu does not.

@@ -61,8 +61,8 @@ const QImage& TPanelCaption::RenderedOn(QImage::Format AFormat, const QColor& AF
 
 namespace {
 void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
-                const QRegion& AVisible, const QColor& AFace, const TPanelCaption& ACaption,
-                const QColor& AText);
+                const QRegion& AVisible, const QRegion& AShows, const QColor& AFace,
+                const TPanelCaption& ACaption, const QColor& AText);
 }  // namespace
 
 const QImage& TPanelCaption::PanelOf(QImage::Format AFormat, const QColor& AFace,
@@ -86,8 +86,8 @@ const QImage& TPanelCaption::PanelOf(QImage::Format AFormat, const QColor& AFace
     QPainter painter(&image);
     painter.setFont(Font);
     const QRect area(QPoint(), ASize);
-    PaintPanel(painter, area, QRegion(area), QRegion(area.adjusted(1, 1, -1, -1)), AFace, *this,
-               AInk);
+    PaintPanel(painter, area, QRegion(area), QRegion(area.adjusted(1, 1, -1, -1)), QRegion(area),
+               AFace, *this, AInk);
   }
   PanelBytes += image.sizeInBytes();
   TRendered& made = Panels[key];
@@ -117,12 +117,23 @@ std::shared_ptr<const TPanelCaption> LaidOutCaption(const QString& AText, const 
   return cache.emplace(key, std::move(caption)).first->second;
 }
 
-// A panel's face in AArea: its colour where AVisible says, the raised bevel
-// (light on the top and left edges, shadow on the others) and the caption,
-// centred as a single line and not drawn where nothing of it would show.
+// Where a caption centred in AArea lies.
+QRect CaptionRect(const QRect& AArea, const TPanelCaption& ACaption) {
+  const QSize size = ACaption.Size;
+  return QRectF(QPointF(AArea.x() + (AArea.width() - size.width()) / 2.0,
+                        AArea.y() + (AArea.height() - size.height()) / 2.0),
+                size)
+      .toAlignedRect();
+}
+
+// A panel's face in AArea: its colour where AVisible says (within the
+// bevel), the raised bevel (light on the top and left edges, shadow on the
+// others) and the caption, centred as a single line, over the bevel too but
+// not drawn where nothing of it would show (AShows: what the repaint reaches
+// that no child paints over).
 void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
-                const QRegion& AVisible, const QColor& AFace, const TPanelCaption& ACaption,
-                const QColor& AText) {
+                const QRegion& AVisible, const QRegion& AShows, const QColor& AFace,
+                const TPanelCaption& ACaption, const QColor& AText) {
   if (AVisible.rectCount() == 1)
     FillOpaque(APainter, AVisible.boundingRect() & AArea.adjusted(1, 1, -1, -1), AFace);
   else if (!AVisible.isEmpty())
@@ -145,7 +156,7 @@ void PaintPanel(QPainter& APainter, const QRect& AArea, const QRegion& APainted,
   const QSize size = ACaption.Size;
   const QPointF at(x + (w - size.width()) / 2.0, y + (h - size.height()) / 2.0);
   const QRect text = QRectF(at, size).toAlignedRect();
-  if (!AVisible.intersects(text)) return;
+  if (!AShows.intersects(text)) return;
   // On a plain face that shows all round it, on an image at its own scale:
   // the same pixels copied.
   const QRect ink = text.adjusted(-2, -2, 2, 2);
@@ -188,7 +199,8 @@ class TPanelPeer : public TPlainPeer {
     // pane thus fills nothing: its halves, bevel and splitter cover it all.
     const QRegion& region = AEvent->region();
     if (!FCaption) FCaption = LaidOutCaption(QString::fromStdString(FControl->Text()), font());
-    PaintPanel(APainter, r, region, VisibleFace(region), ToQColor(FControl->Color()), *FCaption,
+    const QRegion visible = VisibleFace(region);
+    PaintPanel(APainter, r, region, visible, visible, ToQColor(FControl->Color()), *FCaption,
                palette().color(QPalette::WindowText));
   }
   void changeEvent(QEvent* AEvent) override {
@@ -265,17 +277,26 @@ void TPanel::PaintFace(QPainter& APainter, const QRect& AArea, const QRegion& AP
                                        AArea.size()));
           return;
         }
-        PaintPanel(APainter, AArea, APainted, QRegion(inner), ToQColor(Color()), *FCaption, text);
+        PaintPanel(APainter, AArea, APainted, QRegion(inner),
+                   QRegion(AArea & APainted.boundingRect()), ToQColor(Color()), *FCaption, text);
         return;
-      case 2:
-        PaintPanel(APainter, AArea, APainted, QRegion(), ToQColor(Color()), *FCaption, text);
+      case 2: {
+        // Its children cover all inside the bevel; a caption wider or
+        // taller than that still shows on the bevel.
+        const QRect inside = AArea.adjusted(1, 1, -1, -1);
+        const QRegion shows =
+            FCaption->Caption.isEmpty() || inside.contains(CaptionRect(AArea, *FCaption))
+                ? QRegion()
+                : QRegion(AArea & APainted.boundingRect()) - QRegion(inside);
+        PaintPanel(APainter, AArea, APainted, QRegion(), shows, ToQColor(Color()), *FCaption, text);
         return;
+      }
       default:
         break;
     }
   }
-  PaintPanel(APainter, AArea, APainted, VisibleFace(AArea, APainted), ToQColor(Color()), *FCaption,
-             text);
+  const QRegion visible = VisibleFace(AArea, APainted);
+  PaintPanel(APainter, AArea, APainted, visible, visible, ToQColor(Color()), *FCaption, text);
 }
 
 void TPanel::TextChanged() {

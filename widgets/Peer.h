@@ -124,6 +124,10 @@ void DrawOpaque(QPainter& APainter, QPoint AAt, const QImage& AImage);
 // QImage::Format_Invalid where it does not.
 int DirectFormat(const QPainter& APainter);
 
+// The pointer went from AHandle into a widget lying on it: the windowless
+// control it rested on there no longer has it.
+void PointerLeftWindowless(QWidget* AHandle);
+
 // Shows the cursor a control asks for on a widget.
 void SetPeerCursor(QWidget* APeer, TCursor ACursor);
 

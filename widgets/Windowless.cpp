@@ -54,6 +54,12 @@ void SetMouseInside(TGraphicControl* AControl, TPlainPeer* APeer, const TControl
 
 }  // namespace
 
+void PointerLeftWindowless(QWidget* AHandle) {
+  if (gMouseInside == nullptr || AHandle == nullptr || HandleOf(gMouseInside) != AHandle) return;
+  auto* peer = dynamic_cast<TPlainPeer*>(AHandle);
+  if (peer != nullptr) SetMouseInside(nullptr, peer, peer->Control());
+}
+
 void SetPeerCursor(QWidget* APeer, TCursor ACursor) {
   switch (ACursor) {
     case crHSplit:

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QRegion>
+#include <QWidget>
 #include <memory>
 
 #include "tests/support/Harness.h"
@@ -151,6 +153,59 @@ TEST_F(Painting, LinesOmitTheirEndPointInEveryDirection) {
   EXPECT_FALSE(IsRed(ScreenPixel(FBox, 110, 105)));
   EXPECT_EQ(canvas->PenX(), 110);
   EXPECT_EQ(canvas->PenY(), 105);
+}
+
+// A panel without a widget of its own, as panes are.
+class TBarePanel : public TPanel {
+ public:
+  explicit TBarePanel(TComponent* AOwner) : TPanel(AOwner, TWindowless{}) {}
+};
+
+// Widgets inside windowless panels lie on the window's widget where their
+// panels are, cut off where the panels end, hidden with them, and survive
+// the widget they came from.
+TEST_F(Painting, AnEditorInsideWindowlessPanelsFollowsThemOnTheWindow) {
+  auto* outer = new TBarePanel(FForm.get());
+  outer->SetParent(FPanel);
+  outer->SetBounds(20, 30, 200, 120);
+  auto* inner = new TBarePanel(FForm.get());
+  inner->SetParent(outer);
+  inner->SetBounds(10, 5, 100, 60);
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(inner);
+  memo->SetBounds(4, 6, 50, 40);
+  Settle();
+  QWidget* editor = memo->Peer();
+  EXPECT_EQ(outer->Peer(), nullptr);
+  EXPECT_EQ(editor->parentWidget(), FPanel->Peer());
+  EXPECT_EQ(editor->geometry(), QRect(20 + 10 + 4, 30 + 5 + 6, 50, 40));
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_TRUE(editor->mask().isEmpty());
+  // The outer panel moves: the editor with it; made narrow, it cuts the
+  // editor off at its edge.
+  outer->SetBounds(40, 30, 60, 120);
+  Settle();
+  EXPECT_EQ(editor->pos(), QPoint(40 + 10 + 4, 30 + 5 + 6));
+  EXPECT_EQ(editor->mask(), QRegion(0, 0, 60 - 10 - 4, 40));
+  outer->SetVisible(false);
+  Settle();
+  EXPECT_FALSE(editor->isVisible());
+  outer->SetVisible(true);
+  Settle();
+  EXPECT_TRUE(editor->isVisible());
+  // An editor from a windowed panel goes into the windowless one, and the
+  // windowed panel goes at once, before any peer sync.
+  auto* windowed = new TPanel(FForm.get());
+  windowed->SetParent(FPanel);
+  auto* other = new TMemo(FForm.get());
+  other->SetParent(windowed);
+  Settle();
+  other->SetParent(inner);
+  delete windowed;
+  Settle();
+  ASSERT_NE(other->Peer(), nullptr);
+  EXPECT_EQ(other->Peer()->parentWidget(), FPanel->Peer());
+  EXPECT_TRUE(other->Peer()->isVisible());
 }
 
 }  // namespace

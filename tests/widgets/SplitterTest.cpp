@@ -15,6 +15,12 @@ using namespace testing_support;
 
 namespace {
 
+// A panel without a widget of its own, as panes are.
+class TBarePanel : public TPanel {
+ public:
+  explicit TBarePanel(TComponent* AOwner) : TPanel(AOwner, TWindowless{}) {}
+};
+
 class TProposals : public TObject {
  public:
   std::vector<int> Seen;
@@ -187,11 +193,28 @@ TEST_P(Splitting, PointerOnTheSplitterDarkensItsFaceAndShowsTheResizeCursor) {
   Settle();
   EXPECT_FALSE(FSplitter->MouseInside());
   EXPECT_EQ(ScreenPixel(FSplitter, 1, 1), face);
+  // Into an editor lying on the splitter's own widget (inside a panel
+  // without one), which that widget hears nothing of: left as well.
+  auto* bare = new TBarePanel(FForm.get());
+  bare->SetParent(FPane);
+  bare->SetBounds(off.x(), off.y(), 60, 40);
+  auto* memo = new TMemo(FForm.get());
+  memo->SetParent(bare);
+  memo->SetAlign(alClient);
+  Settle();
+  ASSERT_EQ(memo->Peer()->parentWidget(), handle);
+  QTest::mouseMove(handle, QPoint(0, 0));
+  QTest::mouseMove(handle, on);
+  Settle();
+  ASSERT_TRUE(FSplitter->MouseInside());
+  QApplication::sendEvent(memo->Peer(), &enter);
+  Settle();
+  EXPECT_FALSE(FSplitter->MouseInside());
+  EXPECT_NE(handle->cursor().shape(), resize);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothAxes, Splitting, testing::Values(alTop, alLeft),
-                         [](const auto& info) {
-                           return std::string(info.param == alTop ? "Stacked" : "SideBySide");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothAxes, Splitting, testing::Values(alTop, alLeft), [](const auto& info) {
+  return std::string(info.param == alTop ? "Stacked" : "SideBySide");
+});
 
 }  // namespace
