@@ -1459,6 +1459,20 @@ def chain_file(path, splits, text):
     workspace_file(path, panes, len(panes) - 1)
 
 
+def crowded_file(path, leaves):
+    """A balanced tree of leaves panes, each an editor holding a paragraph:
+    thousands of widgets to make, long enough to open for its progress to
+    show."""
+    def tree(count, depth):
+        if count == 1:
+            return [{"leaf": "editor", "text": "a paragraph of notes " * 8}]
+        half = count // 2
+        return ([{"split": "top-bottom" if depth % 2 else "left-right", "ratio": 0.5}] +
+                tree(half, depth + 1) + tree(count - half, depth + 1))
+    panes = tree(leaves, 0)
+    workspace_file(path, panes, len(panes) - 1)
+
+
 def caret_blinks(s, frame):
     """Waits until the caret blinks inside frame, and nothing else changes:
     the program is at rest, the keys in the editor there. (Qt takes a while
@@ -1478,18 +1492,21 @@ def caret_blinks(s, frame):
 
 def huge_files(s):
     """What a file holds never stops the window answering: the system ending
-    the program in the middle of opening 8,000 nested panes ends it with
+    the program in the middle of opening thousands of editors ends it with
     128 + 15 and keeps the earlier unsaved work in its recovery copy, never
-    the half-opened panes; opened whole, those panes take typing. Editors
+    the half-opened panes; 8,000 nested panes, opened whole, take typing. Editors
     holding 5 MB on one line and 5 MB in 80,000 lines take typing, and what
     is saved back is what the file held, byte for byte."""
     folder = tempfile.mkdtemp(prefix="panes-huge-", dir=s.env["XDG_RUNTIME_DIR"])
     chain = os.path.join(folder, "chain.panes")
     chain_file(chain, 8000, "the end of a long chain")
+    crowded = os.path.join(folder, "crowded.panes")
+    crowded_file(crowded, 8000)
     if s.app is not None:  # run alone, the first start is still up
         s.press("leave")
         s.ended(0)
-    # Untitled work, then Ctrl+O, Discard, the chain: SIGTERM while it opens.
+    # Untitled work, then Ctrl+O, Discard, 8,000 editors: SIGTERM while they
+    # open.
     s.launch()
     s.press("create")
     s.press("memo")
@@ -1499,10 +1516,10 @@ def huge_files(s):
     answer(s, "Tab", "space")  # Discard (it stays until the file is open)
     chooser = s.wait(lambda: s.dialog("Open a workspace"), "the file chooser")
     s.tool("windowactivate", "--sync", chooser)
-    s.tool("type", "--delay", "5", chain)
+    s.tool("type", "--delay", "5", crowded)
     s.tool("key", "Return")
     s.wait(lambda: s.dialog(), "the open's progress", timeout=30)
-    s.note("SIGTERM while the chain opens")
+    s.note("SIGTERM while the editors open")
     s.app.terminate()
     s.ended(143)
     kept = [json.loads(text) for text in recovery_copies(s)]
