@@ -4,8 +4,10 @@
 
 #include <QColor>
 #include <QMouseEvent>
+#include <QRegion>
 #include <QWidget>
 #include <exception>
+#include <vector>
 
 #include "widgets/Control.h"
 
@@ -107,6 +109,25 @@ void WatchInput(TWinControl* AControl);
 // Where the widgets of controls without a parent wait, hidden: a widget
 // created or left without a parent would become a window.
 QWidget* Nursery();
+
+// The rectangles of a region band by band (a band: rectangles sharing their
+// top and bottom, left to right), so that what lies within a rectangle is
+// found without walking all of them: the repaint of a window holding a
+// thousand editors is cut into thousands of rectangles. Holds on to the
+// region's rectangles: the region must outlive it, unchanged.
+class TRegionBands {
+ public:
+  explicit TRegionBands(const QRegion& ARegion);
+  // The part of the region within ARect.
+  QRegion Within(const QRect& ARect) const;
+
+ private:
+  struct TBand {
+    int Top, Bottom;
+    const QRect *First, *Last;
+  };
+  std::vector<TBand> FBands;
+};
 
 // Fills ARegion, a part of APainted (what the running paint event
 // reaches), quickly; leaves the painter unclipped.

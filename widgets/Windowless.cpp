@@ -172,6 +172,48 @@ QImage* DirectImage(const QPainter& APainter, QPoint* AShift) {
 }
 }  // namespace
 
+TRegionBands::TRegionBands(const QRegion& ARegion) {
+  const QRect* end = ARegion.end();
+  for (const QRect* r = ARegion.begin(); r != end;) {
+    const QRect* next = r;
+    while (next != end && next->top() == r->top()) ++next;
+    FBands.push_back({r->top(), r->bottom(), r, next});
+    r = next;
+  }
+}
+
+QRegion TRegionBands::Within(const QRect& ARect) const {
+  if (ARect.isEmpty()) return {};
+  std::vector<QRect> parts;
+  auto band = std::lower_bound(FBands.begin(), FBands.end(), ARect.top(),
+                               [](const TBand& b, int y) { return b.Bottom < y; });
+  size_t above = 0, aboveCount = 0;  // the parts of the last band kept
+  for (; band != FBands.end() && band->Top <= ARect.bottom(); ++band) {
+    const QRect* r = std::lower_bound(band->First, band->Last, ARect.left(),
+                                      [](const QRect& p, int x) { return p.right() < x; });
+    const size_t start = parts.size();
+    for (; r != band->Last && r->left() <= ARect.right(); ++r) parts.push_back(*r & ARect);
+    const size_t count = parts.size() - start;
+    if (count == 0) continue;
+    // A band going on from the one above with the same spans joins it, as
+    // the region itself would keep them.
+    bool same = count == aboveCount && parts[above].bottom() + 1 == parts[start].top();
+    for (size_t i = 0; same && i < count; ++i)
+      same = parts[above + i].left() == parts[start + i].left() &&
+             parts[above + i].right() == parts[start + i].right();
+    if (same) {
+      for (size_t i = 0; i < count; ++i) parts[above + i].setBottom(parts[start + i].bottom());
+      parts.resize(start);
+      continue;
+    }
+    above = start;
+    aboveCount = count;
+  }
+  QRegion result;
+  result.setRects(parts.data(), static_cast<int>(parts.size()));
+  return result;
+}
+
 int DirectFormat(const QPainter& APainter) {
   QPoint shift;
   const QImage* image = DirectImage(APainter, &shift);
@@ -215,7 +257,9 @@ void DrawOpaque(QPainter& APainter, QPoint AAt, const QImage& AImage) {
 
 void FillRegion(QPainter& APainter, const QRegion& ARegion, const QColor& AColor,
                 const QRegion& APainted) {
-  if (APainted.rectCount() <= 1) {
+  // Straight into the pixels, every part of ARegion lying within the
+  // repaint, when that is how this painter can be drawn on.
+  if (APainted.rectCount() <= 1 || DirectFormat(APainter) != QImage::Format_Invalid) {
     for (const QRect& part : ARegion) FillOpaque(APainter, part, AColor);
     return;
   }
@@ -273,6 +317,9 @@ void TPlainPeer::paintEvent(QPaintEvent* AEvent) {
   const QRegion& region = AEvent->region();
   const bool plain = region.rectCount() <= 1;
   const QRect bounds = region.boundingRect();
+  // Where the repaint is not one rectangle (the windows of editors and grids
+  // are cut out of it), each control is given only its own part of it.
+  const TRegionBands bands(region);
   struct TLevel {
     const TWinControl* Control;
     int Next;
@@ -293,22 +340,25 @@ void TPlainPeer::paintEvent(QPaintEvent* AEvent) {
     if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
     const QRect area(level.Origin + QPoint(c->Left(), c->Top()), QSize(c->Width(), c->Height()));
     const QRect visible = area & level.Clip;
-    if (plain ? !bounds.intersects(visible) : !region.intersects(visible)) continue;
+    QRegion local;
+    if (plain ? !bounds.intersects(visible) : (local = bands.Within(visible)).isEmpty()) continue;
     const bool cut = visible != area;
     if (c->HoldsControls()) {
       auto* container = static_cast<TWinControl*>(c);
-      if (cut)
-        container->PaintFace(painter, area, plain ? QRegion(bounds & visible) : region & visible,
-                             this);
+      if (!plain)
+        container->PaintFace(painter, area, local, this);
+      else if (cut)
+        container->PaintFace(painter, area, QRegion(bounds & visible), this);
       else
         container->PaintFace(painter, area, region, this);
       const QPoint inside = area.topLeft() + QPoint(0, container->PeerClientTop());
       levels.push_back({container, 0, inside, visible});
       continue;
     }
-    // Clipped to what shows of it, which also lets it be drawn in one go
-    // (see FillRegion).
-    const bool clip = !plain || cut;
+    // Clipped to what shows of it where that is not all of it, which also
+    // lets it be drawn in one go (see FillRegion).
+    const bool whole = local.rectCount() == 1 && local.boundingRect() == visible;
+    const bool clip = cut || (!plain && !whole);
     if (clip) painter.setClipRect(visible);
     painter.translate(area.topLeft());
     static_cast<TGraphicControl*>(c)->Paint(&painter);

@@ -4,8 +4,10 @@
 #include <QRegion>
 #include <QWidget>
 #include <memory>
+#include <random>
 
 #include "tests/support/Harness.h"
+#include "widgets/Peer.h"
 #include "widgets/Widgets.h"
 
 using namespace testing_support;
@@ -209,3 +211,27 @@ TEST_F(Painting, AnEditorInsideWindowlessPanelsFollowsThemOnTheWindow) {
 }
 
 }  // namespace
+
+// A repaint cut into many rectangles is handed to each control as its own
+// part of it: the same pixels a region intersection gives, in no more
+// rectangles, for regions full of holes and rectangles anywhere on them.
+TEST(RegionBands, GiveWhatARectangleCutsOutOfTheRegion) {
+  std::mt19937 random(20261211);
+  auto pick = [&](int AUpTo) { return std::uniform_int_distribution<int>(0, AUpTo - 1)(random); };
+  auto rect = [&](int ASize) {
+    return QRect(pick(200) - 20, pick(200) - 20, pick(ASize), pick(ASize));
+  };
+  for (int round = 0; round < 300; ++round) {
+    QRegion region;
+    for (int i = pick(12); i >= 0; --i) region += rect(120);
+    for (int i = pick(40); i > 0; --i) region -= rect(30);  // editors cut out
+    const TRegionBands bands(region);
+    for (int probe = 0; probe < 40; ++probe) {
+      const QRect within = probe == 0 ? region.boundingRect() : rect(90);
+      const QRegion expected = region & within, got = bands.Within(within);
+      ASSERT_TRUE((expected ^ got).isEmpty())
+          << "round " << round << ": " << got.rectCount() << " rectangles differ";
+      EXPECT_LE(got.rectCount(), expected.rectCount()) << "round " << round;
+    }
+  }
+}
