@@ -712,6 +712,14 @@ TWinControl::TWinControl(TComponent* AOwner) : TWinControl(AOwner, new TPlainPee
 
 TWinControl::TWinControl(TComponent* AOwner, QWidget* APeer) : TControl(AOwner, APeer, true) {
   FContainer = true;
+  // Every new widget (an editor or grid is a dozen) posts a request to be
+  // polished, which only matters once it shows, and showing polishes it
+  // anyway. Qt looks through all posted events each time it posts a layout
+  // request to a widget with one pending, so opening a thousand editors
+  // would look through tens of thousands: the requests are dropped as they
+  // pile up.
+  static int created = 0;
+  if (++created % 8 == 0) QCoreApplication::removePostedEvents(nullptr, QEvent::PolishRequest);
 }
 
 TWinControl::TWinControl(TComponent* AOwner, TWindowless) : TControl(AOwner, nullptr, false) {
