@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <unordered_map>
@@ -24,6 +25,12 @@
 namespace {
 
 TAccessibleEventSink gSink = nullptr;
+
+// Where AChild is among the children AList, or -1.
+int IndexIn(const std::vector<QAccessibleInterface*>& AList, const QAccessibleInterface* AChild) {
+  const auto found = std::find(AList.begin(), AList.end(), AChild);
+  return found != AList.end() ? static_cast<int>(found - AList.begin()) : -1;
+}
 
 void Notify(QAccessibleEvent& AEvent) {
   if (gSink != nullptr) gSink(&AEvent);
@@ -122,10 +129,7 @@ class TWindowlessAccessible : public QAccessibleInterface, public QAccessibleVal
   }
   int childCount() const override { return static_cast<int>(Children().size()); }
   int indexOfChild(const QAccessibleInterface* AChild) const override {
-    const std::vector<QAccessibleInterface*> list = Children();
-    for (size_t i = 0; i < list.size(); ++i)
-      if (list[i] == AChild) return static_cast<int>(i);
-    return -1;
+    return IndexIn(Children(), AChild);
   }
   QAccessibleInterface* childAt(int X, int Y) const override {
     for (QAccessibleInterface* c : Children())
@@ -269,10 +273,7 @@ class TPeerAccessible : public QAccessibleWidget {
     return state;
   }
   int indexOfChild(const QAccessibleInterface* AChild) const override {
-    const std::vector<QAccessibleInterface*> list = Children();
-    for (size_t i = 0; i < list.size(); ++i)
-      if (list[i] == AChild) return static_cast<int>(i);
-    return -1;
+    return IndexIn(Children(), AChild);
   }
   QAccessibleInterface* childAt(int X, int Y) const override {
     const std::vector<QAccessibleInterface*> list = Children();
