@@ -263,7 +263,22 @@ bool ParseJson(std::string_view AText, TJsonValue& AValue, TJsonError& AError, i
       QByteArray::fromRawData(AText.data(), static_cast<qsizetype>(AText.size())), &error);
   if (error.error != QJsonParseError::NoError) {
     AError.Reason = error.errorString().toStdString();
-    Locate(AText, static_cast<size_t>(std::max(0, error.offset)), AError);
+    // For these Qt has already read the character that is wrong, and tells
+    // where the one after it lies.
+    int at = std::max(0, error.offset);
+    switch (error.error) {
+      case QJsonParseError::UnterminatedObject:
+      case QJsonParseError::MissingNameSeparator:
+      case QJsonParseError::UnterminatedArray:
+      case QJsonParseError::MissingValueSeparator:
+      case QJsonParseError::IllegalValue:
+      case QJsonParseError::MissingObject:
+        if (at > 0) --at;
+        break;
+      default:
+        break;
+    }
+    Locate(AText, static_cast<size_t>(at), AError);
     return false;
   }
   const QJsonValue top =

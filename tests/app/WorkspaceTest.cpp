@@ -182,7 +182,14 @@ TEST_F(Workspaces, ABadFileIsRefusedWithItsNameAndReasonAndChangesNothing) {
   std::string deep = "{\"a\":";
   for (int i = 0; i < 1000000; ++i) deep += '[';
   const TCase cases[] = {
-      {"not JSON", "hello, panes", "at line 1, column "},
+      {"not JSON", "hello, panes", "at line 1, column 1"},
+      // Where the file goes wrong is where the message points.
+      {"a colon missing", "{\"format\" \"x\"}", "missing name separator at line 1, column 11"},
+      {"two commas", "[1,,2]", "illegal value at line 1, column 4"},
+      {"a comma missing", "[1,\n 2 x]", "missing value separator at line 2, column 4"},
+      {"an object not closed", "{\"a\":1 \"b\":2}", "unterminated object at line 1, column 8"},
+      {"a bad number", "{\"a\": x}", "illegal number at line 1, column 7"},
+      {"text after the end", "{}\n}", "garbage at the end of the document at line 2, column 1"},
       {"truncated", valid.substr(0, valid.size() / 2), "it is not JSON"},
       {"not ours", "{\"format\": \"something else\", \"version\": 1}", "not a Panes workspace"},
       {"newer", with("\"version\": 2", "\"version\": 3"), "newer Panes (format version 3"},
