@@ -251,8 +251,9 @@ class TNoteLabel : public QLabel {
   }
   // Shows AText at the control that lies at AArea of the window: inside it
   // where it fits, else next to it, never over its edge (where the program
-  // draws its marks).
-  void Show(const QString& AText, const QRect& AArea) {
+  // draws its marks), and never over AKeepClear, a field in it being typed
+  // into.
+  void Show(const QString& AText, const QRect& AArea, const QRect& AKeepClear) {
     setText(AText);
     setAccessibleName(AText);
     setWordWrap(false);
@@ -281,8 +282,10 @@ class TNoteLabel : public QLabel {
       AAt.setY(std::clamp(AAt.y(), 0, std::max(0, window.height() - size.height())));
       return QRect(AAt, size);
     };
+    const QPoint within = AKeepClear.isValid() ? QPoint(AArea.left() + 4, AKeepClear.bottom() + 4)
+                                               : AArea.topLeft() + QPoint(4, 4);
     const QRect candidates[] = {
-        QRect(AArea.topLeft() + QPoint(4, 4), size),
+        QRect(within, size),
         alongX(QPoint(AArea.left(), AArea.bottom() + 2)),
         alongX(QPoint(AArea.left(), AArea.top() - 2 - size.height())),
         alongY(QPoint(AArea.right() + 2, AArea.top())),
@@ -292,7 +295,8 @@ class TNoteLabel : public QLabel {
     for (const QRect& candidate : candidates) {
       const bool inside = &candidate == &candidates[0];
       if (!window.contains(candidate)) continue;
-      if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate)
+      if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate) &&
+                       !candidate.intersects(AKeepClear)
                  : !candidate.intersects(AArea)) {
         at = &candidate;
         break;
@@ -352,9 +356,16 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
   if (note == nullptr) note = new TNoteLabel(window);
   // At the control, where the eye already is.
   const TRect area = AAt->HandleRect();
-  note->Show(QString::fromStdString(AText),
-             QRect(handle->mapTo(window, QPoint(area.Left, area.Top)),
-                   QSize(area.Width(), area.Height())));
+  // A field of the control's own holding the keys (the editor's find bar, a
+  // grid's cell being edited) stays in sight: the note goes below it.
+  QRect keepClear;
+  QWidget* focus = QApplication::focusWidget();
+  if (AAt->Peer() != nullptr && focus != nullptr && AAt->Peer()->isAncestorOf(focus))
+    keepClear = QRect(focus->mapTo(window, QPoint()), focus->size());
+  note->Show(
+      QString::fromStdString(AText),
+      QRect(handle->mapTo(window, QPoint(area.Left, area.Top)), QSize(area.Width(), area.Height())),
+      keepClear);
 }
 
 void TApplication::HideNote() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
@@ -351,6 +352,16 @@ TEST_F(Input, FindBarFindsAsTypedGoesRoundAndGivesTheKeysBack) {
   EXPECT_FALSE(memo->FindNext(true));
   EXPECT_EQ(match(), "8 Two");
   EXPECT_EQ(Application->LastNote(), "\u201czzz\u201d is not in this editor");
+  // The note shows in the editor, but not over the field being typed into.
+  const QWidget* bar = QApplication::focusWidget();
+  const QLabel* note = nullptr;
+  for (const QLabel* label : editor->window()->findChildren<QLabel*>())
+    if (label->isVisible() && label->text().contains("zzz")) note = label;
+  ASSERT_TRUE(note != nullptr && bar != editor);
+  const QRect barArea(bar->mapTo(note->parentWidget(), QPoint()), bar->size());
+  EXPECT_FALSE(note->geometry().intersects(barArea));
+  EXPECT_TRUE(QRect(editor->mapTo(note->parentWidget(), QPoint()), editor->size())
+                  .contains(note->geometry()));
   // Tab goes to the text the bar searches, not on to another control.
   memo->ShowFindBar();
   PressKey(memo, Qt::Key_Tab);
