@@ -56,13 +56,34 @@ int MessageDlg(const std::string& AText, TMsgDlgType AType,
     default:
       box.setIcon(QMessageBox::Information);
   }
+  // Each answer has an access key (Alt+D discards): its own where its text
+  // marks one, else its first letter that no other answer has taken.
+  std::vector<QString> labels;
+  QString taken;
+  for (const std::string& text : AButtons) {
+    const QString label = QString::fromStdString(text);
+    const qsizetype mark = label.indexOf(u'&');
+    if (mark >= 0 && mark + 1 < label.size()) taken += label.at(mark + 1).toLower();
+  }
+  for (const std::string& text : AButtons) {
+    QString label = QString::fromStdString(text);
+    if (!label.contains(u'&')) {
+      for (qsizetype i = 0; i < label.size(); ++i)
+        if (label.at(i).isLetter() && !taken.contains(label.at(i).toLower())) {
+          taken += label.at(i).toLower();
+          label.insert(i, u'&');
+          break;
+        }
+    }
+    labels.push_back(label);
+  }
   std::vector<QPushButton*> buttons;
   for (size_t i = 0; i < AButtons.size(); ++i) {
     const int index = static_cast<int>(i);
     const QMessageBox::ButtonRole role = index == AEscape    ? QMessageBox::RejectRole
                                          : index == ADefault ? QMessageBox::AcceptRole
                                                              : QMessageBox::DestructiveRole;
-    buttons.push_back(box.addButton(QString::fromStdString(AButtons[i]), role));
+    buttons.push_back(box.addButton(labels[i], role));
   }
   if (ADefault >= 0 && ADefault < static_cast<int>(buttons.size()))
     box.setDefaultButton(buttons[static_cast<size_t>(ADefault)]);

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/Harness.h"
 #include "widgets/Widgets.h"
@@ -172,4 +178,42 @@ TEST_F(Window, NoteShowsInsideOrBesideItsControlWhereverThatLies) {
   Application->HideNote();
 }
 
+}  // namespace
+
+namespace {
+// A question's answers can each be given by an access key of its own (no two
+// alike, one an answer's text marks kept), as well as by Return and Escape.
+TEST(Questions, EveryAnswerHasAnAccessKeyOfItsOwn) {
+  struct TCase {
+    std::vector<std::string> Answers;
+    std::vector<std::string> Shown;
+    Qt::Key Key;
+    int Given;
+  };
+  const TCase cases[] = {
+      {{"Save", "Discard", "Cancel"}, {"&Save", "&Discard", "&Cancel"}, Qt::Key_D, 1},
+      {{"Recover", "Discard", "Not now"}, {"&Recover", "&Discard", "&Not now"}, Qt::Key_N, 2},
+      {{"Save", "Skip", "Stop"}, {"&Save", "S&kip", "S&top"}, Qt::Key_K, 1},
+      {{"Send", "&Save", "Cancel"}, {"S&end", "&Save", "&Cancel"}, Qt::Key_S, 1},
+  };
+  ExpectQtWarning sizes("does not support propagateSizeHints");
+  for (const TCase& c : cases) {
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      for (const std::string& answer : c.Answers)
+        for (QAbstractButton* button : box->buttons())
+          if (button->text().remove(u'&') == QString::fromStdString(answer).remove(u'&'))
+            shown.push_back(button->text().toStdString());
+      QApplication::setActiveWindow(box);
+      QTest::keyClick(box, c.Key, Qt::AltModifier);
+      // A key that answers nothing leaves the question to Escape.
+      QTimer::singleShot(200, box, [box] { box->reject(); });
+    });
+    EXPECT_EQ(MessageDlg("Save changes?", mtWarning, c.Answers, 0, c.Answers.size() - 1, ""),
+              c.Given);
+    EXPECT_EQ(shown, c.Shown);
+  }
+}
 }  // namespace
