@@ -13,6 +13,7 @@
 #include <deque>
 #include <iterator>
 #include <unordered_map>
+#include <vector>
 
 #include "widgets/Peer.h"
 
@@ -141,6 +142,30 @@ void FlushDirty() {
 }
 }  // namespace
 
+namespace {
+// Peers brought up to date in one pass, from which their window is better
+// repainted whole.
+constexpr int ManyPeers = 64;
+
+QWidget* FlatParentWidget(const TWinControl* AParent);
+
+// Marks the whole of AWindow to be repainted. Qt keeps what each moved,
+// shown or raised widget leaves to repaint as one region per window and
+// adds every widget's piece to it: a thousand editors and grids shown at
+// once made a region of thousands of rectangles, each added in time that
+// grew with it. Once the region is the whole window nothing more is added.
+// A child the window's size shown and hidden again (nothing paints in
+// between) is the one way Qt offers to mark that region.
+void RepaintWhole(QWidget* AWindow) {
+  if (!AWindow->isVisible() || !AWindow->updatesEnabled()) return;
+  QWidget mark(AWindow);
+  mark.setFocusPolicy(Qt::NoFocus);
+  mark.setGeometry(AWindow->rect());
+  mark.show();
+  mark.hide();
+}
+}  // namespace
+
 struct TFlatPeers {
   // Brings the peers of windowed controls inside windowless ones to their
   // handle, place and visibility.
@@ -148,9 +173,19 @@ struct TFlatPeers {
     if (!gFlatDirty) return;
     gFlatDirty = false;
     gFlatWalking = true;
+    int stale = 0;
+    std::vector<QWidget*> whole;  // windows marked to be repainted whole
     for (size_t i = 0; i < gFlat.size(); ++i) {
       TControl* control = gFlat[i];
       if (control == nullptr || !control->PeerOutOfDate()) continue;
+      if (++stale >= ManyPeers) {
+        QWidget* parent = FlatParentWidget(control->FParent);
+        QWidget* window = parent != nullptr ? parent->window() : nullptr;
+        if (window != nullptr && std::find(whole.begin(), whole.end(), window) == whole.end()) {
+          RepaintWhole(window);
+          whole.push_back(window);
+        }
+      }
       const QPointer<QWidget> peer = control->FPeer;
       const QSize before = peer->size();
       control->PushPeerState();

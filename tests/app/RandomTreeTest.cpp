@@ -510,4 +510,48 @@ TEST(RandomPaneTree, EveryStepKeepsTheTreeSoundTheFrameAndKeyboardTogetherAndNoC
   SetAccessibleEventSink(nullptr);
 }
 
+// A balanced tree of ALeaves panes, an editor and a grid by turns, each
+// with something in it.
+void GrowFilled(TPaneTree& ATree, int ALeaves, int ADepth) {
+  TPaneNode node;
+  if (ALeaves > 1) {
+    node.Leaf = false;
+    node.Stacked = ADepth % 2 == 1;
+    node.Ratio = static_cast<float>(ALeaves / 2) / static_cast<float>(ALeaves);
+    ATree.push_back(node);
+    GrowFilled(ATree, ALeaves / 2, ADepth + 1);
+    GrowFilled(ATree, ALeaves - ALeaves / 2, ADepth + 1);
+    return;
+  }
+  const auto n = std::to_string(ATree.size());
+  if (ATree.size() % 2 == 0) {
+    node.Content.Kind = ckMemo;
+    node.Content.Text = "note " + n + ", 分割 and a line long enough to wrap in a small pane";
+  } else {
+    node.Content.Kind = ckGrid;
+    node.Content.Cells.assign(25, "");
+    node.Content.Cells[6] = n;
+    node.Content.Cells[12] = "分割";
+  }
+  ATree.push_back(node);
+}
+
+// So many editors and grids shown at once that the window repaints whole
+// show exactly what they draw, and again when as many replace them.
+TEST(RandomPaneTree, HundredsOfEditorsAndGridsOpenedAtOnceShowWhatTheyDraw) {
+  HostWindow w(640, 480);
+  ShowAndSettle(w.Form.get());
+  for (const int leaves : {96, 130}) {
+    TWorkspace workspace;
+    GrowFilled(workspace.Panes, leaves, 0);
+    const auto first = std::find_if(workspace.Panes.begin(), workspace.Panes.end(),
+                                    [](const TPaneNode& ANode) { return ANode.Leaf; });
+    workspace.Current = static_cast<int>(first - workspace.Panes.begin());
+    w.Host->Open(workspace);
+    EXPECT_EQ(pane_tree::Leaves(w.Root()).size(), static_cast<size_t>(leaves));
+    const std::string stale = StaleProblem(w.Host);
+    EXPECT_TRUE(stale.empty()) << stale << " after opening " << leaves << " panes";
+  }
+}
+
 }  // namespace
