@@ -146,6 +146,8 @@ namespace {
 // Peers brought up to date in one pass, from which their window is better
 // repainted whole.
 constexpr int ManyPeers = 64;
+int gPushedInSync = 0;
+std::vector<QWidget*> gWholeWindows;  // marked in the running flush
 
 QWidget* FlatParentWidget(const TWinControl* AParent);
 
@@ -173,19 +175,10 @@ struct TFlatPeers {
     if (!gFlatDirty) return;
     gFlatDirty = false;
     gFlatWalking = true;
-    int stale = 0;
-    std::vector<QWidget*> whole;  // windows marked to be repainted whole
     for (size_t i = 0; i < gFlat.size(); ++i) {
       TControl* control = gFlat[i];
       if (control == nullptr || !control->PeerOutOfDate()) continue;
-      if (++stale >= ManyPeers) {
-        QWidget* parent = FlatParentWidget(control->FParent);
-        QWidget* window = parent != nullptr ? parent->window() : nullptr;
-        if (window != nullptr && std::find(whole.begin(), whole.end(), window) == whole.end()) {
-          RepaintWhole(window);
-          whole.push_back(window);
-        }
-      }
+      Pushing(control);
       const QPointer<QWidget> peer = control->FPeer;
       const QSize before = peer->size();
       control->PushPeerState();
@@ -200,6 +193,19 @@ struct TFlatPeers {
         gFlat[kept++] = control;
       }
     gFlat.resize(kept);
+  }
+  // Counts the peers a flush brings up to date; from ManyPeers on, their
+  // windows are repainted whole.
+  static void Pushing(const TControl* AControl) {
+    if (++gPushedInSync < ManyPeers) return;
+    QWidget* parent = AControl->FFlatSlot >= 0 ? FlatParentWidget(AControl->FParent)
+                                               : AControl->FPeer->parentWidget();
+    if (parent == nullptr) return;
+    QWidget* window = parent->window();
+    if (std::find(gWholeWindows.begin(), gWholeWindows.end(), window) != gWholeWindows.end())
+      return;
+    gWholeWindows.push_back(window);
+    RepaintWhole(window);
   }
   static void Add(TControl* AControl) {
     AControl->FFlatSlot = static_cast<int>(gFlat.size());
@@ -235,6 +241,8 @@ void SyncPeers() {
   if (InPaintEvent() || gSyncing || (gPendingSync.empty() && !gFlatDirty)) return;
   gSyncing = true;
   ++gSyncRound;
+  gPushedInSync = 0;
+  gWholeWindows.clear();
   // Windows first: Qt repaints the whole of a window it resizes, so the
   // windowless controls on it then need no repaint of their own.
   for (bool pending = true; pending;) {
@@ -253,6 +261,7 @@ void SyncPeers() {
         }
         // Handlers run by Qt's resize events may even destroy the control;
         // its peer goes with it.
+        TFlatPeers::Pushing(control);
         const QPointer<QWidget> peer = control->FPeer;
         const QSize before = peer->size();
         control->PushPeerState();
