@@ -77,9 +77,13 @@ void SplitAndRemove(benchmark::State& AState, Command AWhich) {
 }
 
 // One step of a drag on the root's splitter: the whole tree moves.
-void DragStep(benchmark::State& AState) {
+void DragStep(benchmark::State& AState, bool AContent) {
   const int leaves = static_cast<int>(AState.range(0));
   const std::unique_ptr<HostWindow> window = BuildWindow(Shape::Balanced, leaves);
+  if (AContent) {
+    FillByCommands(*window);
+    Settle();
+  }
   window->Form->Handle()->repaint();
   TSplitter* splitter = window->Root()->FSplitter;
   int step = 8;
@@ -257,7 +261,8 @@ void FortyAt1024(benchmark::internal::Benchmark* ABench) {
 
 BENCHMARK_CAPTURE(SplitAndRemove, split, Command::Split)->Apply(TimedAt1024);
 BENCHMARK_CAPTURE(SplitAndRemove, remove, Command::Remove)->Apply(TimedAt1024);
-BENCHMARK(DragStep)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DragStep, panes, false)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(DragStep, with_content, true)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Rearrange, swap_far, Rearranging::Swap, true)->Apply(FortyAt1024);
 BENCHMARK_CAPTURE(Rearrange, move_along_window_side, Rearranging::Move, true)->Apply(FortyAt1024);
 BENCHMARK_CAPTURE(Rearrange, undo_along_window_side, Rearranging::Undo, true)->Apply(FortyAt1024);

@@ -58,6 +58,41 @@ std::unique_ptr<HostWindow> ShownWindow(int AWidth, int AHeight) {
   return Shown(std::make_unique<HostWindow>(AWidth, AHeight), AWidth, AHeight);
 }
 
+namespace {
+const char* const Paragraph =
+    "Notes kept in a pane: what was agreed, what is still open, and who does what next. "
+    "A paragraph as long as people write in a pane of their own, with 中文 in it too.";
+}  // namespace
+
+void FillByCommands(HostWindow& AWindow) {
+  TMainPanel* host = AWindow.Host;
+  bool editor = true;
+  std::vector<TSplitPanel*> leaves;
+  std::vector<TSplitPanel*> todo{host->FRoot};
+  while (!todo.empty()) {
+    TSplitPanel* pane = todo.back();
+    todo.pop_back();
+    if (pane->FFirst == nullptr) {
+      leaves.push_back(pane);
+      continue;
+    }
+    todo.push_back(pane->FSecond);
+    todo.push_back(pane->FFirst);
+  }
+  for (TSplitPanel* leaf : leaves) {
+    host->SetCurrent(leaf);
+    TControl* content = host->PutContent(editor ? ckMemo : ckGrid);
+    if (auto* grid = dynamic_cast<TStringGrid*>(content)) {
+      grid->SetCells(1, 1, "42");
+      grid->SetCells(2, 2, "分割");
+      grid->SetCells(3, 1, "done");
+    } else {
+      content->SetText(Paragraph);
+    }
+    editor = !editor;
+  }
+}
+
 void TimeOpens(benchmark::State& AState, const std::string& AFile, int AWidth, int AHeight) {
   for (auto _ : AState) {
     AState.PauseTiming();

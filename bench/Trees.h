@@ -42,6 +42,10 @@ QWidget* SplitterTree(Shape AShape, int ALeaves, int ADepth, bool APainted);
 // The same tree as a shown window of kWide x kHigh.
 std::unique_ptr<QWidget> ShownSplitterTree(Shape AShape, int ALeaves, bool APainted);
 
+// Half the leaves an editor holding a paragraph, the rest a grid with a few
+// cells, through the commands a user gives.
+void FillByCommands(HostWindow& AWindow);
+
 // A shown host window of AWidth x AHeight without panes beyond the base one.
 std::unique_ptr<HostWindow> ShownWindow(int AWidth, int AHeight);
 

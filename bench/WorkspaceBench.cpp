@@ -18,41 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const Paragraph =
-    "Notes kept in a pane: what was agreed, what is still open, and who does what next. "
-    "A paragraph as long as people write in a pane of their own, with 中文 in it too.";
-
-// Half the leaves an editor holding a paragraph, the rest a grid with a few
-// cells, through the commands a user gives.
-void FillByCommands(HostWindow& AWindow) {
-  TMainPanel* host = AWindow.Host;
-  bool editor = true;
-  std::vector<TSplitPanel*> leaves;
-  std::vector<TSplitPanel*> todo{host->FRoot};
-  while (!todo.empty()) {
-    TSplitPanel* pane = todo.back();
-    todo.pop_back();
-    if (pane->FFirst == nullptr) {
-      leaves.push_back(pane);
-      continue;
-    }
-    todo.push_back(pane->FSecond);
-    todo.push_back(pane->FFirst);
-  }
-  for (TSplitPanel* leaf : leaves) {
-    host->SetCurrent(leaf);
-    TControl* content = host->PutContent(editor ? ckMemo : ckGrid);
-    if (auto* grid = dynamic_cast<TStringGrid*>(content)) {
-      grid->SetCells(1, 1, "42");
-      grid->SetCells(2, 2, "分割");
-      grid->SetCells(3, 1, "done");
-    } else {
-      content->SetText(Paragraph);
-    }
-    editor = !editor;
-  }
-}
-
 // What a workspace of ALeaves leaves with content looks like as a file.
 std::string WorkspaceText(Shape AShape, int ALeaves, bool AContent) {
   auto window = std::make_unique<HostWindow>(kWide, kHigh);
