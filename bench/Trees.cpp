@@ -106,10 +106,8 @@ void TimeOpens(benchmark::State& AState, const std::string& AFile, int AWidth, i
     // Up to the first whole frame: what Qt posted meanwhile (layout
     // requests, queued calls) runs first, as the event loop would run it.
     // The frame is painted once, at the end.
-    if (!getenv("PANES_UNPOSTED")) {
-      QCoreApplication::removePostedEvents(window->Form->Handle(), QEvent::UpdateRequest);
-      QCoreApplication::sendPostedEvents();
-    }
+    QCoreApplication::removePostedEvents(window->Form->Handle(), QEvent::UpdateRequest);
+    QCoreApplication::sendPostedEvents();
     window->Form->Handle()->repaint();
     AState.PauseTiming();
     window.reset();

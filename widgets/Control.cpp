@@ -178,11 +178,7 @@ struct TFlatPeers {
     for (size_t i = 0; i < gFlat.size(); ++i) {
       TControl* control = gFlat[i];
       if (control == nullptr || !control->PeerOutOfDate()) continue;
-      Pushing(control);
-      const QPointer<QWidget> peer = control->FPeer;
-      const QSize before = peer->size();
-      control->PushPeerState();
-      if (peer != nullptr && peer->size() != before) control->FResizedRound = gSyncRound;
+      Push(control);
     }
     gFlatWalking = false;
     // Controls that left meanwhile left holes.
@@ -193,6 +189,16 @@ struct TFlatPeers {
         gFlat[kept++] = control;
       }
     gFlat.resize(kept);
+  }
+  // Brings a windowed control's peer up to date, noting whether that resized
+  // it (handlers run by Qt's resize events may even destroy the control; its
+  // peer goes with it).
+  static void Push(TControl* AControl) {
+    Pushing(AControl);
+    const QPointer<QWidget> peer = AControl->FPeer;
+    const QSize before = peer->size();
+    AControl->PushPeerState();
+    if (peer != nullptr && peer->size() != before) AControl->FResizedRound = gSyncRound;
   }
   // Counts the peers a flush brings up to date; from ManyPeers on, their
   // windows are repainted whole.
@@ -259,13 +265,7 @@ void SyncPeers() {
           control->PushPeerState();
           continue;
         }
-        // Handlers run by Qt's resize events may even destroy the control;
-        // its peer goes with it.
-        TFlatPeers::Pushing(control);
-        const QPointer<QWidget> peer = control->FPeer;
-        const QSize before = peer->size();
-        control->PushPeerState();
-        if (peer != nullptr && peer->size() != before) control->FResizedRound = gSyncRound;
+        TFlatPeers::Push(control);
       }
     }
     TFlatPeers::Sync();
