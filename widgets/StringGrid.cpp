@@ -69,7 +69,12 @@ bool Unmodified(const QKeyEvent* AKey) {
 
 class TGridPeer : public QTableWidget {
  public:
-  explicit TGridPeer(TStringGrid* AGrid) : QTableWidget(4, 4), FGrid(AGrid) {}
+  explicit TGridPeer(TStringGrid* AGrid) : FGrid(AGrid) {
+    // Sized here rather than by the base, where this class's own layout
+    // (below) is not yet in place.
+    setRowCount(4);
+    setColumnCount(4);
+  }
 
   // The cell editor while a cell is edited, else null.
   QLineEdit* Editor() const {
@@ -279,10 +284,33 @@ class TGridPeer : public QTableWidget {
     return true;
   }
 
+  // Qt lays out a table's headings, scroll bars and margins (asking each
+  // heading for its size, text by text) on every change of its rows,
+  // columns or headings, and again as each heading shows: a new grid did
+  // that six times before it was first seen. A hidden grid leaves it until
+  // it shows, where it happens once; a shown grid does it as Qt does.
+  void updateGeometries() override {
+    if (!isVisible() || FShowing) {
+      FGeometriesDue = true;
+      return;
+    }
+    FGeometriesDue = false;
+    QTableWidget::updateGeometries();
+  }
+
+  void setVisible(bool AVisible) override {
+    FShowing = AVisible && !isVisible();
+    QTableWidget::setVisible(AVisible);
+    FShowing = false;
+    if (FGeometriesDue && isVisible()) updateGeometries();
+  }
+
   // Opened where the user was once the grid has its size: the rows and
   // columns that were at its top left.
   void showEvent(QShowEvent* AEvent) override {
     QTableWidget::showEvent(AEvent);
+    // Shown along with its window rather than by itself.
+    if (FGeometriesDue && !FShowing) updateGeometries();
     if (FTop < 0 && FLeft < 0) return;
     QMetaObject::invokeMethod(
         this,
@@ -429,7 +457,9 @@ class TGridPeer : public QTableWidget {
   }
 
   TStringGrid* FGrid;
-  int FTabStart = -1;  // the column a run of Tabs started in
+  int FTabStart = -1;           // the column a run of Tabs started in
+  bool FGeometriesDue = false;  // laid out when next shown
+  bool FShowing = false;        // within setVisible(true)
 
  public:
   // The cell being typed into and what it held before, until the typing

@@ -8,9 +8,11 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <memory>
+#include <vector>
 
 #include "tests/support/Harness.h"
 #include "widgets/Widgets.h"
@@ -303,6 +305,28 @@ TEST_F(Grid, ScrolledGridsAndEditorsOpenWhereTheyWereAndTheirTextSizeSteps) {
   ShowAndSettle(FForm.get());
   EXPECT_EQ(memo->TopPosition(), line300);
   EXPECT_EQ(std::pair(grid->TopRow(), grid->LeftCol()), std::pair(120, 30));
+  // A grid changed before it shows is laid out as it shows, as Qt lays it
+  // out again: headings, margins and scroll bars.
+  const auto layout = [](QTableWidget* ATable) {
+    std::vector<int> parts;
+    for (const QWidget* part : {static_cast<QWidget*>(ATable->viewport()),
+                                static_cast<QWidget*>(ATable->horizontalHeader()),
+                                static_cast<QWidget*>(ATable->verticalHeader())})
+      parts.insert(parts.end(), {part->x(), part->y(), part->width(), part->height()});
+    for (const QScrollBar* bar : {ATable->horizontalScrollBar(), ATable->verticalScrollBar()})
+      parts.insert(parts.end(), {bar->isVisible(), bar->maximum(), bar->pageStep()});
+    return parts;
+  };
+  TStringGrid* added = AddGrid(alRight);
+  added->SetWidth(120);
+  added->SetColCount(40);
+  added->SetRowCount(90);
+  added->SetReadingSize(90);
+  SyncPeers();
+  ASSERT_TRUE(Table(added)->isVisible());
+  const std::vector<int> shown = layout(Table(added));
+  Table(added)->doItemsLayout();
+  EXPECT_EQ(layout(Table(added)), shown);
   QTableWidget* table = Table(grid);
   EXPECT_EQ(table->rowHeight(0), grid->DefaultRowHeight() * 3 / 2) << "rows grow with the text";
   EXPECT_EQ(table->columnWidth(0), grid->DefaultColWidth()) << "columns keep their widths";
