@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "widgets/Files.h"
@@ -32,7 +34,56 @@
 
 namespace {
 TApplication gApplication(nullptr);
-}
+
+// Qt keeps one list of every event posted and not yet delivered. Before it
+// posts a layout request to a widget with any event waiting, it looks
+// through the whole list for a request already there. Showing a thousand
+// editors and grids posts thousands of events (each shown widget asks to be
+// repainted, each scroll bar's new range asks for a layout), and each
+// request looked through them all, nearly always in vain. The widgets with
+// a request waiting are known here instead, each until its request is
+// delivered: a second request to one of them is merged at once, and any
+// other is posted without a search. A request this did not see (Qt asks
+// only when the widget has an event waiting) may be posted twice, which
+// costs a second layout and no more.
+class TQtApplication final : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+ protected:
+  bool compressEvent(QEvent* AEvent, QObject* AReceiver, QPostEventList* APosted) override {
+    if (AEvent->type() != QEvent::LayoutRequest || !InOwnThread())
+      return QApplication::compressEvent(AEvent, AReceiver, APosted);
+    const auto due = FLayoutDue.find(AReceiver);
+    if (due != FLayoutDue.end() && !due->second.isNull()) {
+      delete AEvent;
+      return true;
+    }
+    if (FLayoutDue.size() >= FForgetAt) Forget();
+    FLayoutDue[AReceiver] = AReceiver;
+    return false;
+  }
+
+  bool notify(QObject* AReceiver, QEvent* AEvent) override {
+    if (AEvent->type() == QEvent::LayoutRequest && InOwnThread()) FLayoutDue.erase(AReceiver);
+    return QApplication::notify(AReceiver, AEvent);
+  }
+
+ private:
+  bool InOwnThread() const { return QThread::currentThread() == thread(); }
+
+  // Widgets deleted with a request waiting go; looked for again once as
+  // many more are known.
+  void Forget() {
+    for (auto it = FLayoutDue.begin(); it != FLayoutDue.end();)
+      it = it->second.isNull() ? FLayoutDue.erase(it) : std::next(it);
+    FForgetAt = std::max<size_t>(4096, 2 * FLayoutDue.size());
+  }
+
+  std::unordered_map<QObject*, QPointer<QObject>> FLayoutDue;
+  size_t FForgetAt = 4096;
+};
+}  // namespace
 
 TApplication* Application = &gApplication;
 
@@ -62,7 +113,7 @@ void TApplication::Initialize() {
     static int argc = 1;
     static char name[] = "panes";
     static char* argv[] = {name, nullptr};
-    FQtApp = new QApplication(argc, argv);
+    FQtApp = new TQtApplication(argc, argv);
     FOwnsQtApp = true;
   }
   // The window's classic fonts are not on Linux desktops: stand in with a

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "widgets/Widgets.h"
@@ -119,6 +123,54 @@ TEST(Events, MethodPointerCallsItsObjectAndAssignmentReplacesBoth) {
   EXPECT_EQ(second.Calls, 100);
   EXPECT_EQ(event.Object(), &second);
   EXPECT_NE(event, TNotifyEvent(&second, &TListener::Notify));
+}
+
+// Counts the layout requests that reach it.
+class TLayoutCount : public QWidget {
+ public:
+  int Requests = 0;
+
+ protected:
+  bool event(QEvent* AEvent) override {
+    if (AEvent->type() == QEvent::LayoutRequest) ++Requests;
+    return QWidget::event(AEvent);
+  }
+};
+
+// Layout requests posted to a widget before it had time for them come once
+// it has (twice at most), whatever else waits for it; none is lost, and one
+// to a widget that went never reaches another.
+TEST(Events, LayoutRequestsAreMergedAndNeverLost) {
+  std::mt19937 random(20261211);
+  std::vector<std::unique_ptr<TLayoutCount>> widgets(24);
+  std::vector<int> posted(widgets.size());
+  for (auto& widget : widgets) widget = std::make_unique<TLayoutCount>();
+  const auto deliver = [&](int ARound) {
+    QCoreApplication::sendPostedEvents();
+    for (size_t i = 0; i < widgets.size(); ++i) {
+      const int came = widgets[i]->Requests;
+      if (posted[i] == 0)
+        EXPECT_EQ(came, 0) << "round " << ARound << ", widget " << i;
+      else
+        EXPECT_TRUE(came == 1 || came == 2)
+            << came << " of " << posted[i] << " in round " << ARound;
+      widgets[i]->Requests = posted[i] = 0;
+    }
+  };
+  for (int round = 0; round < 300; ++round) {
+    for (int step = static_cast<int>(random() % 40); step > 0; --step) {
+      const size_t at = random() % widgets.size();
+      if (random() % 20 == 0) {
+        widgets[at] = std::make_unique<TLayoutCount>();  // gone, with what waited for it
+        posted[at] = 0;
+      }
+      if (random() % 3 == 0)
+        QCoreApplication::postEvent(widgets[at].get(), new QEvent(QEvent::User));
+      QCoreApplication::postEvent(widgets[at].get(), new QEvent(QEvent::LayoutRequest));
+      ++posted[at];
+    }
+    deliver(round);
+  }
 }
 
 }  // namespace
