@@ -13,6 +13,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "widgets/Application.h"
@@ -50,8 +51,60 @@ class TMemoPeer : public QPlainTextEdit {
   explicit TMemoPeer(TMemo* AMemo) : FMemo(AMemo) {}
   using QPlainTextEdit::setViewportMargins;
 
-  // The text, long lines in pieces.
+  // The text, long lines in pieces. An editor not yet shown keeps it
+  // aside until it shows (or is asked for more than the text): Qt lays a
+  // paragraph out as soon as it is set, at whatever width the editor has
+  // then, and again at the width it shows at. The change is told now.
   void SetWholeText(const QString& AText) {
+    if (!FShown) {
+      FWaiting = AText;
+      FTextWaits = true;
+      FSelectionWaits = false;  // new text puts the caret at its start
+      emit textChanged();
+      return;
+    }
+    PutText(AText);
+  }
+
+  // The text kept aside goes into the editor, untold: it was told when set.
+  void Settle() {
+    if (!FTextWaits) return;
+    FTextWaits = false;
+    const QString text = std::exchange(FWaiting, QString());
+    FSettling = true;
+    PutText(text);
+    FSettling = false;
+    if (FSelectionWaits) {
+      FSelectionWaits = false;
+      Select(FWaitingAnchor, FWaitingCaret);
+    }
+  }
+
+  // Selects from text position AAnchor to APosition (the caret), either
+  // past the end at the end. Kept aside with the text.
+  void Select(int AAnchor, int APosition) {
+    if (FTextWaits) {
+      FWaitingAnchor = AAnchor;
+      FWaitingCaret = APosition;
+      FSelectionWaits = true;
+      return;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    const int end = TextPosition(cursor.position());
+    auto inside = [this, end](int AAt) {
+      return DocumentPosition(AAt < 0 || AAt > end ? end : AAt);
+    };
+    cursor.setPosition(inside(AAnchor));
+    cursor.setPosition(inside(APosition), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+  }
+
+  // The editor takes in the text it kept aside.
+  bool Settling() const { return FSettling; }
+
+ private:
+  void PutText(const QString& AText) {
     QString pieces;
     pieces.reserve(AText.size() + AText.size() / LongLine + 1);
     std::vector<int> continuing;  // the paragraphs that continue a line
@@ -93,6 +146,7 @@ class TMemoPeer : public QPlainTextEdit {
     document()->setUndoRedoEnabled(true);
   }
 
+ public:
   // The text from document position AFrom to ATo: pieces joined, lines
   // ended by line feeds (also where Shift+Return broke one), every other
   // character as it is (Qt's own plain text turns no-break spaces into
@@ -112,6 +166,7 @@ class TMemoPeer : public QPlainTextEdit {
   // The same for the whole text, in bulk: it is read at every recovery
   // copy, and a paragraph at a time took tens of milliseconds for 80,000.
   QString WholeText() const {
+    if (FTextWaits) return FWaiting;
     QString text = document()->toRawText();
     if (FPieces) {
       // The breaks between the pieces of a line go.
@@ -253,12 +308,21 @@ class TMemoPeer : public QPlainTextEdit {
  private:
   // Some line is held in pieces.
   bool FPieces = false;
+  // Shown at least once; else the text set, kept aside until then.
+  bool FShown = false;
+  bool FTextWaits = false;
+  bool FSettling = false;
+  QString FWaiting;
+  bool FSelectionWaits = false;
+  int FWaitingAnchor = 0, FWaitingCaret = 0;
 
  protected:
   // Opened where the user was once the editor has its size: the text that
   // was at its top, else the caret's line in sight.
   void showEvent(QShowEvent* AEvent) override {
     QPlainTextEdit::showEvent(AEvent);
+    FShown = true;
+    Settle();
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -282,6 +346,13 @@ class TMemoPeer : public QPlainTextEdit {
 };
 
 namespace {
+
+// The editor, with any text it kept aside taken in.
+TMemoPeer* Settled(const TMemo* AMemo) {
+  auto* editor = static_cast<TMemoPeer*>(AMemo->Peer());
+  editor->Settle();
+  return editor;
+}
 
 // Selects the next (or previous) place in AEditor that holds AWanted, from
 // the selection's end (start), or from its start where the user types more
@@ -401,8 +472,9 @@ TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TMemoPeer(this)) {
   SetColor(clWindow);
   SetBounds(0, 0, 185, 89);
   WatchInput(this);
-  QObject::connect(editor, &QPlainTextEdit::textChanged, editor,
-                   [this] { SafeCall([this] { OnChange(this); }); });
+  QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [this, editor] {
+    if (!static_cast<TMemoPeer*>(editor)->Settling()) SafeCall([this] { OnChange(this); });
+  });
 }
 
 void TMemo::SizeChanged() {
@@ -419,7 +491,7 @@ void TMemo::SizeChanged() {
 
 void TMemo::ShowFindBar() {
   SyncPeers();
-  auto* editor = static_cast<QPlainTextEdit*>(Peer());
+  auto* editor = Settled(this);
   TFindBar* bar = FindBarOf(editor);
   if (bar == nullptr) bar = new TFindBar(editor, this);
   // What is selected (on one line) is what the user most likely looks for.
@@ -452,36 +524,26 @@ void TMemo::SetFindText(const std::string& AText) {
 
 bool TMemo::FindNext(bool AForward) {
   const TFindBar* bar = FindBarOf(Peer());
-  return bar != nullptr &&
-         FindIn(static_cast<QPlainTextEdit*>(Peer()), this, bar->text(), AForward, false);
+  return bar != nullptr && FindIn(Settled(this), this, bar->text(), AForward, false);
 }
 
 int TMemo::CaretPosition() const {
-  const auto* editor = static_cast<const TMemoPeer*>(Peer());
+  const auto* editor = Settled(this);
   return editor->TextPosition(editor->textCursor().position());
 }
 
 int TMemo::SelectionAnchor() const {
-  const auto* editor = static_cast<const TMemoPeer*>(Peer());
+  const auto* editor = Settled(this);
   return editor->TextPosition(editor->textCursor().anchor());
 }
 
 void TMemo::SetSelection(int AAnchor, int APosition) {
-  auto* editor = static_cast<TMemoPeer*>(Peer());
-  QTextCursor cursor(editor->document());
-  cursor.movePosition(QTextCursor::End);
-  const int end = editor->TextPosition(cursor.position());
-  auto inside = [editor, end](int AAt) {
-    return editor->DocumentPosition(AAt < 0 || AAt > end ? end : AAt);
-  };
-  cursor.setPosition(inside(AAnchor));
-  cursor.setPosition(inside(APosition), QTextCursor::KeepAnchor);
-  editor->setTextCursor(cursor);
+  static_cast<TMemoPeer*>(Peer())->Select(AAnchor, APosition);
 }
 
 int TMemo::TopPosition() const {
   if (FTop >= 0) return FTop;
-  const auto* editor = static_cast<const TMemoPeer*>(Peer());
+  const auto* editor = Settled(this);
   QTextCursor top = editor->cursorForPosition(QPoint(0, 0));
   top.movePosition(QTextCursor::StartOfLine);
   return editor->TextPosition(top.position());
@@ -497,7 +559,7 @@ void TMemo::SetTopPosition(int APosition) {
 }
 
 void TMemo::ScrollToTop(int ATextPosition) {
-  auto* editor = static_cast<TMemoPeer*>(Peer());
+  auto* editor = Settled(this);
   QTextDocument* document = editor->document();
   const int at = std::clamp(editor->DocumentPosition(std::max(0, ATextPosition)), 0,
                             document->characterCount() - 1);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -805,6 +806,20 @@ TEST_F(Workspaces, AGridAndAnEditorReopenWhereTheUserWasAtTheirTextSize) {
   EXPECT_EQ(ContentValueOf(editor), memoWas) << "text, caret, selection, top and size";
   EXPECT_EQ(std::pair(memoWas.Top, memoWas.Scale),
             std::pair(static_cast<int>(text.find("line 250")), 110));
+  EXPECT_FALSE(other->Modified()) << "what opened is what the file holds";
+  // Opened into a window not shown yet: an editor keeps its text and caret
+  // aside until it shows, and answers for them meanwhile and after.
+  auto unseen = std::make_unique<TForm1>(nullptr);
+  ASSERT_TRUE(unseen->OpenFile(file.string()));
+  auto* waiting = dynamic_cast<TMemo*>(unseen->MainPanel()->FRoot->FFirst->Content());
+  ASSERT_NE(waiting, nullptr);
+  EXPECT_EQ(waiting->Text(), text);
+  EXPECT_EQ(ContentValueOf(waiting), memoWas);
+  ShowAndSettle(unseen.get());
+  EXPECT_EQ(ContentValueOf(waiting), memoWas);
+  EXPECT_EQ(static_cast<QPlainTextEdit*>(waiting->Peer())->document()->toPlainText().left(13),
+            QStringLiteral("line 0\nline 1"));
+  EXPECT_FALSE(unseen->Modified());
   EXPECT_EQ(opened->Cells(4, 4), "corner");
   EXPECT_EQ(opened->Cells(1, 2), "second row");
   EXPECT_EQ(opened->Cells(6, 8), "beyond");
