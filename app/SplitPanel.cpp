@@ -455,19 +455,23 @@ bool TMainPanel::Open(const TWorkspace& AWorkspace, TProgress* AProgress) {
   // note says so. The shares stay as the file has them.
   const bool outOfSight = !InSight(FCurrent);
   if (outOfSight) {
-    TSplitPanel* largest = FCurrent;
+    // (Of those in sight: a long thin pane may be larger than any of them
+    // and still too thin for its frame.)
+    TSplitPanel* largest = nullptr;
     for (std::vector<TSplitPanel*> leaves{FRoot}; !leaves.empty();) {
       TSplitPanel* pane = leaves.back();
       leaves.pop_back();
       if (pane->FFirst != nullptr && pane->FSecond != nullptr) {
         leaves.push_back(pane->FSecond);
         leaves.push_back(pane->FFirst);
-      } else if (pane->Width() * pane->Height() > largest->Width() * largest->Height()) {
+      } else if (InSight(pane) &&
+                 (largest == nullptr ||
+                  pane->Width() * pane->Height() > largest->Width() * largest->Height())) {
         largest = pane;
       }
     }
     // A window too small for any pane to show keeps the file's.
-    if (InSight(largest)) FCurrent = largest;
+    if (largest != nullptr) FCurrent = largest;
   }
   DescribePanes();
   SettleCurrent();

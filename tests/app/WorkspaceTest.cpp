@@ -23,6 +23,7 @@
 #include <tuple>
 
 #include "app/Unit1.h"
+#include "tests/app/HostWindow.h"
 #include "tests/app/PaneTree.h"
 #include "tests/support/Harness.h"
 #include "widgets/Application.h"
@@ -916,6 +917,25 @@ TEST_F(Workspaces, AFileNeverOpensWithTheCurrentPaneOutOfSight) {
   EXPECT_FALSE(FForm->Modified());
   EXPECT_TREE_SOUND(
       Host(), pane_tree::Holding({Host()->FRoot->FFirst->Content(), Host()->FCurrent->Content()}));
+
+  // In a window a few pixels high, a wide pane a pixel high is larger than
+  // the narrow pane in sight, and still too thin for its frame.
+  HostWindow low(300, 9);
+  TWorkspace thin;
+  ASSERT_EQ(ReadWorkspace("{\"format\": \"panes-workspace\", \"version\": 2, \"area\": "
+                          "{\"width\": 300, \"height\": 9}, \"current\": 3, \"panes\": "
+                          "[{\"split\": \"left-right\", \"ratio\": 0.04}, {\"leaf\": \"empty\"}, "
+                          "{\"split\": \"top-bottom\", \"ratio\": 0.5}, {\"leaf\": \"empty\"}, "
+                          "{\"leaf\": \"empty\"}]}",
+                          thin),
+            "");
+  ASSERT_TRUE(low.Host->Open(thin));
+  TSplitPanel* narrow = low.Root()->FFirst;
+  TSplitPanel* wide = low.Root()->FSecond->FFirst;
+  ASSERT_TRUE(TMainPanel::InSight(narrow));
+  ASSERT_FALSE(TMainPanel::InSight(wide));
+  ASSERT_GT(wide->Width() * wide->Height(), narrow->Width() * narrow->Height());
+  EXPECT_EQ(low.Current(), narrow) << "the largest pane in sight";
 }
 
 // Version 1 files read as they always did; version 2 adds the window, which
