@@ -619,9 +619,30 @@ void TControl::InvalidateOnHandle() {
                  QRect(FDrawnRect.Left, FDrawnRect.Top, FDrawnRect.Width(), FDrawnRect.Height()));
     if (shown) UpdateArea(handle, QRect(now.Left, now.Top, now.Width(), now.Height()));
   }
+  const bool drawnAnew = shown && !FDrawn;
   FDrawn = shown;
   FDrawnRect = now;
   FDrawnOn = const_cast<TWinControl*>(owner);
+  // What shows inside a container drawn anew (a tree of panes built apart
+  // and put in, or shown again) is drawn with it: where each part lies is
+  // repainted when it moves, hides or goes.
+  if (!drawnAnew || !FContainer) return;
+  std::vector<const TWinControl*> todo{static_cast<const TWinControl*>(this)};
+  while (!todo.empty()) {
+    const TWinControl* container = todo.back();
+    todo.pop_back();
+    // (Shown, and so showing its children: those shown are those visible.)
+    const TPoint origin = container->ClientOrigin();
+    for (int i = 0; i < container->ControlCount(); ++i) {
+      TControl* c = container->Controls(i);
+      if (c->FPeer != nullptr || !c->FVisible) continue;
+      c->FDrawn = true;
+      c->FDrawnRect = {origin.X + c->FLeft, origin.Y + c->FTop, origin.X + c->FLeft + c->FWidth,
+                       origin.Y + c->FTop + c->FHeight};
+      c->FDrawnOn = FDrawnOn;
+      if (c->FContainer) todo.push_back(static_cast<const TWinControl*>(c));
+    }
+  }
 }
 
 void TControl::PeerMouseDown(TMouseButton AButton, TShiftState AShift, int X, int Y) {
