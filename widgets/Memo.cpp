@@ -100,7 +100,8 @@ class TMemoPeer : public QPlainTextEdit {
     setTextCursor(cursor);
   }
 
-  // The editor takes in the text it kept aside.
+  // While the editor takes in the text it kept aside (no change of the
+  // user's: the change was told when the text was set).
   bool Settling() const { return FSettling; }
 
  private:
