@@ -537,8 +537,10 @@ void TMainPanel::CarryDrop(TObject* /*Sender*/, int X, int Y) {
   }
   // On itself nothing is plainer; elsewhere the user hears why.
   SetCurrent(carried);
+  // The note is about the pane it lies at; the carried pane, current,
+  // keeps its frame in sight.
   if (!place.Refusal.empty())
-    Application->ShowNote(place.Target, place.Refusal, true);
+    Application->ShowNote(place.Target, place.Refusal, true, carried->FPaintBox);
   else if (place.Target != carried)
     Application->Announce("Not moved: put it down on a pane");
 }

@@ -304,7 +304,8 @@ class TNoteLabel : public QLabel {
   // where it fits, else next to it, never over its edge (where the program
   // draws its marks), and never over AKeepClear, a field in it being typed
   // into.
-  void Show(const QString& AText, const QRect& AArea, const QRect& AKeepClear) {
+  void Show(const QString& AText, const QRect& AArea, const QRect& AKeepClear,
+            const QRect& ARingClear) {
     setText(AText);
     setAccessibleName(AText);
     setWordWrap(false);
@@ -346,6 +347,9 @@ class TNoteLabel : public QLabel {
     for (const QRect& candidate : candidates) {
       const bool inside = &candidate == &candidates[0];
       if (!window.contains(candidate)) continue;
+      if (candidate.intersects(ARingClear) &&
+          !ARingClear.adjusted(1, 1, -1, -1).contains(candidate))
+        continue;
       if (inside ? AArea.adjusted(3, 3, -3, -3).contains(candidate) &&
                        !candidate.intersects(AKeepClear)
                  : !candidate.intersects(AArea)) {
@@ -393,7 +397,8 @@ QAccessibleInterface* NoteAccessible(const QString& /*AClassName*/, QObject* AOb
 }
 }  // namespace
 
-void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep) {
+void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep,
+                            TControl* AClearOf) {
   FLastNote = AText;
   // Heard whether or not the window has room to show it.
   Announce(AText);
@@ -413,10 +418,16 @@ void TApplication::ShowNote(TControl* AAt, const std::string& AText, bool ABeep)
   QWidget* focus = QApplication::focusWidget();
   if (AAt->Peer() != nullptr && focus != nullptr && AAt->Peer()->isAncestorOf(focus))
     keepClear = QRect(focus->mapTo(window, QPoint()), focus->size());
+  QRect ringClear;
+  if (AClearOf != nullptr && AClearOf->Handle() != nullptr && AClearOf->Handle()->isVisible()) {
+    const TRect ring = AClearOf->HandleRect();
+    ringClear = QRect(AClearOf->Handle()->mapTo(window, QPoint(ring.Left, ring.Top)),
+                      QSize(ring.Width(), ring.Height()));
+  }
   note->Show(
       QString::fromStdString(AText),
       QRect(handle->mapTo(window, QPoint(area.Left, area.Top)), QSize(area.Width(), area.Height())),
-      keepClear);
+      keepClear, ringClear);
 }
 
 void TApplication::HideNote() {

@@ -65,7 +65,10 @@ class TApplication : public TComponent {
 
   // A short note shown at a control, the way a tooltip shows, for a few
   // seconds; with ABeep the user also hears that something was refused.
-  void ShowNote(TControl* AAt, const std::string& AText, bool ABeep = false);
+  // (AClearOf: a control whose outermost ring, where the program draws its
+  // marks, the note leaves in sight, as it does the edge of AAt.)
+  void ShowNote(TControl* AAt, const std::string& AText, bool ABeep = false,
+                TControl* AClearOf = nullptr);
   // Takes a note shown away before its time.
   void HideNote();
   // The last note shown, for tests and assistive technology.

@@ -540,6 +540,9 @@ TEST(RandomPaneTree, RunsThatOnceWentWrongStaySound) {
       {153, 252,
        "a half that reached over its parent's bevel, in a tree just opened, left its shadow "
        "behind when deleted"},
+      {660, 1050,
+       "the note saying why a drop was refused, shown at the pane dropped on, covered the "
+       "frame of the carried pane beside it"},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(std::string("seed ") + std::to_string(run.Seed) + ": " + run.What);
