@@ -497,6 +497,8 @@ bool AccessibleListening() { return gSink != nullptr || QAccessible::isActive();
 
 namespace {
 void AssistiveTechnologyStarted() {
+  // Grids drawn as pictures make the tables it will read.
+  WakeSketchedGrids();
   if (Application != nullptr) Dispatch([] { Application->OnAssistiveTechnology(Application); });
 }
 

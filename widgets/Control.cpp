@@ -395,6 +395,30 @@ TControl::~TControl() {
   delete FPeer;
 }
 
+QWidget* TControl::ReplacePeer(QWidget* ANew) {
+  QWidget* old = FPeer;
+  ANew->hide();
+  if (ANew->parentWidget() != old->parentWidget()) ANew->setParent(old->parentWidget());
+  ANew->setGeometry(old->geometry());
+  if (!old->mask().isEmpty()) ANew->setMask(old->mask());
+  if (old->testAttribute(Qt::WA_SetFont)) ANew->setFont(old->font());
+  if (old->testAttribute(Qt::WA_SetPalette)) ANew->setPalette(old->palette());
+  if (old->testAttribute(Qt::WA_SetCursor)) ANew->setCursor(old->cursor());
+  ANew->setToolTip(old->toolTip());
+  ANew->setAccessibleName(old->accessibleName());
+  ANew->setAccessibleDescription(old->accessibleDescription());
+  PeerControls().erase(old);
+  PeerControls().emplace(ANew, this);
+  FPeer = ANew;
+  if (old->parentWidget() != nullptr) ANew->stackUnder(old);
+  ANew->setVisible(!old->isHidden());
+  // The keyboard goes over before the old one hides, or Qt would hand it
+  // to the next widget in its chain.
+  if (old->hasFocus() && ANew->isVisible()) ANew->setFocus(Qt::OtherFocusReason);
+  old->hide();
+  return old;
+}
+
 void TControl::SetParent(TWinControl* AParent) {
   if (AParent == FParent) return;
   TBatch batch;

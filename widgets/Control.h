@@ -133,6 +133,11 @@ class TControl : public TComponent {
   // Takes bounds the peer already has (the window system moved or resized
   // it): the model and the layout follow, and nothing is pushed back.
   void AdoptPeerBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  // Puts ANew, a widget of no control yet, where the peer is: its parent,
+  // place, mask, stacking, look, visibility and the keyboard. The old peer
+  // is hidden and handed back, for the caller to delete once its events
+  // are done.
+  QWidget* ReplacePeer(QWidget* ANew);
 
  private:
   friend class TWinControl;

@@ -1,11 +1,14 @@
 // Keyboard focus and the input of controls built on ready-made Qt widgets.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <vector>
 
@@ -225,6 +228,11 @@ bool FocusNextInWindow(TWinControl* AWindow, bool AForward) {
 
 namespace {
 
+// Pointer input a stand-in hands on to the widget that took its place, and
+// the widget that took the press.
+bool gHandingOn = false;
+QPointer<QWidget> gHandedPress;
+
 // Watches a peer and every widget inside it (an editor's viewport, a grid's
 // headings and cell editor): a mouse press anywhere raises the control's
 // OnMouseDown, focus coming in from outside raises its OnEnter, and
@@ -244,6 +252,7 @@ class TInputWatch : public QObject {
         break;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick: {
+        if (gHandingOn) break;
         // A press the child ignores travels on to its parent: report it once.
         auto* mouse = static_cast<QMouseEvent*>(AEvent);
         if (mouse == FLastPress && mouse->timestamp() == FLastStamp) break;
@@ -299,4 +308,55 @@ class TInputWatch : public QObject {
 void WatchInput(TWinControl* AControl) {
   delete AControl->FInputWatch;
   AControl->FInputWatch = new TInputWatch(AControl);
+}
+
+void HandOnPointer(QWidget* AInto, QEvent* AEvent) {
+  auto targetAt = [AInto](QPoint APos) {
+    QWidget* child = AInto->childAt(APos);
+    return child != nullptr ? child : AInto;
+  };
+  gHandingOn = true;
+  switch (AEvent->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove: {
+      auto* mouse = static_cast<QMouseEvent*>(AEvent);
+      const QPoint pos = mouse->position().toPoint();
+      const bool press = AEvent->type() == QEvent::MouseButtonPress ||
+                         AEvent->type() == QEvent::MouseButtonDblClick;
+      QWidget* target = !press && gHandedPress != nullptr ? gHandedPress.data() : targetAt(pos);
+      if (press) gHandedPress = target;
+      QMouseEvent copy(mouse->type(), target->mapFrom(AInto, mouse->position()),
+                       mouse->scenePosition(), mouse->globalPosition(), mouse->button(),
+                       mouse->buttons(), mouse->modifiers(), mouse->pointingDevice());
+      QCoreApplication::sendEvent(target, &copy);
+      AEvent->setAccepted(copy.isAccepted());
+      if (mouse->buttons() == Qt::NoButton) gHandedPress = nullptr;
+      break;
+    }
+    case QEvent::Wheel: {
+      auto* wheel = static_cast<QWheelEvent*>(AEvent);
+      QWidget* target = targetAt(wheel->position().toPoint());
+      QWheelEvent copy(target->mapFrom(AInto, wheel->position()), wheel->globalPosition(),
+                       wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(),
+                       wheel->modifiers(), wheel->phase(), wheel->inverted(), wheel->source(),
+                       wheel->pointingDevice());
+      QCoreApplication::sendEvent(target, &copy);
+      AEvent->setAccepted(copy.isAccepted());
+      break;
+    }
+    case QEvent::ContextMenu: {
+      auto* menu = static_cast<QContextMenuEvent*>(AEvent);
+      QWidget* target = targetAt(menu->pos());
+      QContextMenuEvent copy(menu->reason(), target->mapFrom(AInto, menu->pos()), menu->globalPos(),
+                             menu->modifiers());
+      QCoreApplication::sendEvent(target, &copy);
+      AEvent->setAccepted(copy.isAccepted());
+      break;
+    }
+    default:
+      break;
+  }
+  gHandingOn = false;
 }

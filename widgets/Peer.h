@@ -105,6 +105,12 @@ bool FocusNextInWindow(TWinControl* AWindow, bool AForward);
 // For controls built on ready-made Qt widgets: presses anywhere inside raise
 // OnMouseDown, focus coming in raises OnEnter.
 void WatchInput(TWinControl* AControl);
+// Hands pointer input that reached a stand-in whose place (and geometry)
+// AInto has taken to the widget of AInto under the pointer, or to the one
+// that took the press while a button is down. The stand-in's press was
+// reported to its control already, and is not reported again.
+class QEvent;
+void HandOnPointer(QWidget* AInto, QEvent* AEvent);
 
 // Where the widgets of controls without a parent wait, hidden: a widget
 // created or left without a parent would become a window.
@@ -164,6 +170,8 @@ void InstallAccessibleFactory();
 // True while anyone listens. Every event below costs nothing otherwise,
 // which keeps trees of thousands of panes quick.
 bool AccessibleListening();
+// Every grid still drawn as a picture of itself makes its table.
+void WakeSketchedGrids();
 // From now on Application->OnAssistiveTechnology is raised when assistive
 // technology starts to follow the program.
 void WatchAssistiveTechnology();

@@ -8,10 +8,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <algorithm>
 #include <iterator>
+#include <map>
 
 #include "widgets/Application.h"
 #include "widgets/CellText.h"
@@ -69,7 +74,8 @@ bool Unmodified(const QKeyEvent* AKey) {
 
 class TGridPeer : public QTableWidget {
  public:
-  explicit TGridPeer(TStringGrid* AGrid) : FGrid(AGrid) {
+  // AGrid is null for a window's stamp (see TGridSketch).
+  explicit TGridPeer(TStringGrid* AGrid, QWidget* AParent) : QTableWidget(AParent), FGrid(AGrid) {
     // Sized here rather than by the base, where this class's own layout
     // (below) is not yet in place.
     setRowCount(4);
@@ -116,6 +122,14 @@ class TGridPeer : public QTableWidget {
   }
 
   TStringGrid* Grid() const { return FGrid; }
+
+  // A stamp, hidden, is laid out at once (it never shows).
+  void LayOutStamp() {
+    FStamp = true;
+    executeDelayedItemsLayout();
+    updateGeometries();
+    doItemsLayout();
+  }
 
   // The first row and column (of those that scroll) in sight, where -1
   // leaves one as it is. The scroll bars learn a grown grid's size first.
@@ -290,7 +304,7 @@ class TGridPeer : public QTableWidget {
   // that six times before it was first seen. A hidden grid leaves it until
   // it shows, where it happens once; a shown grid does it as Qt does.
   void updateGeometries() override {
-    if (!isVisible() || FShowing) {
+    if ((!isVisible() || FShowing) && !FStamp) {
       FGeometriesDue = true;
       return;
     }
@@ -460,6 +474,7 @@ class TGridPeer : public QTableWidget {
   int FTabStart = -1;           // the column a run of Tabs started in
   bool FGeometriesDue = false;  // laid out when next shown
   bool FShowing = false;        // within setVisible(true)
+  bool FStamp = false;          // draws sketched grids, hidden
 
  public:
   // The cell being typed into and what it held before, until the typing
@@ -521,47 +536,194 @@ bool PutCell(QTableWidget* ATable, int ARow, int ACol, const QString& AText) {
 }
 }  // namespace
 
-TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer(this)) {
-  PlaceAccessibleInControl(this);
-  TGridPeer* table = Table(Peer());
-  table->setItemPrototype(new TCellItem);
-  QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
-  table->NameSections(Qt::Horizontal, 0, table->columnCount());
-  table->NameSections(Qt::Vertical, 0, table->rowCount());
-  table->horizontalHeader()->setMinimumSectionSize(4);
-  table->verticalHeader()->setMinimumSectionSize(4);
-  table->horizontalHeader()->setDefaultSectionSize(DefaultColWidth());
-  table->verticalHeader()->setDefaultSectionSize(DefaultRowHeight());
-  table->horizontalHeader()->setFixedHeight(DefaultRowHeight());
-  table->verticalHeader()->setFixedWidth(DefaultColWidth());
+namespace {
+// A heading's largest section, as Qt's headings have it.
+constexpr int MaxSectionSize = 1048575;
+
+// How every grid's table is set up, the stamp's too.
+void SetUpTable(TGridPeer* ATable, const TStringGrid* AGrid) {
+  ATable->setItemPrototype(new TCellItem);
+  ATable->NameSections(Qt::Horizontal, 0, ATable->columnCount());
+  ATable->NameSections(Qt::Vertical, 0, ATable->rowCount());
+  ATable->horizontalHeader()->setMinimumSectionSize(4);
+  ATable->verticalHeader()->setMinimumSectionSize(4);
+  ATable->horizontalHeader()->setDefaultSectionSize(AGrid->DefaultColWidth());
+  ATable->verticalHeader()->setDefaultSectionSize(AGrid->DefaultRowHeight());
+  ATable->horizontalHeader()->setFixedHeight(AGrid->DefaultRowHeight());
+  ATable->verticalHeader()->setFixedWidth(AGrid->DefaultColWidth());
   // Columns are widened by dragging a heading's edge; a double-click on it
   // fits the widest text (Qt's table does that for interactive headings).
-  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  table->setCornerButtonEnabled(false);
+  ATable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  ATable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  ATable->setCornerButtonEnabled(false);
   // A cell at a time, as a classic grid scrolls: a row at the top is whole,
   // and the scroll bars count rows and columns.
-  table->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  table->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
-  table->setShowGrid(true);
+  ATable->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  ATable->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+  ATable->setShowGrid(true);
   // One range: dragged, Shift+clicked, Shift+arrows, or a whole row or
   // column by a click on its heading.
-  table->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  table->setSelectionBehavior(QAbstractItemView::SelectItems);
+  ATable->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  ATable->setSelectionBehavior(QAbstractItemView::SelectItems);
   // Typing, F2 or a double-click edits a cell, as in a classic grid. Not a
   // click on the current cell: Qt edits that a moment later, and keys typed
   // meanwhile were lost.
-  table->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                         QAbstractItemView::EditKeyPressed);
-  table->setCurrentCell(0, 0);
+  ATable->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                          QAbstractItemView::EditKeyPressed);
+  ATable->setCurrentCell(0, 0);
+}
+
+// The rows and the headings grow and shrink with the text; the columns
+// keep the widths the user gave them.
+void ScaleTable(TGridPeer* ATable, const TStringGrid* AGrid, int APercent) {
+  ScaleFont(ATable, APercent);
+  const int height = AGrid->DefaultRowHeight() * APercent / 100;
+  ATable->verticalHeader()->setDefaultSectionSize(height);
+  ATable->horizontalHeader()->setFixedHeight(height);
+  ATable->verticalHeader()->setFixedWidth(AGrid->DefaultColWidth() * APercent / 100);
+}
+
+// The grids not yet woken.
+std::vector<TStringGrid*>& SketchedGrids() {
+  static std::vector<TStringGrid*> grids;
+  return grids;
+}
+}  // namespace
+
+// What a grid shows until it makes its table: a picture of that table,
+// drawn by a table of the same kind that the window keeps out of sight for
+// all its sketched grids (its stamp), so the two look alike to the pixel. The
+// pointer coming onto it or the keyboard coming into it wakes the grid,
+// whose table then takes its place and what input is still on its way.
+class TGridSketch : public QWidget {
+  static constexpr qint64 KeptPicturePixels = 512 * 512;
+
+ public:
+  explicit TGridSketch(TStringGrid* AGrid) : QWidget(Nursery()), FGrid(AGrid) {
+    setFocusPolicy(Qt::StrongFocus);
+  }
+
+  void Retire(QWidget* ATable) {
+    FTable = ATable;
+    deleteLater();
+  }
+
+  // What the picture shows changed.
+  void Stale() {
+    FPicture = QPixmap();
+    update();
+  }
+
+ protected:
+  bool event(QEvent* AEvent) override {
+    switch (AEvent->type()) {
+      case QEvent::FocusIn:
+      case QEvent::Enter:
+        if (FTable == nullptr) FGrid->Wake();
+        return true;
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseMove:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+        if (FTable == nullptr) FGrid->Wake();
+        if (FTable != nullptr) HandOnPointer(FTable, AEvent);
+        return true;
+      case QEvent::PaletteChange:
+      case QEvent::FontChange:
+      case QEvent::StyleChange:
+      case QEvent::ActivationChange:
+        FPicture = QPixmap();
+        break;
+      default:
+        break;
+    }
+    return QWidget::event(AEvent);
+  }
+
+  void paintEvent(QPaintEvent* /*AEvent*/) override {
+    if (FTable != nullptr) return;
+    const bool active = isActiveWindow();
+    if (FPicture.isNull() || FPicture.deviceIndependentSize().toSize() != size() ||
+        FPicture.devicePixelRatio() != devicePixelRatioF() || FActive != active) {
+      FActive = active;
+      FGrid->DrawSketch(FPicture);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, FPicture);
+    // A large picture is drawn again when needed rather than kept: the
+    // grids that stay sketched for long are the many small ones.
+    if (static_cast<qint64>(FPicture.width()) * FPicture.height() > KeptPicturePixels)
+      FPicture = QPixmap();
+  }
+
+ private:
+  TStringGrid* FGrid;
+  QPointer<QWidget> FTable;  // what took its place
+  QPixmap FPicture;
+  bool FActive = false;
+};
+
+struct TStringGrid::TDraft {
+  int Rows = 5, Cols = 5;  // counted with the fixed ones
+  // The cells with text by row and column, the headings' too (not the
+  // corner's, which the grid keeps itself).
+  std::map<std::pair<int, int>, std::string> Cells;
+  std::vector<int> Widths;  // of the columns that take typing
+  int Col = 1, Row = 1;
+  int Top = -1, Left = -1;  // (of those that scroll) to show first, or -1
+};
+
+TStringGrid::TStringGrid(TComponent* AOwner)
+    : TWinControl(AOwner, new TGridSketch(this)), FDraft(std::make_unique<TDraft>()) {
+  FDraft->Widths.assign(static_cast<size_t>(FDraft->Cols - FixedCols()), DefaultColWidth());
+  SketchedGrids().push_back(this);
+  SetColor(clWindow);
+  SetBounds(0, 0, 320, 120);
+  WatchInput(this);
+  // Assistive technology reads the table itself.
+  if (AccessibleListening()) Wake();
+}
+
+TStringGrid::~TStringGrid() {
+  if (FDraft == nullptr) return;
+  auto& sketched = SketchedGrids();
+  sketched.erase(std::find(sketched.begin(), sketched.end(), this));
+}
+
+void WakeSketchedGrids() {
+  while (!SketchedGrids().empty()) SketchedGrids().back()->Wake();
+  // The stamps would read to assistive technology as tables.
+  std::vector<QPointer<QWidget>> stamps;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == QLatin1String("grid stamp")) stamps.emplace_back(window);
+  for (const QPointer<QWidget>& stamp : stamps) delete stamp.data();
+}
+
+TGridPeer* TStringGrid::Awake() const {
+  if (FDraft != nullptr) const_cast<TStringGrid*>(this)->Wake();
+  return Table(Peer());
+}
+
+void TStringGrid::Sketched() {
+  if (FDraft != nullptr) static_cast<TGridSketch*>(Peer())->Stale();
+}
+
+void TStringGrid::Wake() {
+  if (FDraft == nullptr) return;
+  const std::unique_ptr<TDraft> draft = std::move(FDraft);
+  auto& sketched = SketchedGrids();
+  sketched.erase(std::find(sketched.begin(), sketched.end(), this));
+  auto* table = new TGridPeer(this, Nursery());
+  SetUpTable(table, this);
+  PutDraft(table, *draft, -1, -1);
+  QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
   // A heading takes no keyboard of its own: a click on it selects with the
   // keys in the grid, where Ctrl+C then copies what it selected.
   for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()})
     QObject::connect(header, &QHeaderView::sectionPressed, table,
                      [table] { table->setFocus(Qt::MouseFocusReason); });
-  SetColor(clWindow);
-  SetBounds(0, 0, 320, 120);
-  WatchInput(this);
   QObject::connect(table, &QTableWidget::itemChanged, table,
                    [this, table](QTableWidgetItem* AItem) {
                      if (FQuiet != 0) return;
@@ -584,34 +746,168 @@ TStringGrid::TStringGrid(TComponent* AOwner) : TWinControl(AOwner, new TGridPeer
   QObject::connect(table->horizontalHeader(), &QHeaderView::sectionResized, table, [this] {
     if (FQuiet == 0) Changed();
   });
+  auto* sketch = static_cast<TGridSketch*>(ReplacePeer(table));
+  if (table->isVisible()) table->doItemsLayout();
+  // Where it was scrolled to, before it is first drawn.
+  if (table->isVisible() && (table->FTop >= 0 || table->FLeft >= 0)) {
+    table->ScrollTo(table->FTop, table->FLeft);
+    table->FTop = table->FLeft = -1;
+  }
+  WatchInput(this);
+  PlaceAccessibleInControl(this);
+  sketch->Retire(table);
+}
+
+void TStringGrid::PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWidth,
+                           int AViewHeight) const {
+  const bool stamp = AViewWidth >= 0;
+  const int rows = ADraft.Rows - FixedRows();
+  const int cols = ADraft.Cols - FixedCols();
+  const int oldRows = ATable->rowCount();
+  const int oldCols = ATable->columnCount();
+  if (stamp) ATable->clearContents();
+  ATable->setRowCount(rows);
+  ATable->setColumnCount(cols);
+  if (rows > oldRows) ATable->NameSections(Qt::Vertical, oldRows, rows - oldRows);
+  if (cols > oldCols) ATable->NameSections(Qt::Horizontal, oldCols, cols - oldCols);
+  if (stamp || FReadingSize != 100) ScaleTable(ATable, this, FReadingSize);
+  QHeaderView* across = ATable->horizontalHeader();
+  for (int col = 0; col < cols; ++col)
+    if (across->sectionSize(col) != ADraft.Widths[static_cast<size_t>(col)])
+      across->resizeSection(col, ADraft.Widths[static_cast<size_t>(col)]);
+  // A stamp takes what shows of the cells (no row or column is less than
+  // four pixels), and the headings of the last grid it drew go.
+  int firstRow = 0, lastRow = rows, firstCol = 0, lastCol = cols;
+  if (stamp) {
+    firstRow = std::clamp(ADraft.Top, 0, rows - 1);
+    firstCol = std::clamp(ADraft.Left, 0, cols - 1);
+    lastRow = std::min(rows, firstRow + AViewHeight / 4 + 2);
+    lastCol = std::min(cols, firstCol + AViewWidth / 4 + 2);
+    for (int row = 0; row < rows; ++row)
+      if (QTableWidgetItem* heading = ATable->verticalHeaderItem(row);
+          heading != nullptr && !heading->text().isEmpty())
+        heading->setText({});
+    for (int col = 0; col < cols; ++col)
+      if (QTableWidgetItem* heading = ATable->horizontalHeaderItem(col);
+          heading != nullptr && !heading->text().isEmpty())
+        heading->setText({});
+  }
+  auto put = [&](int ARow, int AFromCol, int AToCol) {
+    for (auto it = ADraft.Cells.lower_bound({ARow, AFromCol});
+         it != ADraft.Cells.end() && it->first.first == ARow && it->first.second < AToCol; ++it)
+      CellItem(ATable, it->first.second, ARow, true)->setText(QString::fromStdString(it->second));
+  };
+  put(0, firstCol + FixedCols(), lastCol + FixedCols());
+  for (int row = firstRow; row < lastRow; ++row) {
+    put(row + FixedRows(), 0, 1);
+    put(row + FixedRows(), firstCol + FixedCols(), lastCol + FixedCols());
+  }
+  ATable->setCurrentCell(ADraft.Row - FixedRows(), ADraft.Col - FixedCols());
+  if (!stamp) {
+    ATable->FTop = ADraft.Top;
+    ATable->FLeft = ADraft.Left;
+  }
+}
+
+void TStringGrid::DrawSketch(QPixmap& APicture) const {
+  const QWidget* sketch = Peer();
+  QWidget* window = sketch->window();
+  // In a window of its own, never shown: Qt draws a hidden widget only
+  // after laying out its whole window again.
+  auto* holder =
+      window->findChild<QWidget*>(QStringLiteral("grid stamp"), Qt::FindDirectChildrenOnly);
+  if (holder == nullptr) {
+    holder = new QWidget(window, Qt::Window);
+    holder->setObjectName(QStringLiteral("grid stamp"));
+    auto* made = new TGridPeer(nullptr, holder);
+    made->setFocusPolicy(Qt::NoFocus);
+    SetUpTable(made, this);
+  }
+  auto* stamp = static_cast<TGridPeer*>(holder->children().constFirst());
+  // That window is never active, and a hidden widget draws with the colours
+  // of an active one: both are given the colours the grid's window has now.
+  const QPalette& shown = sketch->palette();
+  QPalette colours = shown;
+  const QPalette::ColorGroup now = sketch->isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+  for (int role = 0; role < QPalette::NColorRoles; ++role)
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+      colours.setBrush(group, static_cast<QPalette::ColorRole>(role),
+                       shown.brush(now, static_cast<QPalette::ColorRole>(role)));
+  if (holder->palette() != colours) holder->setPalette(colours);
+  if (holder->font() != sketch->font()) holder->setFont(sketch->font());
+  const QSize size = sketch->size();
+  PutDraft(stamp, *FDraft, size.width(), size.height());
+  holder->resize(size);
+  stamp->resize(size);
+  stamp->ensurePolished();
+  if (stamp->testAttribute(Qt::WA_PendingResizeEvent)) {
+    stamp->setAttribute(Qt::WA_PendingResizeEvent, false);
+    QResizeEvent resized(size, QSize());
+    QCoreApplication::sendEvent(stamp, &resized);
+  }
+  stamp->LayOutStamp();
+  stamp->ScrollTo(std::max(0, FDraft->Top), std::max(0, FDraft->Left));
+  const qreal ratio = sketch->devicePixelRatioF();
+  APicture = QPixmap(size * ratio);
+  APicture.setDevicePixelRatio(ratio);
+  APicture.fill(Qt::transparent);
+  stamp->render(&APicture, QPoint(), QRegion(), QWidget::DrawChildren);
 }
 
 void TStringGrid::Changed() {
   SafeCall([this] { OnChange(this); });
 }
 
-bool TStringGrid::Editing() const { return Table(Peer())->Editor() != nullptr; }
+bool TStringGrid::Editing() const {
+  return FDraft == nullptr && Table(Peer())->Editor() != nullptr;
+}
 
-int TStringGrid::ColCount() const { return Table(Peer())->columnCount() + FixedCols(); }
-int TStringGrid::RowCount() const { return Table(Peer())->rowCount() + FixedRows(); }
+// What follows, up to the commands, reads and writes the draft of a grid
+// not yet woken, as its table would.
+
+int TStringGrid::ColCount() const {
+  return FDraft != nullptr ? FDraft->Cols : Table(Peer())->columnCount() + FixedCols();
+}
+
+int TStringGrid::RowCount() const {
+  return FDraft != nullptr ? FDraft->Rows : Table(Peer())->rowCount() + FixedRows();
+}
 
 int TStringGrid::ColWidths(int ACol) const {
   if (ACol < FixedCols() || ACol >= ColCount()) return DefaultColWidth();
+  if (FDraft != nullptr) return FDraft->Widths[static_cast<size_t>(ACol - FixedCols())];
   return Table(Peer())->horizontalHeader()->sectionSize(ACol - FixedCols());
 }
 
 void TStringGrid::SetColWidths(int ACol, int AWidth) {
   if (ACol < FixedCols() || ACol >= ColCount() || AWidth < 0) return;
+  if (FDraft != nullptr) {
+    // As a heading takes it: not past its largest section.
+    if (AWidth > MaxSectionSize) return;
+    FDraft->Widths[static_cast<size_t>(ACol - FixedCols())] = AWidth;
+    Sketched();
+    return;
+  }
   ++FQuiet;
   Table(Peer())->horizontalHeader()->resizeSection(ACol - FixedCols(), AWidth);
   --FQuiet;
 }
 
 void TStringGrid::SetColCount(int AValue) {
-  TGridPeer* table = Table(Peer());
-  const int old = table->columnCount();
+  const int old = ColCount() - FixedCols();
   const int cols = std::clamp(AValue - FixedCols(), 1, MaxCells() / std::max(1, RowCount()) - 1);
   if (cols == old) return;
+  if (FDraft != nullptr) {
+    // Cells past the end go; the current cell stays in the grid.
+    FDraft->Cols = cols + FixedCols();
+    std::erase_if(FDraft->Cells,
+                  [this](const auto& ACell) { return ACell.first.second >= FDraft->Cols; });
+    FDraft->Widths.resize(static_cast<size_t>(cols), DefaultColWidth());
+    FDraft->Col = std::min(FDraft->Col, FDraft->Cols - 1);
+    Sketched();
+    return;
+  }
+  TGridPeer* table = Table(Peer());
   ++FQuiet;
   table->setColumnCount(cols);
   if (cols > old) table->NameSections(Qt::Horizontal, old, cols - old);
@@ -619,42 +915,74 @@ void TStringGrid::SetColCount(int AValue) {
 }
 
 void TStringGrid::SetRowCount(int AValue) {
-  TGridPeer* table = Table(Peer());
-  const int old = table->rowCount();
+  const int old = RowCount() - FixedRows();
   const int rows = std::clamp(AValue - FixedRows(), 1, MaxCells() / std::max(1, ColCount()) - 1);
   if (rows == old) return;
+  if (FDraft != nullptr) {
+    FDraft->Rows = rows + FixedRows();
+    std::erase_if(FDraft->Cells,
+                  [this](const auto& ACell) { return ACell.first.first >= FDraft->Rows; });
+    FDraft->Row = std::min(FDraft->Row, FDraft->Rows - 1);
+    Sketched();
+    return;
+  }
+  TGridPeer* table = Table(Peer());
   ++FQuiet;
   table->setRowCount(rows);
   if (rows > old) table->NameSections(Qt::Vertical, old, rows - old);
   --FQuiet;
 }
 
-int TStringGrid::Col() const { return std::max(0, Table(Peer())->currentColumn()) + FixedCols(); }
-int TStringGrid::Row() const { return std::max(0, Table(Peer())->currentRow()) + FixedRows(); }
+int TStringGrid::Col() const {
+  if (FDraft != nullptr) return FDraft->Col;
+  return std::max(0, Table(Peer())->currentColumn()) + FixedCols();
+}
+
+int TStringGrid::Row() const {
+  if (FDraft != nullptr) return FDraft->Row;
+  return std::max(0, Table(Peer())->currentRow()) + FixedRows();
+}
 
 void TStringGrid::SetCol(int ACol) {
   if (ACol < FixedCols() || ACol >= ColCount()) return;
+  if (FDraft != nullptr) {
+    FDraft->Col = ACol;
+    Sketched();
+    return;
+  }
   Table(Peer())->setCurrentCell(Row() - FixedRows(), ACol - FixedCols());
 }
 
 void TStringGrid::SetRow(int ARow) {
   if (ARow < FixedRows() || ARow >= RowCount()) return;
+  if (FDraft != nullptr) {
+    FDraft->Row = ARow;
+    Sketched();
+    return;
+  }
   Table(Peer())->setCurrentCell(ARow - FixedRows(), Col() - FixedCols());
 }
 
 int TStringGrid::TopRow() const {
+  if (FDraft != nullptr) return std::max(0, FDraft->Top) + FixedRows();
   const TGridPeer* table = Table(Peer());
   return (table->FTop >= 0 ? table->FTop : table->verticalScrollBar()->value()) + FixedRows();
 }
 
 int TStringGrid::LeftCol() const {
+  if (FDraft != nullptr) return std::max(0, FDraft->Left) + FixedCols();
   const TGridPeer* table = Table(Peer());
   return (table->FLeft >= 0 ? table->FLeft : table->horizontalScrollBar()->value()) + FixedCols();
 }
 
 void TStringGrid::SetTopRow(int ARow) {
+  const int row = std::clamp(ARow - FixedRows(), 0, RowCount() - FixedRows() - 1);
+  if (FDraft != nullptr) {
+    FDraft->Top = row;
+    Sketched();
+    return;
+  }
   TGridPeer* table = Table(Peer());
-  const int row = std::clamp(ARow - FixedRows(), 0, table->rowCount() - 1);
   if (table->isVisible())
     table->ScrollTo(row, -1);
   else
@@ -662,8 +990,13 @@ void TStringGrid::SetTopRow(int ARow) {
 }
 
 void TStringGrid::SetLeftCol(int ACol) {
+  const int col = std::clamp(ACol - FixedCols(), 0, ColCount() - FixedCols() - 1);
+  if (FDraft != nullptr) {
+    FDraft->Left = col;
+    Sketched();
+    return;
+  }
   TGridPeer* table = Table(Peer());
-  const int col = std::clamp(ACol - FixedCols(), 0, table->columnCount() - 1);
   if (table->isVisible())
     table->ScrollTo(-1, col);
   else
@@ -672,19 +1005,16 @@ void TStringGrid::SetLeftCol(int ACol) {
 
 void TStringGrid::SetReadingSize(int APercent) {
   FReadingSize = std::clamp(APercent, ReadingSizes[0], std::end(ReadingSizes)[-1]);
-  TGridPeer* table = Table(Peer());
-  ScaleFont(table, FReadingSize);
-  // The rows and the headings grow with their text; the columns keep the
-  // widths the user gave them.
-  const int height = DefaultRowHeight() * FReadingSize / 100;
-  table->verticalHeader()->setDefaultSectionSize(height);
-  table->horizontalHeader()->setFixedHeight(height);
-  table->verticalHeader()->setFixedWidth(DefaultColWidth() * FReadingSize / 100);
+  if (FDraft != nullptr)
+    Sketched();
+  else
+    ScaleTable(Table(Peer()), this, FReadingSize);
 }
 
 TGridRect TStringGrid::Selection() const {
-  TGridPeer* table = Table(Peer());
   TGridRect rect{Col(), Row(), Col(), Row()};
+  if (FDraft != nullptr) return rect;
+  TGridPeer* table = Table(Peer());
   for (const QTableWidgetSelectionRange& range : table->selectedRanges()) {
     rect.Left = std::min(rect.Left, range.leftColumn() + FixedCols());
     rect.Top = std::min(rect.Top, range.topRow() + FixedRows());
@@ -697,6 +1027,10 @@ TGridRect TStringGrid::Selection() const {
 std::string TStringGrid::Cells(int ACol, int ARow) const {
   if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount()) return {};
   if (ACol == 0 && ARow == 0) return FCorner;
+  if (FDraft != nullptr) {
+    const auto found = FDraft->Cells.find({ARow, ACol});
+    return found != FDraft->Cells.end() ? found->second : std::string();
+  }
   // The cell being edited holds what has been typed so far.
   if (ACol == Col() && ARow == Row())
     if (QLineEdit* editor = Table(Peer())->Editor()) return editor->text().toStdString();
@@ -710,6 +1044,16 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& AText) {
     FCorner = AText;
     return;
   }
+  if (FDraft != nullptr) {
+    std::string& text = FDraft->Cells[{ARow, ACol}];
+    const bool changed = text != AText;
+    text = AText;
+    if (AText.empty()) FDraft->Cells.erase({ARow, ACol});
+    if (!changed) return;
+    Sketched();
+    if (FQuiet == 0 && ACol >= FixedCols() && ARow >= FixedRows()) Changed();
+    return;
+  }
   CellItem(Table(Peer()), ACol, ARow, true)->setText(QString::fromStdString(AText));
 }
 
@@ -721,7 +1065,7 @@ std::string Counted(long long ACount, const char* AOne, const char* AMany) {
 
 void TStringGrid::Say(const std::string& AWhat) const {
   // What a grid command did, and the cell the keys are on now.
-  const TGridPeer* table = Table(Peer());
+  const TGridPeer* table = Awake();
   const QTableWidgetItem* cell = table->currentItem();
   const QString text = cell != nullptr ? cell->text() : QString();
   Application->Announce(
@@ -760,7 +1104,7 @@ void TStringGrid::CutToClipboard() {
 void TStringGrid::ClearSelection() { ClearSelection(true); }
 
 void TStringGrid::ClearSelection(bool ASay) {
-  TGridPeer* table = Table(Peer());
+  TGridPeer* table = Awake();
   const TGridRect rect = Selection();
   bool changed = false;
   bool filled = false;  // else nothing to clear, and nothing to undo
@@ -805,7 +1149,7 @@ void TStringGrid::PasteFromClipboard() {
 }
 
 bool TStringGrid::PutCellRows(const TCellRows& ACells) {
-  Table(Peer())->EndEdit();
+  Awake()->EndEdit();
   return PutCells(ACells);
 }
 
@@ -829,7 +1173,7 @@ bool TStringGrid::PutCells(const TCellRows& ACells) {
   size_t width = 0;
   for (const auto& row : ACells) width = std::max(width, row.size());
   if (ACells.empty() || width == 0) return true;
-  TGridPeer* table = Table(Peer());
+  TGridPeer* table = Awake();
   const TGridRect rect = Selection();
   const long long rows =
       std::max<long long>(RowCount(), rect.Top + static_cast<long long>(ACells.size()));
@@ -867,7 +1211,7 @@ void TStringGrid::DeleteCols() { ChangeLines(false, false); }
 // deleted; the last row (column) that takes typing stays, and the grid
 // never grows past MaxCells().
 void TStringGrid::ChangeLines(bool ARows, bool AInsert) {
-  TGridPeer* table = Table(Peer());
+  TGridPeer* table = Awake();
   table->EndEdit();
   const TGridRect rect = Selection();
   const int first = ARows ? rect.Top - FixedRows() : rect.Left - FixedCols();
@@ -902,7 +1246,7 @@ void TStringGrid::ChangeLines(bool ARows, bool AInsert) {
   Changed();
 }
 
-void TStringGrid::SelectAll() { Table(Peer())->selectAll(); }
+void TStringGrid::SelectAll() { Awake()->selectAll(); }
 
 namespace {
 // Undo keeps at most this many steps, and at most this many cells in all.
@@ -940,7 +1284,7 @@ TStringGrid::TGridStep TStringGrid::Capture(bool AWhole, int ACol, int ARow) con
 }
 
 void TStringGrid::Apply(const TGridStep& AStep) {
-  TGridPeer* table = Table(Peer());
+  TGridPeer* table = Awake();
   table->EndEdit();
   ++FQuiet;
   if (!AStep.Whole) {
@@ -973,7 +1317,7 @@ void TStringGrid::Apply(const TGridStep& AStep) {
 }
 
 void TStringGrid::Remember(bool AWhole, int ACol, int ARow) {
-  Table(Peer())->FTyped.Open = false;
+  Awake()->FTyped.Open = false;
   FUndo.push_back(Capture(AWhole, ACol, ARow));
   FRedo.clear();
   // The oldest steps go first where there are too many, or too many cells.
@@ -986,7 +1330,7 @@ void TStringGrid::Remember(bool AWhole, int ACol, int ARow) {
 
 void TStringGrid::Step(std::vector<TGridStep>& AFrom, std::vector<TGridStep>& ATo,
                        const char* AWhat) {
-  Table(Peer())->EndEdit();
+  Awake()->EndEdit();
   if (AFrom.empty()) {
     QApplication::beep();
     Say(std::string("Nothing to ") + AWhat);
@@ -996,7 +1340,7 @@ void TStringGrid::Step(std::vector<TGridStep>& AFrom, std::vector<TGridStep>& AT
   AFrom.pop_back();
   ATo.push_back(Capture(step.Whole, step.Col, step.Row));
   Apply(step);
-  Table(Peer())->FTyped.Open = false;
+  Awake()->FTyped.Open = false;
   Say(std::string(AWhat[0] == 'u' ? "Undone" : "Redone"));
 }
 

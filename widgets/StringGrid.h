@@ -1,9 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "widgets/Control.h"
+
+class QPixmap;
+class TGridPeer;
 
 // A range of cells, counted with the fixed ones, both corners included.
 struct TGridRect {
@@ -19,6 +23,16 @@ struct TGridRect {
 class TStringGrid : public TWinControl {
  public:
   explicit TStringGrid(TComponent* AOwner);
+  ~TStringGrid() override;
+
+  // A new grid is drawn as a picture of itself until first used: it makes
+  // its Qt table (which takes a thousand times longer) when the pointer or
+  // the keyboard comes to it, when assistive technology listens, or when a
+  // command needs more than its cells, size, widths, current cell and
+  // scrolling. True once it has.
+  bool Woken() const { return FDraft == nullptr; }
+  // Makes the table now.
+  void Wake();
 
   // Counted with the fixed ones; at least one row and one column beside
   // them, and no more cells than MaxCells().
@@ -105,6 +119,20 @@ class TStringGrid : public TWinControl {
 
  private:
   friend class TGridPeer;
+  friend class TGridSketch;
+  friend void WakeSketchedGrids();
+  // What a grid not yet woken holds.
+  struct TDraft;
+  std::unique_ptr<TDraft> FDraft;
+  // The grid's table, made first if need be.
+  TGridPeer* Awake() const;
+  // What the picture shows changed.
+  void Sketched();
+  // Puts the draft into ATable: all of it, or (AViewWidth >= 0) what a
+  // table of that size, scrolled as the draft says, shows of it.
+  void PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWidth, int AViewHeight) const;
+  // The grid's picture, drawn at its size by a hidden table of its window's.
+  void DrawSketch(QPixmap& APicture) const;
   // What a step changed, to put back: one cell, or the whole grid (its
   // size, the cells up to the last one with text, the column widths).
   struct TGridStep {

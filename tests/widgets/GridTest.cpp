@@ -12,6 +12,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <vector>
 
 #include "tests/support/Harness.h"
@@ -51,6 +53,7 @@ class Grid : public testing::Test {
     Settle();
   }
   static QTableWidget* Table(TStringGrid* AGrid) {
+    AGrid->Wake();
     return static_cast<QTableWidget*>(AGrid->Handle());
   }
   // Changes reported by what AStep does.
@@ -400,6 +403,169 @@ TEST_F(Grid, EveryChangeToTheCellsComesBackWithUndoAndGoesAgainWithRedo) {
   Keys(Qt::Key_Return);
   EXPECT_FALSE(grid->CanRedo());
   EXPECT_EQ(grid->Cells(1, 1), "new");
+}
+
+// A grid is drawn as a picture of itself until first used. What a workspace
+// puts into it before then (size, cells, headings, widths, current cell,
+// scrolling, text size) reads back as from its table, looks the same to the
+// pixel, and is all there once it wakes; the pointer and the keyboard wake
+// it, and a click lands on the cell under the pointer.
+TEST_F(Grid, AGridNotYetUsedReadsLooksAndWakesAsItsTable) {
+  // What a grid reads back.
+  const auto state = [](const TStringGrid* AGrid) {
+    std::ostringstream out;
+    const TGridRect chosen = AGrid->Selection();
+    out << AGrid->ColCount() << 'x' << AGrid->RowCount() << " at " << AGrid->Col() << ','
+        << AGrid->Row() << " top " << AGrid->TopRow() << " left " << AGrid->LeftCol() << " size "
+        << AGrid->ReadingSize() << " editing " << AGrid->Editing() << " chosen " << chosen.Left
+        << ',' << chosen.Top << ',' << chosen.Right << ',' << chosen.Bottom << " widths";
+    for (int col = -1; col <= AGrid->ColCount(); ++col) out << ' ' << AGrid->ColWidths(col);
+    out << " cells";
+    for (int row = -1; row <= AGrid->RowCount(); ++row)
+      for (int col = -1; col <= AGrid->ColCount(); ++col)
+        if (!AGrid->Cells(col, row).empty())
+          out << ' ' << col << ',' << row << '=' << AGrid->Cells(col, row);
+    out << " used " << AGrid->UsedCells().size();
+    return out.str();
+  };
+  // Random steps, hidden, as an open takes them: the same to a grid woken
+  // at once and to one not yet.
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    std::mt19937 random(seed);
+    const auto any = [&random](int ALow, int AHigh) {
+      return std::uniform_int_distribution<int>(ALow, AHigh)(random);
+    };
+    const std::unique_ptr<TStringGrid> woken(new TStringGrid(FForm.get()));
+    woken->Wake();
+    const std::unique_ptr<TStringGrid> sketched(new TStringGrid(FForm.get()));
+    sketched->OnChange = TNotifyEvent(&FChanges, &TChanges::Changed);
+    for (int step = 0; step < 60; ++step) {
+      const int kind = any(0, 8), a = any(-2, 12), b = any(-2, 12);
+      const int width = any(0, 3) == 0 ? 2'000'000 : b * 9;
+      const std::string text = any(0, 3) == 0 ? std::string() : "t" + std::to_string(any(0, 99));
+      const bool cellChanges = kind <= 3 && kind >= 2 && a >= 1 && b >= 1 &&
+                               a < sketched->ColCount() && b < sketched->RowCount() &&
+                               sketched->Cells(a, b) != text;
+      for (TStringGrid* grid : {woken.get(), sketched.get()}) {
+        const int changes = FChanges.Count;
+        switch (kind) {
+          case 0:
+            grid->SetColCount(a);
+            break;
+          case 1:
+            grid->SetRowCount(b);
+            break;
+          case 2:
+          case 3:
+            grid->SetCells(a, b, text);
+            break;
+          case 4:
+            grid->SetColWidths(a, width);
+            break;
+          case 5:
+            grid->SetCol(a);
+            break;
+          case 6:
+            grid->SetRow(b);
+            break;
+          case 7:
+            grid->SetTopRow(a), grid->SetLeftCol(b);
+            break;
+          default:
+            grid->SetReadingSize(50 + 25 * a);
+            break;
+        }
+        if (grid == sketched.get()) {
+          EXPECT_EQ(FChanges.Count - changes, cellChanges ? 1 : 0) << "step " << step;
+        }
+      }
+      ASSERT_EQ(state(sketched.get()), state(woken.get())) << "seed " << seed << " step " << step;
+      ASSERT_FALSE(sketched->Woken());
+    }
+    sketched->Wake();
+    EXPECT_EQ(state(sketched.get()), state(woken.get())) << "seed " << seed << ", woken";
+  }
+
+  // Shown side by side, the picture and the table, as a workspace leaves
+  // them: to the pixel, and the picture's grid the same once woken.
+  struct Look {
+    int Width, Height, Cols, Rows, Col, Row, Top, Left, Size;
+    std::vector<int> Widths;
+  };
+  ShowAndSettle(FForm.get());
+  const auto compare = [this, &state](const Look& ALook) {
+    std::vector<std::unique_ptr<TStringGrid>> grids;
+    for (int side = 0; side < 2; ++side) {
+      auto* grid = new TStringGrid(FForm.get());
+      grids.emplace_back(grid);
+      if (side == 0) grid->Wake();
+      grid->SetBounds(side * (ALook.Width + 10), 0, ALook.Width, ALook.Height);
+      grid->SetColCount(ALook.Cols);
+      grid->SetRowCount(ALook.Rows);
+      for (int row = 0; row < ALook.Rows; row += 3)
+        for (int col = 0; col < ALook.Cols; col += 2)
+          grid->SetCells(col, row, std::to_string(col) + "/" + std::to_string(row) + " 表格");
+      for (size_t i = 0; i < ALook.Widths.size(); ++i)
+        grid->SetColWidths(static_cast<int>(i) + 1, ALook.Widths[i]);
+      grid->SetCol(ALook.Col);
+      grid->SetRow(ALook.Row);
+      grid->SetTopRow(ALook.Top + 1);
+      grid->SetLeftCol(ALook.Left + 1);
+      grid->SetReadingSize(ALook.Size);
+      grid->SetParent(FForm.get());
+    }
+    Settle();
+    const auto picture = [this, &ALook](int ASide) {
+      return FForm->Handle()
+          ->grab(QRect(ASide * (ALook.Width + 10), 0, ALook.Width, ALook.Height))
+          .toImage();
+    };
+    ASSERT_FALSE(grids[1]->Woken());
+    const QImage table = picture(0);
+    const std::string where = std::to_string(ALook.Width) + " x " + std::to_string(ALook.Height) +
+                              (FForm->Handle()->isActiveWindow() ? "" : ", window not active");
+    EXPECT_TRUE(picture(1) == table) << where;
+    grids[1]->Wake();
+    Settle();
+    EXPECT_TRUE(picture(1) == table) << where << ", woken";
+    EXPECT_EQ(state(grids[1].get()), state(grids[0].get()));
+  };
+  const Look looks[] = {Look{200, 150, 5, 5, 1, 1, 0, 0, 100, {}},
+                        Look{330, 200, 9, 30, 3, 4, 0, 0, 100, {40, 0, 90, 5}},
+                        Look{250, 180, 12, 60, 2, 20, 12, 3, 150, {30, 30}},
+                        Look{30, 20, 5, 5, 2, 2, 0, 0, 100, {}},
+                        Look{300, 300, 4, 3, 3, 2, 0, 0, 400, {}},
+                        Look{340, 120, 100, 1000, 50, 500, 480, 45, 50, {}}};
+  ASSERT_TRUE(FForm->Handle()->isActiveWindow());
+  for (const Look& look : looks) compare(look);
+  QWidget other;
+  other.show();
+  ActivateAndSettle(&other);
+  ASSERT_FALSE(FForm->Handle()->isActiveWindow());
+  compare(looks[1]);
+  compare(looks[2]);
+  ActivateAndSettle(FForm->Handle());
+
+  // The pointer and the keyboard wake a grid, and a click lands where it
+  // points.
+  TStringGrid* clicked = AddGrid(alLeft);
+  TStringGrid* typed = AddGrid(alClient);
+  Settle();
+  ASSERT_FALSE(clicked->Woken());
+  ASSERT_FALSE(typed->Woken());
+  const QRect cell = QRect(64 + 64 + 64 + 10, 24 + 24 + 5, 1, 1);  // column 3, row 2
+  QTest::mouseClick(clicked->Handle(), Qt::LeftButton, {}, cell.topLeft());
+  Settle();
+  EXPECT_TRUE(clicked->Woken());
+  EXPECT_EQ(std::pair(clicked->Col(), clicked->Row()), std::pair(3, 2));
+  EXPECT_TRUE(Table(clicked)->hasFocus());
+  typed->SetFocus();
+  Settle();
+  EXPECT_TRUE(typed->Woken());
+  TypeText(typed, "x");
+  Keys(Qt::Key_Return);
+  EXPECT_EQ(typed->Cells(1, 1), "x");
+  EXPECT_EQ(std::pair(typed->Col(), typed->Row()), std::pair(1, 2));
 }
 
 }  // namespace
