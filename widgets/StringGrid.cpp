@@ -719,6 +719,7 @@ void TStringGrid::Wake() {
   SetUpTable(table, this);
   PutDraft(table, *draft, -1, -1);
   QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
+  table->NameCurrentCell();
   // A heading takes no keyboard of its own: a click on it selects with the
   // keys in the grid, where Ctrl+C then copies what it selected.
   for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()})

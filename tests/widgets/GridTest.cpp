@@ -562,6 +562,10 @@ TEST_F(Grid, AGridNotYetUsedReadsLooksAndWakesAsItsTable) {
   typed->SetFocus();
   Settle();
   EXPECT_TRUE(typed->Woken());
+  // The cell the keys are on tells a screen reader where it is.
+  ASSERT_NE(Table(typed)->currentItem(), nullptr);
+  EXPECT_EQ(Table(typed)->currentItem()->data(Qt::AccessibleTextRole).toString().toStdString(),
+            "blank, row 1, column 1");
   TypeText(typed, "x");
   Keys(Qt::Key_Return);
   EXPECT_EQ(typed->Cells(1, 1), "x");
