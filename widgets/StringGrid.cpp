@@ -630,6 +630,14 @@ class TGridSketch : public QWidget {
         if (FTable == nullptr) FGrid->Wake();
         if (FTable != nullptr) HandOnPointer(FTable, AEvent);
         return true;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::InputMethod:
+        // Keys sent here rather than to where the keyboard is.
+        if (FTable == nullptr) FGrid->Wake();
+        if (FTable != nullptr) return QCoreApplication::sendEvent(FTable, AEvent);
+        return true;
       case QEvent::PaletteChange:
       case QEvent::FontChange:
       case QEvent::StyleChange:
