@@ -16,7 +16,6 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <iterator>
-#include <map>
 
 #include "widgets/Application.h"
 #include "widgets/CellText.h"
@@ -675,9 +674,14 @@ class TGridSketch : public QWidget {
 
 struct TStringGrid::TDraft {
   int Rows = 5, Cols = 5;  // counted with the fixed ones
-  // The cells with text by row and column, the headings' too (not the
-  // corner's, which the grid keeps itself).
-  std::map<std::pair<int, int>, std::string> Cells;
+  // The cells by row, each row as long as its last cell with text needs,
+  // headings included (not the corner, which the grid keeps itself).
+  std::vector<std::vector<std::string>> Cells;
+  const std::string& Text(int ACol, int ARow) const {
+    static const std::string none;
+    const auto row = static_cast<size_t>(ARow), col = static_cast<size_t>(ACol);
+    return row < Cells.size() && col < Cells[row].size() ? Cells[row][col] : none;
+  }
   std::vector<int> Widths;  // of the columns that take typing
   int Col = 1, Row = 1;
   int Top = -1, Left = -1;  // (of those that scroll) to show first, or -1
@@ -802,9 +806,9 @@ void TStringGrid::PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWid
         heading->setText({});
   }
   auto put = [&](int ARow, int AFromCol, int AToCol) {
-    for (auto it = ADraft.Cells.lower_bound({ARow, AFromCol});
-         it != ADraft.Cells.end() && it->first.first == ARow && it->first.second < AToCol; ++it)
-      CellItem(ATable, it->first.second, ARow, true)->setText(QString::fromStdString(it->second));
+    for (int col = AFromCol; col < AToCol; ++col)
+      if (const std::string& text = ADraft.Text(col, ARow); !text.empty())
+        CellItem(ATable, col, ARow, true)->setText(QString::fromStdString(text));
   };
   put(0, firstCol + FixedCols(), lastCol + FixedCols());
   for (int row = firstRow; row < lastRow; ++row) {
@@ -909,8 +913,9 @@ void TStringGrid::SetColCount(int AValue) {
   if (FDraft != nullptr) {
     // Cells past the end go; the current cell stays in the grid.
     FDraft->Cols = cols + FixedCols();
-    std::erase_if(FDraft->Cells,
-                  [this](const auto& ACell) { return ACell.first.second >= FDraft->Cols; });
+    for (std::vector<std::string>& row : FDraft->Cells)
+      if (row.size() > static_cast<size_t>(FDraft->Cols))
+        row.resize(static_cast<size_t>(FDraft->Cols));
     FDraft->Widths.resize(static_cast<size_t>(cols), DefaultColWidth());
     FDraft->Col = std::min(FDraft->Col, FDraft->Cols - 1);
     Sketched();
@@ -929,8 +934,8 @@ void TStringGrid::SetRowCount(int AValue) {
   if (rows == old) return;
   if (FDraft != nullptr) {
     FDraft->Rows = rows + FixedRows();
-    std::erase_if(FDraft->Cells,
-                  [this](const auto& ACell) { return ACell.first.first >= FDraft->Rows; });
+    if (FDraft->Cells.size() > static_cast<size_t>(FDraft->Rows))
+      FDraft->Cells.resize(static_cast<size_t>(FDraft->Rows));
     FDraft->Row = std::min(FDraft->Row, FDraft->Rows - 1);
     Sketched();
     return;
@@ -1037,8 +1042,7 @@ std::string TStringGrid::Cells(int ACol, int ARow) const {
   if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount()) return {};
   if (ACol == 0 && ARow == 0) return FCorner;
   if (FDraft != nullptr) {
-    const auto found = FDraft->Cells.find({ARow, ACol});
-    return found != FDraft->Cells.end() ? found->second : std::string();
+    return FDraft->Text(ACol, ARow);
   }
   // The cell being edited holds what has been typed so far.
   if (ACol == Col() && ARow == Row())
@@ -1054,11 +1058,12 @@ void TStringGrid::SetCells(int ACol, int ARow, const std::string& AText) {
     return;
   }
   if (FDraft != nullptr) {
-    std::string& text = FDraft->Cells[{ARow, ACol}];
-    const bool changed = text != AText;
-    text = AText;
-    if (AText.empty()) FDraft->Cells.erase({ARow, ACol});
-    if (!changed) return;
+    if (FDraft->Text(ACol, ARow) == AText) return;
+    auto& rows = FDraft->Cells;
+    if (rows.size() <= static_cast<size_t>(ARow)) rows.resize(static_cast<size_t>(ARow) + 1);
+    std::vector<std::string>& row = rows[static_cast<size_t>(ARow)];
+    if (row.size() <= static_cast<size_t>(ACol)) row.resize(static_cast<size_t>(ACol) + 1);
+    row[static_cast<size_t>(ACol)] = AText;
     Sketched();
     if (FQuiet == 0 && ACol >= FixedCols() && ARow >= FixedRows()) Changed();
     return;
