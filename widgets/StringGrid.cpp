@@ -115,9 +115,17 @@ class TGridPeer : public QTableWidget {
       FGrid->SetColCount(cols + 1);
       FGrid->Changed();
     }
-    const QModelIndex index = model()->index(ARow, ACol);
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    scrollTo(index);
+    PlaceCurrent(ARow, ACol);
+    scrollTo(model()->index(ARow, ACol));
+  }
+
+  // Makes (ARow, ACol) current and the only cell selected, where a range
+  // selected by Shift then starts, whatever keys are held down (Qt would
+  // take a held Ctrl or Shift as adding to the selection).
+  void PlaceCurrent(int ARow, int ACol) {
+    FPlacing = true;
+    setCurrentCell(ARow, ACol);
+    FPlacing = false;
   }
 
   TStringGrid* Grid() const { return FGrid; }
@@ -269,6 +277,12 @@ class TGridPeer : public QTableWidget {
     AKey->accept();
   }
 
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& AIndex,
+                                                       const QEvent* AEvent) const override {
+    if (FPlacing) return QItemSelectionModel::ClearAndSelect;
+    return QTableWidget::selectionCommand(AIndex, AEvent);
+  }
+
   // Any move but a Tab ends a run of Tabs.
   void currentChanged(const QModelIndex& ACurrent, const QModelIndex& APrevious) override {
     FTabStart = -1;
@@ -312,26 +326,33 @@ class TGridPeer : public QTableWidget {
   }
 
   void setVisible(bool AVisible) override {
-    FShowing = AVisible && !isVisible();
+    const bool showing = AVisible && !isVisible();
+    FShowing = showing;
     QTableWidget::setVisible(AVisible);
     FShowing = false;
     if (FGeometriesDue && isVisible()) updateGeometries();
+    if (showing && isVisible()) SettleShown();
   }
 
-  // Opened where the user was once the grid has its size: the rows and
-  // columns that were at its top left.
+  // Shown: laid out again as Qt would lay it out later (the scroll bars it
+  // shows after its first layout take room from the cells), then opened
+  // where the user was, the rows and columns that were at its top left, as
+  // far as its size lets it scroll.
+  void SettleShown() {
+    doItemsLayout();
+    if (FTop < 0 && FLeft < 0) return;
+    ScrollTo(FTop, FLeft);
+    FTop = FLeft = -1;
+  }
+
   void showEvent(QShowEvent* AEvent) override {
     QTableWidget::showEvent(AEvent);
+    if (FShowing) return;
     // Shown along with its window rather than by itself.
-    if (FGeometriesDue && !FShowing) updateGeometries();
-    if (FTop < 0 && FLeft < 0) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          ScrollTo(FTop, FLeft);
-          FTop = FLeft = -1;
-        },
-        Qt::QueuedConnection);
+    if (FGeometriesDue) updateGeometries();
+    if (FTop >= 0 || FLeft >= 0)
+      QMetaObject::invokeMethod(
+          this, [this] { SettleShown(); }, Qt::QueuedConnection);
   }
 
   // The grid's own commands, with their keys, and the menu of the pane it
@@ -474,6 +495,7 @@ class TGridPeer : public QTableWidget {
   bool FGeometriesDue = false;  // laid out when next shown
   bool FShowing = false;        // within setVisible(true)
   bool FStamp = false;          // draws sketched grids, hidden
+  bool FPlacing = false;        // within PlaceCurrent
 
  public:
   // The cell being typed into and what it held before, until the typing
@@ -569,7 +591,7 @@ void SetUpTable(TGridPeer* ATable, const TStringGrid* AGrid) {
   // meanwhile were lost.
   ATable->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                           QAbstractItemView::EditKeyPressed);
-  ATable->setCurrentCell(0, 0);
+  ATable->PlaceCurrent(0, 0);
 }
 
 // The rows and the headings grow and shrink with the text; the columns
@@ -580,6 +602,25 @@ void ScaleTable(TGridPeer* ATable, const TStringGrid* AGrid, int APercent) {
   ATable->verticalHeader()->setDefaultSectionSize(height);
   ATable->horizontalHeader()->setFixedHeight(height);
   ATable->verticalHeader()->setFixedWidth(AGrid->DefaultColWidth() * APercent / 100);
+}
+
+// A hidden widget keeps the resize events of its parts until it shows; a
+// stamp, never shown, takes them at once, as a shown table would (its
+// headings place themselves by their own size).
+void DeliverResizes(QWidget* AWidget) {
+  for (int round = 0; round < 3; ++round) {
+    QList<QWidget*> parts = AWidget->findChildren<QWidget*>();
+    parts.prepend(AWidget);
+    bool pending = false;
+    for (QWidget* part : parts)
+      if (part->testAttribute(Qt::WA_PendingResizeEvent)) {
+        pending = true;
+        part->setAttribute(Qt::WA_PendingResizeEvent, false);
+        QResizeEvent resized(part->size(), QSize());
+        QCoreApplication::sendEvent(part, &resized);
+      }
+    if (!pending) return;
+  }
 }
 
 // The grids not yet woken.
@@ -729,7 +770,7 @@ void TStringGrid::Wake() {
   sketched.erase(std::find(sketched.begin(), sketched.end(), this));
   auto* table = new TGridPeer(this, Nursery());
   SetUpTable(table, this);
-  PutDraft(table, *draft, -1, -1);
+  PutDraft(table, *draft, false);
   QObject::connect(table, &QTableWidget::currentCellChanged, table, &TGridPeer::NameCurrentCell);
   table->NameCurrentCell();
   // A heading takes no keyboard of its own: a click on it selects with the
@@ -760,42 +801,28 @@ void TStringGrid::Wake() {
     if (FQuiet == 0) Changed();
   });
   auto* sketch = static_cast<TGridSketch*>(ReplacePeer(table));
-  if (table->isVisible()) table->doItemsLayout();
-  // Where it was scrolled to, before it is first drawn.
-  if (table->isVisible() && (table->FTop >= 0 || table->FLeft >= 0)) {
-    table->ScrollTo(table->FTop, table->FLeft);
-    table->FTop = table->FLeft = -1;
-  }
   WatchInput(this);
   PlaceAccessibleInControl(this);
   sketch->Retire(table);
 }
 
-void TStringGrid::PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWidth,
-                           int AViewHeight) const {
-  const bool stamp = AViewWidth >= 0;
+void TStringGrid::PutDraft(TGridPeer* ATable, const TDraft& ADraft, bool AStamp) const {
   const int rows = ADraft.Rows - FixedRows();
   const int cols = ADraft.Cols - FixedCols();
   const int oldRows = ATable->rowCount();
   const int oldCols = ATable->columnCount();
-  if (stamp) ATable->clearContents();
+  if (AStamp) ATable->clearContents();
   ATable->setRowCount(rows);
   ATable->setColumnCount(cols);
   if (rows > oldRows) ATable->NameSections(Qt::Vertical, oldRows, rows - oldRows);
   if (cols > oldCols) ATable->NameSections(Qt::Horizontal, oldCols, cols - oldCols);
-  if (stamp || FReadingSize != 100) ScaleTable(ATable, this, FReadingSize);
+  if (AStamp || FReadingSize != 100) ScaleTable(ATable, this, FReadingSize);
   QHeaderView* across = ATable->horizontalHeader();
   for (int col = 0; col < cols; ++col)
     if (across->sectionSize(col) != ADraft.Widths[static_cast<size_t>(col)])
       across->resizeSection(col, ADraft.Widths[static_cast<size_t>(col)]);
-  // A stamp takes what shows of the cells (no row or column is less than
-  // four pixels), and the headings of the last grid it drew go.
-  int firstRow = 0, lastRow = rows, firstCol = 0, lastCol = cols;
-  if (stamp) {
-    firstRow = std::clamp(ADraft.Top, 0, rows - 1);
-    firstCol = std::clamp(ADraft.Left, 0, cols - 1);
-    lastRow = std::min(rows, firstRow + AViewHeight / 4 + 2);
-    lastCol = std::min(cols, firstCol + AViewWidth / 4 + 2);
+  if (AStamp) {
+    // The headings of the last grid it drew go.
     for (int row = 0; row < rows; ++row)
       if (QTableWidgetItem* heading = ATable->verticalHeaderItem(row);
           heading != nullptr && !heading->text().isEmpty())
@@ -804,21 +831,25 @@ void TStringGrid::PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWid
       if (QTableWidgetItem* heading = ATable->horizontalHeaderItem(col);
           heading != nullptr && !heading->text().isEmpty())
         heading->setText({});
+  } else {
+    PutDraftCells(ATable, ADraft, 0, rows, 0, cols);
+    ATable->FTop = ADraft.Top;
+    ATable->FLeft = ADraft.Left;
   }
+  ATable->PlaceCurrent(ADraft.Row - FixedRows(), ADraft.Col - FixedCols());
+}
+
+void TStringGrid::PutDraftCells(TGridPeer* ATable, const TDraft& ADraft, int AFirstRow, int AEndRow,
+                                int AFirstCol, int AEndCol) const {
   auto put = [&](int ARow, int AFromCol, int AToCol) {
     for (int col = AFromCol; col < AToCol; ++col)
       if (const std::string& text = ADraft.Text(col, ARow); !text.empty())
         CellItem(ATable, col, ARow, true)->setText(QString::fromStdString(text));
   };
-  put(0, firstCol + FixedCols(), lastCol + FixedCols());
-  for (int row = firstRow; row < lastRow; ++row) {
+  put(0, AFirstCol + FixedCols(), AEndCol + FixedCols());
+  for (int row = AFirstRow; row < AEndRow; ++row) {
     put(row + FixedRows(), 0, 1);
-    put(row + FixedRows(), firstCol + FixedCols(), lastCol + FixedCols());
-  }
-  ATable->setCurrentCell(ADraft.Row - FixedRows(), ADraft.Col - FixedCols());
-  if (!stamp) {
-    ATable->FTop = ADraft.Top;
-    ATable->FLeft = ADraft.Left;
+    put(row + FixedRows(), AFirstCol + FixedCols(), AEndCol + FixedCols());
   }
 }
 
@@ -849,17 +880,34 @@ void TStringGrid::DrawSketch(QPixmap& APicture) const {
   if (holder->palette() != colours) holder->setPalette(colours);
   if (holder->font() != sketch->font()) holder->setFont(sketch->font());
   const QSize size = sketch->size();
-  PutDraft(stamp, *FDraft, size.width(), size.height());
+  PutDraft(stamp, *FDraft, true);
   holder->resize(size);
   stamp->resize(size);
   stamp->ensurePolished();
-  if (stamp->testAttribute(Qt::WA_PendingResizeEvent)) {
-    stamp->setAttribute(Qt::WA_PendingResizeEvent, false);
-    QResizeEvent resized(size, QSize());
-    QCoreApplication::sendEvent(stamp, &resized);
-  }
+  DeliverResizes(stamp);
+  // Laid out as a table shown afresh at this size: its scroll bars hidden,
+  // their ranges set for the whole of it, scrolled, and then the scroll
+  // bars Qt shows a moment later over what it shows.
+  stamp->horizontalScrollBar()->setRange(0, 0);
+  stamp->verticalScrollBar()->setRange(0, 0);
+  QCoreApplication::sendPostedEvents(stamp, QEvent::MetaCall);
+  DeliverResizes(stamp);
   stamp->LayOutStamp();
+  DeliverResizes(stamp);
   stamp->ScrollTo(std::max(0, FDraft->Top), std::max(0, FDraft->Left));
+  QCoreApplication::sendPostedEvents(stamp, QEvent::MetaCall);
+  DeliverResizes(stamp);
+  // Scrolled as far as its size lets it, as a table shown would be; then
+  // the cells in sight.
+  FDraft->Top = stamp->verticalScrollBar()->value();
+  FDraft->Left = stamp->horizontalScrollBar()->value();
+  // (At the end, the first row or column in sight may be cut.)
+  const auto first = [](int AAt) { return std::max(0, AAt); };
+  const auto end = [](int AAt, int ACount) { return AAt < 0 ? ACount : AAt + 1; };
+  PutDraftCells(stamp, *FDraft, first(stamp->rowAt(0)),
+                end(stamp->rowAt(stamp->viewport()->height() - 1), stamp->rowCount()),
+                first(stamp->columnAt(0)),
+                end(stamp->columnAt(stamp->viewport()->width() - 1), stamp->columnCount()));
   const qreal ratio = sketch->devicePixelRatioF();
   APicture = QPixmap(size * ratio);
   APicture.setDevicePixelRatio(ratio);
@@ -964,7 +1012,7 @@ void TStringGrid::SetCol(int ACol) {
     Sketched();
     return;
   }
-  Table(Peer())->setCurrentCell(Row() - FixedRows(), ACol - FixedCols());
+  Table(Peer())->PlaceCurrent(Row() - FixedRows(), ACol - FixedCols());
 }
 
 void TStringGrid::SetRow(int ARow) {
@@ -974,7 +1022,7 @@ void TStringGrid::SetRow(int ARow) {
     Sketched();
     return;
   }
-  Table(Peer())->setCurrentCell(ARow - FixedRows(), Col() - FixedCols());
+  Table(Peer())->PlaceCurrent(ARow - FixedRows(), Col() - FixedCols());
 }
 
 int TStringGrid::TopRow() const {

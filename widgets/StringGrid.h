@@ -128,9 +128,12 @@ class TStringGrid : public TWinControl {
   TGridPeer* Awake() const;
   // What the picture shows changed.
   void Sketched();
-  // Puts the draft into ATable: all of it, or (AViewWidth >= 0) what a
-  // table of that size, scrolled as the draft says, shows of it.
-  void PutDraft(TGridPeer* ATable, const TDraft& ADraft, int AViewWidth, int AViewHeight) const;
+  // Puts the draft into ATable: all of it, or for a stamp all but the
+  // cells (and the headings' texts), which PutDraftCells puts for the rows
+  // and columns (of those that scroll) from the first up to the end.
+  void PutDraft(TGridPeer* ATable, const TDraft& ADraft, bool AStamp) const;
+  void PutDraftCells(TGridPeer* ATable, const TDraft& ADraft, int AFirstRow, int AEndRow,
+                     int AFirstCol, int AEndCol) const;
   // The grid's picture, drawn at its size by a hidden table of its window's.
   void DrawSketch(QPixmap& APicture) const;
   // What a step changed, to put back: one cell, or the whole grid (its

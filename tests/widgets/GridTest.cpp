@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QWindow>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -525,12 +526,29 @@ TEST_F(Grid, AGridNotYetUsedReadsLooksAndWakesAsItsTable) {
     const std::string where = std::to_string(ALook.Width) + " x " + std::to_string(ALook.Height) +
                               (FForm->Handle()->isActiveWindow() ? "" : ", window not active");
     EXPECT_TRUE(picture(1) == table) << where;
+    // Larger, where what was scrolled out of sight may all fit: drawn by a
+    // stamp that drew other sizes meanwhile.
+    const QSize grown(std::min(ALook.Width * 2, 340), std::min(ALook.Height * 2, 390));
+    for (int side = 0; side < 2; ++side)
+      grids[static_cast<size_t>(side)]->SetBounds(side * (grown.width() + 10), 0, grown.width(),
+                                                  grown.height());
+    Settle();
+    const auto larger = [this, &grown](int ASide) {
+      return FForm->Handle()->grab(QRect(QPoint(ASide * (grown.width() + 10), 0), grown)).toImage();
+    };
+    EXPECT_TRUE(larger(1) == larger(0)) << where << ", taller";
+    for (int side = 0; side < 2; ++side)
+      grids[static_cast<size_t>(side)]->SetBounds(side * (ALook.Width + 10), 0, ALook.Width,
+                                                  ALook.Height);
+    Settle();
+    EXPECT_TRUE(picture(1) == picture(0)) << where << ", back to its size";
     grids[1]->Wake();
     Settle();
-    EXPECT_TRUE(picture(1) == table) << where << ", woken";
+    EXPECT_TRUE(picture(1) == picture(0)) << where << ", woken";
     EXPECT_EQ(state(grids[1].get()), state(grids[0].get()));
   };
   const Look looks[] = {Look{200, 150, 5, 5, 1, 1, 0, 0, 100, {}},
+                        Look{200, 100, 5, 6, 2, 3, 5, 3, 100, {}},
                         Look{330, 200, 9, 30, 3, 4, 0, 0, 100, {40, 0, 90, 5}},
                         Look{250, 180, 12, 60, 2, 20, 12, 3, 150, {30, 30}},
                         Look{30, 20, 5, 5, 2, 2, 0, 0, 100, {}},
@@ -549,10 +567,25 @@ TEST_F(Grid, AGridNotYetUsedReadsLooksAndWakesAsItsTable) {
   // The pointer and the keyboard wake a grid, and a click lands where it
   // points.
   TStringGrid* clicked = AddGrid(alLeft);
+  TStringGrid* held = AddGrid(alBottom);
+  held->SetRowCount(9);
+  held->SetCol(2);
+  held->SetRow(3);
   TStringGrid* typed = AddGrid(alClient);
   Settle();
   ASSERT_FALSE(clicked->Woken());
+  ASSERT_FALSE(held->Woken());
   ASSERT_FALSE(typed->Woken());
+  // Keys still held down as the keyboard comes in (Ctrl+Tab, Shift+F6)
+  // select nothing more than the current cell, which a Delete then clears.
+  QWindow* window = FForm->Handle()->windowHandle();
+  QTest::keyPress(window, Qt::Key_Control, Qt::ControlModifier);
+  ASSERT_EQ(QGuiApplication::keyboardModifiers(), Qt::ControlModifier);
+  held->SetFocus();
+  Settle();
+  QTest::keyRelease(window, Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_TRUE(held->Woken());
+  EXPECT_EQ(held->Selection(), (TGridRect{2, 3, 2, 3}));
   const QRect cell = QRect(64 + 64 + 64 + 10, 24 + 24 + 5, 1, 1);  // column 3, row 2
   QTest::mouseClick(clicked->Handle(), Qt::LeftButton, {}, cell.topLeft());
   Settle();
