@@ -66,6 +66,25 @@ TSizeKey SizeKeyOf(const QKeyEvent* AKey) {
   return skNone;
 }
 
+// A hidden widget keeps the resize events of its parts until it shows; a
+// stamp, never shown, takes them at once, as a shown table would (its
+// headings place themselves by their own size).
+void DeliverResizes(QWidget* AWidget) {
+  for (int round = 0; round < 3; ++round) {
+    QList<QWidget*> parts = AWidget->findChildren<QWidget*>();
+    parts.prepend(AWidget);
+    bool pending = false;
+    for (QWidget* part : parts)
+      if (part->testAttribute(Qt::WA_PendingResizeEvent)) {
+        pending = true;
+        part->setAttribute(Qt::WA_PendingResizeEvent, false);
+        QResizeEvent resized(part->size(), QSize());
+        QCoreApplication::sendEvent(part, &resized);
+      }
+    if (!pending) return;
+  }
+}
+
 bool Unmodified(const QKeyEvent* AKey) {
   return (AKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
@@ -130,12 +149,20 @@ class TGridPeer : public QTableWidget {
 
   TStringGrid* Grid() const { return FGrid; }
 
-  // A stamp, hidden, is laid out at once (it never shows).
-  void LayOutStamp() {
-    FStamp = true;
-    executeDelayedItemsLayout();
-    updateGeometries();
-    doItemsLayout();
+  // Laid out as it will be once Qt is done: the scroll bars it shows a
+  // moment after their ranges change take room from the cells (which may
+  // call for the other one), and the ranges change with that room. A stamp,
+  // hidden, is laid out too (it never shows).
+  void SettleLayout(bool AStamp = false) {
+    FStamp = FStamp || AStamp;
+    QSize room;
+    for (int round = 0; round < 4 && viewport()->size() != room; ++round) {
+      room = viewport()->size();
+      executeDelayedItemsLayout();
+      updateGeometries();
+      QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+      if (FStamp) DeliverResizes(this);
+    }
   }
 
   // The first row and column (of those that scroll) in sight, where -1
@@ -339,7 +366,7 @@ class TGridPeer : public QTableWidget {
   // where the user was, the rows and columns that were at its top left, as
   // far as its size lets it scroll.
   void SettleShown() {
-    doItemsLayout();
+    SettleLayout();
     if (FTop < 0 && FLeft < 0) return;
     ScrollTo(FTop, FLeft);
     FTop = FLeft = -1;
@@ -602,25 +629,6 @@ void ScaleTable(TGridPeer* ATable, const TStringGrid* AGrid, int APercent) {
   ATable->verticalHeader()->setDefaultSectionSize(height);
   ATable->horizontalHeader()->setFixedHeight(height);
   ATable->verticalHeader()->setFixedWidth(AGrid->DefaultColWidth() * APercent / 100);
-}
-
-// A hidden widget keeps the resize events of its parts until it shows; a
-// stamp, never shown, takes them at once, as a shown table would (its
-// headings place themselves by their own size).
-void DeliverResizes(QWidget* AWidget) {
-  for (int round = 0; round < 3; ++round) {
-    QList<QWidget*> parts = AWidget->findChildren<QWidget*>();
-    parts.prepend(AWidget);
-    bool pending = false;
-    for (QWidget* part : parts)
-      if (part->testAttribute(Qt::WA_PendingResizeEvent)) {
-        pending = true;
-        part->setAttribute(Qt::WA_PendingResizeEvent, false);
-        QResizeEvent resized(part->size(), QSize());
-        QCoreApplication::sendEvent(part, &resized);
-      }
-    if (!pending) return;
-  }
 }
 
 // The grids not yet woken.
@@ -892,7 +900,7 @@ void TStringGrid::DrawSketch(QPixmap& APicture) const {
   stamp->verticalScrollBar()->setRange(0, 0);
   QCoreApplication::sendPostedEvents(stamp, QEvent::MetaCall);
   DeliverResizes(stamp);
-  stamp->LayOutStamp();
+  stamp->SettleLayout(true);
   DeliverResizes(stamp);
   stamp->ScrollTo(std::max(0, FDraft->Top), std::max(0, FDraft->Left));
   QCoreApplication::sendPostedEvents(stamp, QEvent::MetaCall);

@@ -541,19 +541,22 @@ TEST_F(Grid, AGridNotYetUsedReadsLooksAndWakesAsItsTable) {
       grids[static_cast<size_t>(side)]->SetBounds(side * (ALook.Width + 10), 0, ALook.Width,
                                                   ALook.Height);
     Settle();
-    EXPECT_TRUE(picture(1) == picture(0)) << where << ", back to its size";
+    // Woken, the table takes the picture's place without a pixel moving (a
+    // table resized by Qt meanwhile may have laid itself out otherwise).
+    const QImage back = picture(1);
     grids[1]->Wake();
     Settle();
-    EXPECT_TRUE(picture(1) == picture(0)) << where << ", woken";
+    EXPECT_TRUE(picture(1) == back) << where << ", woken";
     EXPECT_EQ(state(grids[1].get()), state(grids[0].get()));
   };
-  const Look looks[] = {Look{200, 150, 5, 5, 1, 1, 0, 0, 100, {}},
-                        Look{200, 100, 5, 6, 2, 3, 5, 3, 100, {}},
-                        Look{330, 200, 9, 30, 3, 4, 0, 0, 100, {40, 0, 90, 5}},
-                        Look{250, 180, 12, 60, 2, 20, 12, 3, 150, {30, 30}},
-                        Look{30, 20, 5, 5, 2, 2, 0, 0, 100, {}},
-                        Look{300, 300, 4, 3, 3, 2, 0, 0, 400, {}},
-                        Look{340, 120, 100, 1000, 50, 500, 480, 45, 50, {}}};
+  const Look looks[] = {
+      Look{200, 150, 5, 5, 1, 1, 0, 0, 100, {}}, Look{200, 100, 5, 6, 2, 3, 5, 3, 100, {}},
+      // (a scroll bar needed only for the other's room)
+      Look{330, 100, 5, 6, 2, 3, 5, 3, 100, {}}, Look{160, 168, 5, 6, 2, 3, 5, 3, 100, {}},
+      Look{330, 200, 9, 30, 3, 4, 0, 0, 100, {40, 0, 90, 5}},
+      Look{250, 180, 12, 60, 2, 20, 12, 3, 150, {30, 30}}, Look{30, 20, 5, 5, 2, 2, 0, 0, 100, {}},
+      Look{300, 300, 4, 3, 3, 2, 0, 0, 400, {}},
+      Look{340, 120, 100, 1000, 50, 500, 480, 45, 50, {}}};
   ASSERT_TRUE(FForm->Handle()->isActiveWindow());
   for (const Look& look : looks) compare(look);
   QWidget other;
